@@ -1,0 +1,68 @@
+#include "platform/LoopbackDevice.h"
+
+#include <algorithm>
+
+namespace {
+bool Held = false;
+}
+
+std::unique_ptr<TSerialDevice> TLoopbackDevice::Open()
+{
+  if (Held)
+    return nullptr;
+  Held = true;
+  return std::unique_ptr<TSerialDevice>(new TLoopbackDevice());
+}
+
+TLoopbackDevice::~TLoopbackDevice() { Held = false; }
+
+bool TLoopbackDevice::SetupComm(std::uint32_t, std::uint32_t) { return true; }
+
+bool TLoopbackDevice::GetCommState(TDcb& dcb)
+{
+  dcb = Dcb;
+  return true;
+}
+
+bool TLoopbackDevice::SetCommState(const TDcb& dcb)
+{
+  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.StopBits > TWOSTOPBITS ||
+      dcb.Parity > SPACEPARITY)
+    return false;
+  Dcb = dcb;
+  return true;
+}
+
+bool TLoopbackDevice::GetCommModemStatus(std::uint32_t& status)
+{
+  status = (Dtr() ? MS_DSR_ON | MS_RLSD_ON : 0) | (Rts() ? MS_CTS_ON : 0);
+  return true;
+}
+
+long TLoopbackDevice::ReadSome(std::uint8_t* buffer, std::uint32_t count)
+{
+  const std::uint32_t n = std::min(count, Size);
+  for (std::uint32_t i = 0; i < n; ++i)
+    buffer[i] = Ring[(Head + i) % Capacity];
+  Head = (Head + n) % Capacity;
+  Size -= n;
+  return long(n);
+}
+
+long TLoopbackDevice::WriteSome(const std::uint8_t* buffer, std::uint32_t count)
+{
+  // Output gated by a handshake line that the plug holds low does not move.
+  if ((Dcb.fOutxCtsFlow && !Rts()) || (Dcb.fOutxDsrFlow && !Dtr()))
+    return 0;
+  const std::uint32_t n = std::min(count, Capacity - Size);
+  for (std::uint32_t i = 0; i < n; ++i)
+    Ring[(Head + Size + i) % Capacity] = buffer[i];
+  Size += n;
+  return long(n);
+}
+
+bool TLoopbackDevice::FlushInput()
+{
+  Head = Size = 0;
+  return true;
+}

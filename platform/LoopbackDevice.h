@@ -1,0 +1,37 @@
+#pragma once
+#include "platform/SerialDevice.h"
+
+#include <array>
+
+// The loopback plug: every byte written comes back to be read, DTR is wired to DSR and DCD,
+// RTS to CTS. Lets the whole program run without hardware. One holder per process, like a
+// real port.
+class TLoopbackDevice final : public TSerialDevice {
+public:
+  static constexpr std::uint32_t Capacity = 4096;
+
+  static std::unique_ptr<TSerialDevice> Open();
+  ~TLoopbackDevice() override;
+
+  bool SetupComm(std::uint32_t rxQueue, std::uint32_t txQueue) override;
+  bool GetCommState(TDcb& dcb) override;
+  bool SetCommState(const TDcb& dcb) override;
+  bool GetCommModemStatus(std::uint32_t& status) override;
+
+protected:
+  long ReadSome(std::uint8_t* buffer, std::uint32_t count) override;
+  long WriteSome(const std::uint8_t* buffer, std::uint32_t count) override;
+  std::uint32_t OutputQueued() override { return 0; }
+  bool FlushInput() override;
+  bool FlushOutput() override { return true; }
+
+private:
+  TLoopbackDevice() = default;
+  bool Dtr() const { return Dcb.fDtrControl != DTR_CONTROL_DISABLE; }
+  bool Rts() const { return Dcb.fRtsControl != RTS_CONTROL_DISABLE; }
+
+  TDcb Dcb;
+  std::array<std::uint8_t, Capacity> Ring {};
+  std::uint32_t Head = 0;   // next byte to read
+  std::uint32_t Size = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+// The settings store, shaped like a registry: two hives, keys with case-insensitive names,
+// typed values kept as their exact bytes. It lives in one SQLite database, registry.db in the
+// store directory. Every call is one transaction of its own; a store that is missing,
+// unreadable, locked for long or corrupt makes calls fail and never blocks for more than a
+// moment.
+#include <cstdint>
+
+struct TRegistryKey;
+using HKEY = TRegistryKey*;
+using LONG = long;
+
+extern const HKEY HKEY_CLASSES_ROOT;
+extern const HKEY HKEY_LOCAL_MACHINE;
+
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_ACCESS_DENIED = 5;
+constexpr LONG ERROR_INVALID_HANDLE = 6;
+constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_MORE_DATA = 234;
+constexpr LONG ERROR_KEY_DELETED = 1018;
+constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+
+constexpr std::uint32_t REG_SZ = 1;
+constexpr std::uint32_t REG_BINARY = 3;
+constexpr std::uint32_t REG_DWORD = 4;
+
+// Opens a key for reading and writing, creating it and its parents when missing.
+LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result);
+// Reads a value (name null or empty: the key's default value). On entry *size is the size of
+// data; on return the value's size. A value larger than the buffer fails with ERROR_MORE_DATA
+// and leaves the buffer untouched. data null asks for type and size only.
+LONG RegQueryValueEx(HKEY key, const char* name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size);
+LONG RegSetValueEx(HKEY key, const char* name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size);
+// Sets the default value of key (or of its subkey, created when missing) to a text; only
+// REG_SZ. The text is stored with its terminating zero; length is not looked at.
+LONG RegSetValue(HKEY key, const char* subKey, std::uint32_t type, const char* data, std::uint32_t length);
+// Deletes a subkey and its values; fails while the subkey has subkeys of its own.
+LONG RegDeleteKey(HKEY key, const char* subKey);
+LONG RegCloseKey(HKEY key);
+
+// Where the store lives: registry.db in the store directory.
+const char* RegistryFileName();

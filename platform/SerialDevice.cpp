@@ -1,0 +1,141 @@
+#include "platform/SerialDevice.h"
+
+#include "platform/LoopbackDevice.h"
+#include "platform/StoreDirectory.h"
+#include "platform/TtyDevice.h"
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+std::int64_t NowNs()
+{
+  timespec ts {};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+} // namespace
+
+bool TSerialDevice::PurgeComm(std::uint32_t flags)
+{
+  bool ok = true;
+  if (flags & (PURGE_TXABORT | PURGE_TXCLEAR)) {
+    if ((flags & PURGE_TXABORT) && InFlightWrite) {
+      InFlightWrite->Active = false;
+      InFlightWrite = nullptr;
+    }
+    if (flags & PURGE_TXCLEAR)
+      ok = FlushOutput() && ok;
+  }
+  if (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) {
+    if ((flags & PURGE_RXABORT) && InFlightRead) {
+      InFlightRead->Active = false;
+      InFlightRead = nullptr;
+    }
+    if (flags & PURGE_RXCLEAR)
+      ok = FlushInput() && ok;
+  }
+  return ok;
+}
+
+TIoResult TSerialDevice::ReadFile(std::uint8_t* buffer, std::uint32_t count, TOverlapped& ov)
+{
+  ov = TOverlapped {};
+  ov.Buffer = buffer;
+  ov.Length = count;
+  ov.Active = true;
+  const std::uint64_t totalMs =
+      std::uint64_t(Timeouts.ReadTotalTimeoutMultiplier) * count + Timeouts.ReadTotalTimeoutConstant;
+  ov.DeadlineNs = totalMs == 0 ? -1 : NowNs() + std::int64_t(totalMs) * 1'000'000;
+  InFlightRead = &ov;
+  return Progress(ov);
+}
+
+TIoResult TSerialDevice::WriteFile(const std::uint8_t* buffer, std::uint32_t count, TOverlapped& ov)
+{
+  ov = TOverlapped {};
+  // The record only ever reads through Buffer for a write.
+  ov.Buffer = const_cast<std::uint8_t*>(buffer);
+  ov.Length = count;
+  ov.IsWrite = true;
+  ov.Active = true;
+  InFlightWrite = &ov;
+  return Progress(ov);
+}
+
+TIoResult TSerialDevice::GetOverlappedResult(TOverlapped& ov, std::uint32_t& transferred)
+{
+  if (!ov.Active)
+    return TIoResult::Failed;
+  const TIoResult r = Progress(ov);
+  if (r == TIoResult::Completed)
+    transferred = ov.Done;
+  return r;
+}
+
+TIoResult TSerialDevice::Progress(TOverlapped& ov)
+{
+  bool failed = false;
+  while (ov.Done < ov.Length) {
+    const long n = ov.IsWrite ? WriteSome(ov.Buffer + ov.Done, ov.Length - ov.Done)
+                              : ReadSome(ov.Buffer + ov.Done, ov.Length - ov.Done);
+    if (n < 0) {
+      failed = true;
+      break;
+    }
+    if (n == 0)
+      break;
+    ov.Done += std::uint32_t(n);
+  }
+
+  TIoResult r = TIoResult::Pending;
+  if (ov.IsWrite) {
+    if (failed)
+      r = TIoResult::Failed;
+    else if (ov.Done == ov.Length && OutputQueued() == 0)
+      r = TIoResult::Completed;
+  } else if (failed) {
+    // Bytes already taken from the line are delivered; the next read reports the failure.
+    r = ov.Done > 0 ? TIoResult::Completed : TIoResult::Failed;
+  } else if (ov.Done == ov.Length || (ov.DeadlineNs >= 0 && NowNs() >= ov.DeadlineNs)) {
+    r = TIoResult::Completed;
+  }
+
+  if (r != TIoResult::Pending) {
+    ov.Active = false;
+    (ov.IsWrite ? InFlightWrite : InFlightRead) = nullptr;
+  }
+  return r;
+}
+
+std::string ResolveComDevice(const std::string& comName)
+{
+  if (comName.size() != 4 || comName.compare(0, 3, "COM") != 0 || comName[3] < '1' || comName[3] > '4')
+    return {};
+  const std::string link = StoreDirectory() + "/ports/" + comName;
+  char target[PATH_MAX];
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  if (n < 0) {
+    if (errno == ENOENT)
+      return "/dev/ttyS" + std::string(1, char(comName[3] - 1));
+    return link;   // not a link: let the open decide
+  }
+  target[n] = '\0';
+  if (std::string(target) == "loopback")
+    return "loopback";
+  return link;     // opening the link follows it, relative targets included
+}
+
+std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
+{
+  const std::string path = ResolveComDevice(comName);
+  if (path.empty())
+    return nullptr;
+  if (path == "loopback")
+    return TLoopbackDevice::Open();
+  return TTtyDevice::Open(path);
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include "platform/MessageTarget.h"
+#include "platform/SerialDevice.h"
+
+#include <cstdint>
+#include <memory>
+
+// One serial port: opened, configured, read and written without ever waiting for the device.
+// Received bytes go to the owner window as WM_USER (wParam = count 1..80, lParam = address of
+// the bytes, valid during the call only), sent from Poll.
+class TComPort {
+public:
+  static constexpr std::uint32_t BufferSize = 1024;
+  static constexpr std::uint32_t ReadChunk = 80;
+  static constexpr std::uint32_t ReadTimeoutMs = 100;
+  // A poll takes reads back to back while they come back full, up to this many, so that a
+  // continuous stream never outruns the 100 ms polling: 128 x 80 bytes per poll is 100 kB/s.
+  static constexpr int MaxReadsPerPoll = 128;
+
+  TComPort() = default;
+  ~TComPort() { Close(); }
+  TComPort(const TComPort&) = delete;
+  TComPort& operator=(const TComPort&) = delete;
+
+  int Open(HWND owner, int port, std::uint32_t rxQueue, std::uint32_t txQueue);
+  int Configure(int baud, int byteSize, int stopBits, int parity, int handshake, int setDtr, int setRts,
+                int useCts, int useDsr);
+  int PurgeTransmit();
+  int PurgeReceive();
+  int Write(const void* data, std::uint32_t length);
+  bool IsWriteIdle() const { return WriteInProgress == 0; }
+  void Poll();
+  long GetModemStatus();
+  void Close();
+  // The line parameters as last read from and written to the device.
+  const TDcb& CommState() const { return Dcb; }
+
+private:
+  // Starts a read; the count read when it completed at once, otherwise -1 (Pending tells why).
+  long StartRead(TIoResult& result);
+  void Deliver(std::uint32_t count);
+
+  TDcb Dcb;
+  std::unique_ptr<TSerialDevice> Device;
+  TOverlapped ReadOverlapped;
+  TOverlapped WriteOverlapped;
+  TCommTimeouts Timeouts;
+  std::uint8_t WriteInProgress = 0;
+  std::uint32_t BytesRead = 0;
+  std::uint32_t BytesWritten = 0;
+  std::uint8_t TransmitBuffer[BufferSize] {};
+  std::uint8_t ReceiveBuffer[BufferSize] {};
+  std::int32_t ReadState = 0;   // 0 idle, 1 a read in flight
+  HWND Owner = nullptr;
+};

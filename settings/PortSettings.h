@@ -1,0 +1,28 @@
+#pragma once
+// Loading and saving the port settings: key HKEY_LOCAL_MACHINE "Software\Kalvix", thirteen
+// values. Texts are stored as the visible entry text with a fixed byte count, numbers as four
+// little-endian bytes. Nothing here reports a failure: what cannot be read takes its default,
+// what cannot be written is dropped.
+#include "framework/TRegKey.h"
+#include "settings/TComSetupXfer.h"
+
+#include <cstdint>
+
+inline constexpr const char* SettingsKeyName = "Software\\Kalvix";
+
+inline constexpr std::int32_t DefaultLineLength = 80, MinLineLength = 1, MaxLineLength = 80;
+inline constexpr std::int32_t DefaultDelayTime = 0, MinDelayTime = 0, MaxDelayTime = 9999;
+inline constexpr std::int32_t DefaultDelayChar = 44, MinDelayChar = 0, MaxDelayChar = 255;
+
+// Fills the six lists, reads the stored settings (defaults for what cannot be read, and for
+// stored numbers outside their ranges) and sets the record's texts from the three integers.
+// The key is created, empty, when missing; nothing is written back.
+void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime, std::int32_t& delayChar);
+
+// Takes the three integers from the record's texts and writes all thirteen values to key.
+void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
+                      std::int32_t& delayChar);
+
+// The value of a text of at most size bytes: optional sign, then decimal digits up to the
+// first other character; empty or without digits gives 0. Saturates instead of overflowing.
+std::int32_t TextValue(const char* text, std::size_t size);

@@ -1,0 +1,28 @@
+#include "settings/TComSetupXfer.h"
+
+#include <iterator>
+
+namespace {
+
+int PositionOr(const TComboBoxData& data, int count, int fallback)
+{
+  const int index = data.GetSelIndex();
+  return index >= 0 && index < count ? index : fallback;
+}
+
+} // namespace
+
+TLineSettings TComSetupXfer::LineSettings() const
+{
+  return TLineSettings {
+      BaudRateTable[PositionOr(BaudRateData, int(std::size(BaudRateTable)), DefaultBaudRate)],
+      PositionOr(DataBitsData, int(std::size(DataBitsEntries)), DefaultDataBits) + 5,
+      PositionOr(StopBitsData, int(std::size(StopBitsEntries)), DefaultStopBits),
+      PositionOr(ParityData, int(std::size(ParityEntries)), DefaultParity),
+      PositionOr(HandshakeData, int(std::size(HandshakeEntries)), DefaultHandshake),
+      SetDtrCheck != 0,
+      SetRtsCheck != 0,
+      UseCtsCheck != 0,
+      UseDsrCheck != 0,
+  };
+}

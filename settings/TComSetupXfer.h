@@ -1,0 +1,55 @@
+#pragma once
+#include "framework/TComboBoxData.h"
+
+#include <cstdint>
+
+// The choices of the six setting lists, in list order; a setting means its entry's position.
+inline constexpr const char* BaudRateEntries[] = {"110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",  "14400",
+                                                  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+inline constexpr int BaudRateTable[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                        19200, 38400, 56000, 57600, 115200, 128000, 256000};
+inline constexpr const char* PortEntries[] = {"COM 1", "COM 2", "COM 3", "COM 4"};
+inline constexpr const char* DataBitsEntries[] = {"5 Bit", "6 Bit", "7 Bit", "8 Bit"};
+inline constexpr const char* HandshakeEntries[] = {"no", "Hardware", "XOn / XOff"};
+inline constexpr const char* ParityEntries[] = {"no", "odd", "even", "mark", "space"};
+inline constexpr const char* StopBitsEntries[] = {"1 Bit", "1.5 Bit", "2 Bit"};
+
+// Positions of the entries that apply when nothing is stored.
+inline constexpr int DefaultBaudRate = 6;    // "9600"
+inline constexpr int DefaultPort = 0;        // "COM 1"
+inline constexpr int DefaultDataBits = 3;    // "8 Bit"
+inline constexpr int DefaultHandshake = 1;   // "Hardware"
+inline constexpr int DefaultParity = 2;      // "even"
+inline constexpr int DefaultStopBits = 0;    // "1 Bit"
+
+// The nine arguments of TComPort::Configure, in its order.
+struct TLineSettings {
+  int Baud, ByteSize, StopBits, Parity, Handshake, SetDtr, SetRts, UseCts, UseDsr;
+};
+
+// The port settings, field by field in the order in which the setup dialog creates its
+// controls: the dialog copies one field per control, in that order.
+struct TComSetupXfer {
+  TComboBoxData BaudRateData;
+  TComboBoxData PortData;
+  TComboBoxData DataBitsData;
+  TComboBoxData HandshakeData;
+  TComboBoxData ParityData;
+  std::uint32_t SetDtrCheck = 0;
+  std::uint32_t SetRtsCheck = 0;
+  TComboBoxData StopBitsData;
+  std::uint32_t UseCtsCheck = 0;
+  std::uint32_t UseDsrCheck = 0;
+  char LineLengthText[3] = {};
+  char DelayCharText[4] = {};
+  char DelayTimeText[5] = {};
+
+  // Position of the port entry + 1: 0 when no port is selected, which no port accepts.
+  int PortNumber() const { return PortData.GetSelIndex() + 1; }
+  // The line parameters for TComPort::Configure. A list without a selection (a stored text
+  // that matches no entry) gives the parameter of its default entry.
+  TLineSettings LineSettings() const;
+  // The DTR and RTS indicators are lit when the line is set or hardware handshake drives it.
+  bool DtrLit() const { return SetDtrCheck != 0 || HandshakeData.GetSelIndex() == 1; }
+  bool RtsLit() const { return SetRtsCheck != 0 || HandshakeData.GetSelIndex() == 1; }
+};

@@ -1,0 +1,50 @@
+#pragma once
+// Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
+// never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
+#include <string>
+
+// Points XDG_CONFIG_HOME at a fresh temporary directory for its lifetime and links every
+// COMn to a path that does not exist, so nothing can reach /dev/ttyS*.
+class TScratchStore {
+public:
+  TScratchStore();
+  ~TScratchStore();
+  TScratchStore(const TScratchStore&) = delete;
+  TScratchStore& operator=(const TScratchStore&) = delete;
+
+  const std::string& Root() const { return RootDir; }     // XDG_CONFIG_HOME
+  std::string StoreDir() const { return RootDir + "/kalvix"; }
+  std::string DatabasePath() const { return StoreDir() + "/registry.db"; }
+  // Makes ports/COM<n> a link to target ("loopback" or a device path).
+  void LinkPort(int n, const std::string& target) const;
+  void UnlinkPort(int n) const;
+
+private:
+  std::string RootDir;
+  std::string SavedXdg;
+  bool HadXdg = false;
+};
+
+// A pseudo-terminal pair in raw mode. The test plays the device at the master; the program
+// under test opens SlavePath().
+class TPty {
+public:
+  TPty();
+  ~TPty();
+  TPty(const TPty&) = delete;
+  TPty& operator=(const TPty&) = delete;
+
+  int Master() const { return MasterFd; }
+  const std::string& SlavePath() const { return Path; }
+  // Writes all of data to the master (blocking); false if the pty failed.
+  bool Send(const std::string& data) const;
+  // Reads from the master until want bytes are there or timeoutMs passed.
+  std::string Receive(std::size_t want, int timeoutMs) const;
+  // Closes the master: the line vanishes for whoever holds the slave.
+  void CloseMaster();
+
+private:
+  int MasterFd = -1;
+  int SlaveFd = -1;
+  std::string Path;
+};
