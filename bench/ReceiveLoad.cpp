@@ -1,0 +1,181 @@
+// Receive load run: a pseudo-terminal is fed at a steady rate while TComPort::Poll runs every
+// 100 ms, as the terminal window's timer does. The received stream is checked byte for byte
+// against the sent sequence.
+//
+//   receive_load [rate-bytes-per-s [seconds]]   one run (default 25600 B/s for 12 s)
+//   receive_load --max                          highest rate kept up without loss
+#include "serial/TComPort.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint8_t SequenceByte(std::uint64_t i) { return std::uint8_t((i * 131 + (i >> 8)) % 251); }
+
+class TChecker : public TMessageTarget {
+public:
+  LRESULT ReceiveMessage(UINT msg, WPARAM count, LPARAM bytes) override
+  {
+    if (msg != WM_USER)
+      return 0;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes);
+    for (WPARAM i = 0; i < count; ++i, ++Received)
+      if (p[i] != SequenceByte(Received) && Mismatch < 0)
+        Mismatch = std::int64_t(Received);
+    ++Messages;
+    return 0;
+  }
+  std::uint64_t Received = 0;
+  std::uint64_t Messages = 0;
+  std::int64_t Mismatch = -1;
+};
+
+double ThreadCpuSeconds()
+{
+  timespec ts {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+struct TResult {
+  std::uint64_t Sent = 0, Received = 0, Messages = 0;
+  std::int64_t Mismatch = -1;
+  double Seconds = 0, MaxLagMs = 0, CpuSeconds = 0;
+  bool Clean() const { return Sent == Received && Mismatch < 0 && MaxLagMs < 250; }
+};
+
+TResult Run(std::uint64_t rate, double seconds)
+{
+  TResult r;
+  int master = -1, slave = -1;
+  termios raw {};
+  cfmakeraw(&raw);
+  if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) {
+    std::perror("openpty");
+    std::exit(1);
+  }
+  // A scratch store whose COM1 links to the pseudo-terminal: no real port is ever touched.
+  char dir[] = "/tmp/kalvix-bench-XXXXXX";
+  if (!mkdtemp(dir))
+    std::exit(1);
+  setenv("XDG_CONFIG_HOME", dir, 1);
+  std::filesystem::create_directories(std::string(dir) + "/kalvix/ports");
+  std::filesystem::create_symlink(ttyname(slave), std::string(dir) + "/kalvix/ports/COM1");
+
+  TChecker checker;
+  TComPort port;
+  if (port.Open(&checker, 1, 1024, 1024) != 1 || port.Configure(256000, 8, 0, 0, 0, 1, 1, 0, 0) != 0) {
+    std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
+    std::exit(1);
+  }
+
+  std::atomic<bool> done {false};
+  std::atomic<double> maxLag {0};
+  const auto start = Clock::now();
+  std::thread feeder([&] {
+    // 10 ms slices: the bytes due by now go out, so a blocked writer shows up as lag.
+    std::uint64_t sent = 0;
+    const std::uint64_t total = std::uint64_t(double(rate) * seconds);
+    std::uint8_t chunk[65536];
+    while (sent < total) {
+      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+      const std::uint64_t due = std::min<std::uint64_t>(total, std::uint64_t(elapsed * double(rate)));
+      if (due > sent) {
+        const std::uint64_t n = std::min<std::uint64_t>(due - sent, sizeof chunk);
+        for (std::uint64_t i = 0; i < n; ++i)
+          chunk[i] = SequenceByte(sent + i);
+        std::uint64_t off = 0;
+        while (off < n) {
+          const ssize_t w = write(master, chunk + off, n - off);
+          if (w <= 0)
+            break;
+          off += std::uint64_t(w);
+        }
+        sent += off;
+        const double lagMs = (std::chrono::duration<double>(Clock::now() - start).count() - double(sent) / double(rate)) * 1000;
+        if (lagMs > maxLag)
+          maxLag = lagMs;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    r.Sent = sent;
+    done = true;
+  });
+
+  const double cpu0 = ThreadCpuSeconds();
+  auto tick = Clock::now();
+  auto drainedBy = Clock::time_point::max();
+  while (true) {
+    tick += std::chrono::milliseconds(100);
+    std::this_thread::sleep_until(tick);
+    port.Poll();
+    if (done && drainedBy == Clock::time_point::max())
+      drainedBy = Clock::now() + std::chrono::seconds(2);
+    if (done && (checker.Received >= r.Sent || Clock::now() > drainedBy))
+      break;
+  }
+  r.CpuSeconds = ThreadCpuSeconds() - cpu0;
+  r.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  feeder.join();
+  r.Received = checker.Received;
+  r.Messages = checker.Messages;
+  r.Mismatch = checker.Mismatch;
+  r.MaxLagMs = maxLag;
+  port.Close();
+  close(master);
+  close(slave);
+  std::filesystem::remove_all(dir);
+  return r;
+}
+
+void Print(std::uint64_t rate, const TResult& r)
+{
+  const double mb = double(r.Received) / 1e6;
+  std::printf("rate %7llu B/s: sent %9llu  received %9llu  lost %lld  first mismatch %lld  messages %llu\n"
+              "                  delivered %.0f B/s over %.1f s, feeder lag max %.0f ms, poll CPU %.3f s = %.3f s/MB  %s\n",
+              (unsigned long long)rate, (unsigned long long)r.Sent, (unsigned long long)r.Received,
+              (long long)r.Sent - (long long)r.Received, (long long)r.Mismatch, (unsigned long long)r.Messages,
+              double(r.Received) / r.Seconds, r.Seconds, r.MaxLagMs, r.CpuSeconds, mb > 0 ? r.CpuSeconds / mb : 0.0,
+              r.Clean() ? "OK" : "FAILED");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc > 1 && std::string(argv[1]) == "--max") {
+    std::uint64_t best = 0;
+    for (std::uint64_t rate = 25600; rate <= 409600; rate *= 2) {
+      const TResult r = Run(rate, 10);
+      Print(rate, r);
+      if (!r.Clean())
+        break;
+      best = rate;
+    }
+    // Refine between the last good rate and the first bad one.
+    for (std::uint64_t step = best / 4; best > 0 && step >= 6400; step /= 2) {
+      const TResult r = Run(best + step, 10);
+      Print(best + step, r);
+      if (r.Clean())
+        best += step;
+    }
+    std::printf("highest rate without loss: %llu B/s\n", (unsigned long long)best);
+    return best >= 25600 ? 0 : 1;
+  }
+  const std::uint64_t rate = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 25600;
+  const double seconds = argc > 2 ? std::strtod(argv[2], nullptr) : 12;
+  const TResult r = Run(rate, seconds);
+  Print(rate, r);
+  return r.Clean() ? 0 : 1;
+}
