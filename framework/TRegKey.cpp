@@ -1,8 +1,9 @@
 #include "framework/TRegKey.h"
 
-TRegKey::TRegKey(HKEY base, const char* keyName)
+TRegKey::TRegKey(HKEY base, const char* keyName, bool create)
 {
-  if (RegCreateKeyEx(base, keyName, &Key) != ERROR_SUCCESS)
+  const LONG r = create ? RegCreateKeyEx(base, keyName, &Key) : RegOpenKeyEx(base, keyName, &Key);
+  if (r != ERROR_SUCCESS)
     Key = nullptr;
 }
 

@@ -5,7 +5,8 @@
 // lifetime of the object. A key that could not be opened makes every operation fail.
 class TRegKey {
 public:
-  TRegKey(HKEY base, const char* keyName);
+  // create false opens an existing key only.
+  TRegKey(HKEY base, const char* keyName, bool create = true);
   ~TRegKey();
   TRegKey(const TRegKey&) = delete;
   TRegKey& operator=(const TRegKey&) = delete;

@@ -183,6 +183,24 @@ LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result)
   return ERROR_SUCCESS;
 }
 
+LONG RegOpenKeyEx(HKEY parent, const char* subKey, HKEY* result)
+{
+  if (!ValidHandle(parent) || !result)
+    return ERROR_INVALID_HANDLE;
+  *result = nullptr;
+  const std::string path = Join(parent->Path, subKey);
+  TStore store(false);
+  if (!store.Usable())
+    return ERROR_FILE_NOT_FOUND;
+  const int exists = store.KeyExists(path);
+  if (exists < 0)
+    return ERROR_REGISTRY_IO_FAILED;
+  if (exists == 0)
+    return ERROR_FILE_NOT_FOUND;
+  *result = new TRegistryKey {path, false};
+  return ERROR_SUCCESS;
+}
+
 LONG RegQueryValueEx(HKEY key, const char* name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size)
 {
   if (!ValidHandle(key))

@@ -28,6 +28,8 @@ constexpr std::uint32_t REG_DWORD = 4;
 
 // Opens a key for reading and writing, creating it and its parents when missing.
 LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result);
+// Opens an existing key for reading and writing; ERROR_FILE_NOT_FOUND when it is not there.
+LONG RegOpenKeyEx(HKEY parent, const char* subKey, HKEY* result);
 // Reads a value (name null or empty: the key's default value). On entry *size is the size of
 // data; on return the value's size. A value larger than the buffer fails with ERROR_MORE_DATA
 // and leaves the buffer untouched. data null asks for type and size only.

@@ -106,6 +106,18 @@ TEST_F(RegistryTest, AKeyWithSubkeysCannotBeDeletedUntilTheyAreGone)
   EXPECT_EQ(Query(reborn.H, "", got, 8), ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(RegistryTest, OpeningWithoutCreateFindsOnlyExistingKeys)
+{
+  HKEY k = nullptr;
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Document.1", &k), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(k, nullptr);
+  { Key made(HKEY_CLASSES_ROOT, "Kalvix.Document.1\\DefaultIcon"); }
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "KALVIX.DOCUMENT.1", &k), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKey(k, "DefaultIcon"), ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Document.1\\DefaultIcon", &k), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryTest, WritingToAKeyDeletedMeanwhileFails)
 {
   Key k(HKEY_CLASSES_ROOT, "Gone");

@@ -1,0 +1,53 @@
+#include "app/TProjectRCVersion.h"
+
+#include "platform/Version.h"
+
+#include <cstdio>
+#include <cstring>
+
+TProjectRCVersion::TProjectRCVersion(const char* fileName)
+{
+  char path[255];
+  if (fileName) {
+    std::snprintf(path, sizeof path, "%s", fileName);
+  } else if (GetModuleFileName(path, sizeof path) == 0) {
+    return;
+  }
+  const std::uint32_t size = GetFileVersionInfoSize(path);
+  if (size == 0)
+    return;
+  VersionData = new std::uint8_t[size];
+  if (!GetFileVersionInfo(path, size, VersionData)) {
+    delete[] VersionData;
+    VersionData = nullptr;
+    return;
+  }
+  char subBlock[255] = "\\VarFileInfo\\Translation";
+  void* value = nullptr;
+  std::uint32_t length = 0;
+  if (!VerQueryValue(VersionData, subBlock, &value, &length) || length < 4) {
+    delete[] VersionData;
+    VersionData = nullptr;
+    return;
+  }
+  // Values inside the block start on 4-byte boundaries of a new[] buffer: aligned.
+  Translation = static_cast<std::uint32_t*>(value);
+  *Translation = (*Translation << 16) | (*Translation >> 16);
+}
+
+TProjectRCVersion::~TProjectRCVersion() { delete[] VersionData; }
+
+bool TProjectRCVersion::ReadString(const char* name, const char*& text) const
+{
+  if (!VersionData)
+    return false;
+  char subBlock[255];
+  std::snprintf(subBlock, sizeof subBlock, "\\StringFileInfo\\%08lx\\%s", static_cast<unsigned long>(*Translation), name);
+  void* value = nullptr;
+  std::uint32_t length = 0;
+  // An empty value has no terminator to point at.
+  if (!VerQueryValue(VersionData, subBlock, &value, &length) || length == 0)
+    return false;
+  text = static_cast<const char*>(value);
+  return true;
+}
