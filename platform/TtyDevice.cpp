@@ -28,10 +28,13 @@ std::unique_ptr<TSerialDevice> TTtyDevice::Open(const std::string& path)
   if (fd < 0)
     return nullptr;
   termios2 t {};
-  if (!GetTermios(fd, t) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+  if (!GetTermios(fd, t) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     return nullptr;
   }
+  std::unique_ptr<TTtyDevice> device(new TTtyDevice(fd));
+  if (!device->Lock.Acquire(path) || ioctl(fd, TIOCEXCL) != 0)
+    return nullptr;
   // Raw bytes both ways: no echo, no line editing, no translation, no signals and no
   // software flow control eating 0x11 and 0x13 until someone asks for it.
   t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | INPCK);
@@ -43,18 +46,20 @@ std::unique_ptr<TSerialDevice> TTtyDevice::Open(const std::string& path)
   t.c_cc[VTIME] = 0;
   if (ioctl(fd, TCSETS2, &t) != 0) {
     ioctl(fd, TIOCNXCL);
-    close(fd);
     return nullptr;
   }
-  return std::unique_ptr<TSerialDevice>(new TTtyDevice(fd));
+  device->Owned = true;
+  return device;
 }
 
 TTtyDevice::~TTtyDevice()
 {
   // Unsent bytes would make close() wait for the line (up to the driver's closing_wait);
   // a closing window must never wait for a device.
-  ioctl(Fd, TCFLSH, TCOFLUSH);
-  ioctl(Fd, TIOCNXCL);
+  if (Owned) {
+    ioctl(Fd, TCFLSH, TCOFLUSH);
+    ioctl(Fd, TIOCNXCL);
+  }
   close(Fd);
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 #include "platform/SerialDevice.h"
+#include "platform/UucpLock.h"
 
 // A terminal device of the kernel (a serial port, a USB adapter, a pseudo-terminal), held
-// exclusively: flock keeps out every other cooperating opener, root included, and TIOCEXCL
-// keeps out programs that do not lock.
+// exclusively: flock keeps out every other cooperating opener, root included; a UUCP lock
+// file tells the programs that use those; TIOCEXCL keeps out programs that lock nothing.
 class TTtyDevice final : public TSerialDevice {
 public:
   static std::unique_ptr<TSerialDevice> Open(const std::string& path);
@@ -25,6 +26,8 @@ private:
   explicit TTtyDevice(int fd) : Fd(fd) {}
 
   int Fd;
+  bool Owned = false;   // set once the open is complete: only then is the line ours to reset
+  TUucpLock Lock;
   // Drivers without modem lines (pseudo-terminals) cannot report DTR and RTS: the last
   // requested levels stand in for them.
   std::uint8_t DtrControl = DTR_CONTROL_ENABLE;

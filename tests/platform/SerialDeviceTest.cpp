@@ -1,4 +1,5 @@
 #include "platform/SerialDevice.h"
+#include "platform/UucpLock.h"
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,48 @@ TEST_F(SerialDeviceTest, APortIsHeldExclusivelyAgainstThisAndOtherPrograms)
   auto loop = OpenComDevice("COM2");
   ASSERT_NE(loop, nullptr);
   EXPECT_EQ(OpenComDevice("COM2"), nullptr);
+}
+
+TEST_F(SerialDeviceTest, AUucpLockFileOfALiveProcessHoldsThePort)
+{
+  Store.LinkPort(1, Pty.SlavePath());
+  const std::string name = Pty.SlavePath().substr(Pty.SlavePath().rfind('/') + 1);
+  const std::string lockFile = "/run/lock/LCK.." + name;
+  if (access("/run/lock", W_OK) != 0)
+    GTEST_SKIP() << "/run/lock is not writable here";
+
+  // While we hold the port, our own lock file tells other programs so.
+  {
+    auto dev = OpenComDevice("COM1");
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(access(lockFile.c_str(), F_OK), 0);
+  }
+  EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file outlived the port";
+
+  const pid_t child = fork();
+  if (child == 0) {
+    pause();
+    _exit(0);
+  }
+  const auto writeLock = [&](pid_t pid) {
+    FILE* f = fopen(lockFile.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "%10d\n", int(pid));
+    fclose(f);
+  };
+  writeLock(child);
+  EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), child);
+  EXPECT_EQ(OpenComDevice("COM1"), nullptr);
+  EXPECT_EQ(access(lockFile.c_str(), F_OK), 0) << "a live holder's lock file was removed";
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  // Now stale: ignored, and replaced by ours while we hold the port.
+  EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), 0);
+  {
+    auto dev = OpenComDevice("COM1");
+    EXPECT_NE(dev, nullptr);
+  }
+  unlink(lockFile.c_str());
 }
 
 TEST_F(SerialDeviceTest, TheLineIsRawSoEveryByteValuePassesBothWays)
