@@ -4,7 +4,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextCursor>
 #include <QValidator>
 #include <algorithm>
@@ -35,6 +35,7 @@ QString ToEditorText(std::string_view text)
 std::string FromEditorText(QString text)
 {
   text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
   text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
   return ToBytes(text);
 }
@@ -99,7 +100,7 @@ std::string TEdit::GetText() const
   if (QLineEdit* line = Line())
     return ToBytes(line->text());
   if (QPlainTextEdit* multi = Multi())
-    return FromEditorText(multi->toPlainText());
+    return FromEditorText(multi->document()->toRawText());   // the plain text turns U+00A0 into a space
   return {};
 }
 
