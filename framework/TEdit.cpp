@@ -40,15 +40,14 @@ std::string FromEditorText(QString text)
   return ToBytes(text);
 }
 
-// Cuts text to at most room characters, never between the CR and LF of a line break.
+// Cuts text to at most room characters (room < 0: no limit), never between the CR and LF of
+// a line break.
 std::string_view CutTo(std::string_view text, long room)
 {
-  if (room <= 0)
-    return {};
-  if (long(text.size()) <= room)
+  if (room < 0 || long(text.size()) <= room)
     return text;
   std::size_t length = std::size_t(room);
-  if (text[length - 1] == '\r' && text[length] == '\n')
+  if (length > 0 && text[length - 1] == '\r' && text[length] == '\n')
     --length;
   return text.substr(0, length);
 }
@@ -112,9 +111,9 @@ int TEdit::GetTextLen() const
 void TEdit::SetText(std::string_view text)
 {
   if (QLineEdit* line = Line())
-    line->setText(ToQString(CutTo(text, Capacity() < 0 ? long(text.size()) : Capacity())));
+    line->setText(ToQString(CutTo(text, Capacity())));
   else if (QPlainTextEdit* multi = Multi())
-    multi->setPlainText(ToEditorText(CutTo(text, Capacity() < 0 ? long(text.size()) : Capacity())));
+    multi->setPlainText(ToEditorText(CutTo(text, Capacity())));
 }
 
 void TEdit::Insert(std::string_view text)
@@ -129,7 +128,7 @@ void TEdit::Insert(std::string_view text)
   QTextCursor cursor = multi->textCursor();
   if (Capacity() >= 0) {
     const long kept = long(GetText().size()) - long(FromEditorText(cursor.selectedText()).size());
-    text = CutTo(text, Capacity() - kept);
+    text = CutTo(text, std::max(Capacity() - kept, 0L));
   }
   cursor.insertText(ToEditorText(text));
   multi->setTextCursor(cursor);
