@@ -79,6 +79,8 @@ void TWindow::Destroy()
 
 void TWindow::DestroyLater()
 {
+  for (TWindow* child : Children)
+    child->DestroyLater();
   for (auto& [id, timer] : Timers)
     if (timer)
       timer->stop();

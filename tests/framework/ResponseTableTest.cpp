@@ -153,26 +153,6 @@ TEST(Window, ATickMayKillItsOwnTimerAndTimersEndWithTheWidget)
   EXPECT_TRUE(window.Ticks.empty());
 }
 
-TEST(Window, CaptionShowAndEnableReachTheWidget)
-{
-  TWindow parent(nullptr, "Main");
-  TButton button(&parent, 5, "&Stop", 0, 0, 50, 20);
-  ASSERT_TRUE(parent.Create());
-  EXPECT_EQ(parent.GetWidget()->windowTitle(), "Main");
-  parent.SetCaption("Kalvix in binary mode");
-  EXPECT_EQ(parent.GetWidget()->windowTitle(), "Kalvix in binary mode");
-  button.SetCaption("&Send");
-  EXPECT_EQ(qobject_cast<QPushButton*>(button.GetWidget())->text(), "&Send");
-  button.Show(SW_HIDE);
-  EXPECT_FALSE(button.IsVisible());
-  button.Show(SW_SHOW);
-  EXPECT_TRUE(button.IsVisible());
-  button.EnableWindow(false);
-  EXPECT_FALSE(button.IsWindowEnabled());
-  button.EnableWindow(true);
-  EXPECT_TRUE(button.IsWindowEnabled());
-}
-
 TEST(Window, AChildDestroyedFirstLeavesItsParentWhole)
 {
   TWindow parent(nullptr);

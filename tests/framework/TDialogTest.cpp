@@ -241,6 +241,7 @@ TEST(Dialog, AsAChildWindowItIsPartOfItsParentAndEndsWithOk)
   // The framework's own IDOK ends a modeless dialog: its window goes, the frame stays.
   QTest::keyClick(send.GetWidget(), Qt::Key_Return);
   EXPECT_FALSE(client.IsCreated());
+  EXPECT_FALSE(send.IsCreated());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(frame.GetWidget()->findChildren<QDialog*>().isEmpty());
   EXPECT_FALSE(send.IsCreated());
