@@ -1,0 +1,244 @@
+#include "framework/TDialog.h"
+
+#include "framework/Latin1.h"
+#include "framework/TButtonWidget.h"
+#include "resources/ResourceTypes.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <cmath>
+
+namespace {
+// The dialog's window: keys and the window's close become the dialog's commands.
+class TDialogWidget final : public QDialog {
+public:
+  TDialogWidget(TWindow& owner, QObject* guard, QWidget* parent) : QDialog(parent), Owner(owner), OwnerAlive(guard) {}
+
+  void reject() override { Command(IDCANCEL); }
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override
+  {
+    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+      Command(DefaultCommand());
+    else if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape)
+      Command(IDCANCEL);
+    else
+      QWidget::keyPressEvent(event);
+  }
+
+private:
+  void Command(int id)
+  {
+    if (OwnerAlive)
+      ::SendMessage(&Owner, WM_COMMAND, MakeWParam(unsigned(id), BN_CLICKED), 0);
+  }
+  // The default push button's id, else IDOK.
+  int DefaultCommand() const
+  {
+    for (QPushButton* button : findChildren<QPushButton*>())
+      if (button->isDefault())
+        return button->property("controlId").toInt();
+    return IDOK;
+  }
+
+  TWindow& Owner;
+  QPointer<QObject> OwnerAlive;
+};
+
+constexpr int MulDiv(int value, int numerator, int denominator)
+{
+  const long long product = (long long)value * numerator;
+  const long long half = denominator / 2;
+  return int(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
+{
+  using namespace ControlStyle;
+  QWidget* widget = nullptr;
+  switch (item.Kind) {
+  case TControlKind::Edit:
+    if (item.Style & MultiLine) {
+      auto* edit = new QPlainTextEdit(ToQString(item.Text), parent);
+      edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+      edit->setUndoRedoEnabled(false);
+      edit->setHorizontalScrollBarPolicy((item.Style & HScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+      edit->setVerticalScrollBarPolicy((item.Style & VScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+      if (item.Style & ReadOnly) {
+        edit->setReadOnly(true);
+        edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      }
+      widget = edit;
+    } else {
+      auto* edit = new QLineEdit(ToQString(item.Text), parent);
+      edit->setReadOnly(item.Style & ReadOnly);
+      edit->setFrame(item.Style & (Border | ClientEdge));
+      widget = edit;
+    }
+    break;
+  case TControlKind::PushButton: {
+    auto* button = new TButtonWidget(ToQString(item.Text), item.Style & OwnerDraw, parent);
+    button->setDefault(item.Style & DefaultButton);
+    widget = button;
+    break;
+  }
+  case TControlKind::Static: {
+    auto* label = new QLabel(ToQString(item.Text), parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(((item.Style & CenterText) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    widget = label;
+    break;
+  }
+  case TControlKind::EtchedFrame: {
+    auto* frame = new QFrame(parent);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    widget = frame;
+    break;
+  }
+  }
+  if (item.Kind == TControlKind::Static || item.Kind == TControlKind::EtchedFrame)
+    widget->setAttribute(Qt::WA_TransparentForMouseEvents);   // clicks fall through to what lies below
+  else
+    widget->setFocusPolicy((item.Style & TabStop) ? Qt::StrongFocus : Qt::ClickFocus);
+  widget->setProperty("controlId", item.Id);
+  if (!(item.Style & Visible))
+    widget->hide();
+  return widget;
+}
+}
+
+const TResponseTable& TDialog::Responses() const
+{
+  static constexpr TResponseEntry entries[] = {
+    OnCommand<&TDialog::CmOk>(IDOK),
+    OnCommand<&TDialog::CmCancel>(IDCANCEL),
+  };
+  static const TResponseTable table {&TWindow::Responses(), entries};
+  return table;
+}
+
+TDialog::TDialog(TWindow* parent, int resourceId)
+  : TWindow(parent), ResourceId(resourceId), Template(FindDialogTemplate(resourceId))
+{
+  if (Template)
+    SetCaption(Template->Title);
+}
+
+TDialog::~TDialog() = default;
+
+QFont TDialog::DialogFont() const
+{
+  if (!Template)
+    return QApplication::font();
+  // The template's face is not on Linux machines; its metrics are close to DejaVu Sans.
+  static const bool substituted = [] {
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"));
+    return true;
+  }();
+  (void)substituted;
+  return QFont(ToQString(Template->FontName), Template->FontPointSize);
+}
+
+QRect TDialog::MapDialogRect(const QFont& font, int x, int y, int width, int height)
+{
+  // Base units: the average width of the Latin letters and the height of the font.
+  const QFontMetrics metrics(font);
+  const int averageWidth = (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+  const int baseX = std::max(averageWidth, 1);
+  const int baseY = std::max(metrics.height(), 1);
+  return QRect(MulDiv(x, baseX, 4), MulDiv(y, baseY, 8), MulDiv(width, baseX, 4), MulDiv(height, baseY, 8));
+}
+
+QWidget* TDialog::MakeWidget(QWidget* parentWidget)
+{
+  if (!Template)
+    return nullptr;
+  auto* dialog = new TDialogWidget(*this, Receiver(), parentWidget);
+  // Without a modal run and under a parent, the dialog is a child window: a client area.
+  if (parentWidget && !Modal)
+    dialog->setWindowFlags(Qt::Widget);
+  const QFont font = DialogFont();
+  dialog->setFont(font);
+  dialog->setWindowTitle(ToQString(GetCaption()));
+  dialog->resize(MapDialogRect(font, 0, 0, Template->Width, Template->Height).size());
+
+  ControlWidgets.clear();
+  for (const TControlTemplate& item : Template->Controls) {
+    QWidget* control = MakeControl(item, dialog);
+    control->setGeometry(MapDialogRect(font, item.X, item.Y, item.Width, item.Height));
+    // The first control of a template lies on top of the later ones.
+    control->lower();
+    ForwardNotifications(control, item.Id);
+    ControlWidgets.emplace_back(item.Id, control);
+  }
+  return dialog;
+}
+
+QWidget* TDialog::TemplateWidget(int id) const
+{
+  for (const auto& [controlId, widget] : ControlWidgets)
+    if (controlId == id && id != -1)
+      return widget;
+  return nullptr;
+}
+
+void TDialog::PrepareWindow()
+{
+  TransferData(TTransferDirection::SetData);
+}
+
+void TDialog::TransferData(TTransferDirection direction)
+{
+  std::size_t next = 0;
+  for (TWindow* child : GetChildren()) {
+    if (!child->TakesTransfer() || !child->IsCreated())
+      continue;
+    if (next == TransferFields.size())
+      break;
+    child->Transfer(TransferFields[next++], direction);
+  }
+}
+
+int TDialog::Execute()
+{
+  Modal = true;
+  if (!Create()) {
+    Destroy();
+    Modal = false;
+    return -1;
+  }
+  const int result = static_cast<QDialog*>(GetWidget())->exec();
+  Modal = false;
+  Destroy();
+  return result;
+}
+
+void TDialog::CloseWindow(int retValue)
+{
+  if (!IsCreated())
+    return;
+  if (Modal)
+    static_cast<QDialog*>(GetWidget())->done(retValue);
+  else
+    DestroyLater();
+}
+
+void TDialog::CmOk()
+{
+  if (!CanClose())
+    return;
+  TransferData(TTransferDirection::GetData);
+  CloseWindow(IDOK);
+}
+
+void TDialog::CmCancel()
+{
+  CloseWindow(IDCANCEL);
+}

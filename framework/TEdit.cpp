@@ -1,0 +1,204 @@
+#include "framework/TEdit.h"
+
+#include "framework/Latin1.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTextCursor>
+#include <QValidator>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Lets the program's validator judge each edit of a single-line field.
+class TValidatorBridge final : public QValidator {
+public:
+  TValidatorBridge(const TValidator& validator, QObject* parent) : QValidator(parent), Checker(validator) {}
+  State validate(QString& input, int&) const override
+  {
+    return Checker.IsValidInput(ToBytes(input)) ? Acceptable : Invalid;
+  }
+
+private:
+  const TValidator& Checker;
+};
+
+// Qt keeps a line break as one character; the program counts and reads it as CR LF.
+QString ToEditorText(std::string_view text)
+{
+  QString result = ToQString(text);
+  result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return result;
+}
+
+std::string FromEditorText(QString text)
+{
+  text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
+  text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+  return ToBytes(text);
+}
+
+// Cuts text to at most room characters (room < 0: no limit), never between the CR and LF of
+// a line break.
+std::string_view CutTo(std::string_view text, long room)
+{
+  if (room < 0 || long(text.size()) <= room)
+    return text;
+  std::size_t length = std::size_t(room);
+  if (length > 0 && text[length - 1] == '\r' && text[length] == '\n')
+    --length;
+  return text.substr(0, length);
+}
+}
+
+TEdit::TEdit(TWindow* parent, int resourceId, UINT textLimit) : TControl(parent, resourceId), TextLimit(textLimit)
+{
+  EnableTransfer();
+}
+
+TEdit::~TEdit()
+{
+  // The Qt validator refers to ours; it must go first.
+  DropBridge();
+}
+
+void TEdit::DropBridge()
+{
+  if (QLineEdit* line = Line()) {
+    const QValidator* bridge = line->validator();
+    line->setValidator(nullptr);
+    delete bridge;
+  }
+}
+
+QLineEdit* TEdit::Line() const
+{
+  return qobject_cast<QLineEdit*>(GetWidget());
+}
+
+QPlainTextEdit* TEdit::Multi() const
+{
+  return qobject_cast<QPlainTextEdit*>(GetWidget());
+}
+
+void TEdit::WidgetBound()
+{
+  SetTextLimit(TextLimit);
+  ApplyValidator();
+}
+
+bool TEdit::IsMultiLine() const
+{
+  return Multi() != nullptr;
+}
+
+std::string TEdit::GetText() const
+{
+  if (QLineEdit* line = Line())
+    return ToBytes(line->text());
+  if (QPlainTextEdit* multi = Multi())
+    return FromEditorText(multi->document()->toRawText());   // the plain text turns U+00A0 into a space
+  return {};
+}
+
+int TEdit::GetTextLen() const
+{
+  return int(GetText().size());
+}
+
+void TEdit::SetText(std::string_view text)
+{
+  if (QLineEdit* line = Line())
+    line->setText(ToQString(CutTo(text, Capacity())));
+  else if (QPlainTextEdit* multi = Multi())
+    multi->setPlainText(ToEditorText(CutTo(text, Capacity())));
+}
+
+void TEdit::Insert(std::string_view text)
+{
+  if (QLineEdit* line = Line()) {
+    line->insert(ToQString(text));
+    return;
+  }
+  QPlainTextEdit* multi = Multi();
+  if (!multi)
+    return;
+  QTextCursor cursor = multi->textCursor();
+  if (Capacity() >= 0) {
+    const long kept = long(GetText().size()) - long(FromEditorText(cursor.selectedText()).size());
+    text = CutTo(text, std::max(Capacity() - kept, 0L));
+  }
+  cursor.insertText(ToEditorText(text));
+  multi->setTextCursor(cursor);
+  multi->ensureCursorVisible();
+}
+
+void TEdit::SetReadOnly(bool readOnly)
+{
+  if (QLineEdit* line = Line()) {
+    line->setReadOnly(readOnly);
+  } else if (QPlainTextEdit* multi = Multi()) {
+    multi->setReadOnly(readOnly);
+    // A read-only field still has a caret that the user can move and select with.
+    if (readOnly)
+      multi->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  }
+}
+
+bool TEdit::IsReadOnly() const
+{
+  if (QLineEdit* line = Line())
+    return line->isReadOnly();
+  if (QPlainTextEdit* multi = Multi())
+    return multi->isReadOnly();
+  return false;
+}
+
+void TEdit::SetTextLimit(UINT textLimit)
+{
+  TextLimit = textLimit;
+  if (QLineEdit* line = Line())
+    line->setMaxLength(Capacity() < 0 ? 32767 : int(std::min<long>(Capacity(), 0x7FFFFFFF)));
+}
+
+void TEdit::SetValidator(TValidator* validator)
+{
+  DropBridge();
+  Validator.reset(validator);
+  ApplyValidator();
+}
+
+void TEdit::ApplyValidator()
+{
+  DropBridge();
+  if (QLineEdit* line = Line(); line && Validator)
+    line->setValidator(new TValidatorBridge(*Validator, line));
+}
+
+bool TEdit::CanClose()
+{
+  if (Validator && IsCreated() && !Validator->IsValid(GetText())) {
+    Validator->Error(*this);
+    SetFocus();
+    return false;
+  }
+  return TControl::CanClose();
+}
+
+void TEdit::Transfer(const TTransferField& field, TTransferDirection direction)
+{
+  const std::span<char>* buffer = std::get_if<std::span<char>>(&field);
+  if (!buffer || buffer->empty())
+    return;
+  if (direction == TTransferDirection::SetData) {
+    const std::size_t length = std::find(buffer->begin(), buffer->end(), '\0') - buffer->begin();
+    SetText(std::string_view(buffer->data(), length));
+  } else {
+    const std::string text = GetText();
+    const std::size_t length = std::min(text.size(), buffer->size() - 1);
+    std::memcpy(buffer->data(), text.data(), length);
+    std::fill(buffer->begin() + long(length), buffer->end(), '\0');
+  }
+}

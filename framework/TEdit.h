@@ -1,0 +1,61 @@
+#pragma once
+// An edit control of a dialog template: single-line, or multi-line (its line breaks read as
+// CR LF). Its text changes reach the parent as WM_COMMAND with EN_CHANGE.
+#include "framework/TControl.h"
+#include "framework/TValidator.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+class TEdit : public TControl {
+public:
+  // textLimit is the size of a buffer that holds the text and its terminator: the field holds
+  // textLimit - 1 characters. 0: no limit of the program's.
+  TEdit(TWindow* parent, int resourceId, UINT textLimit = 0);
+  ~TEdit() override;
+
+  bool IsMultiLine() const;
+  std::string GetText() const;
+  // Characters of the text, a line break counting as two.
+  int GetTextLen() const;
+  // Replaces the whole text; what passes the limit is cut off.
+  void SetText(std::string_view text);
+  void Clear() { SetText({}); }
+  // Puts text in place of the selection, at the caret, and keeps the caret in view; it cannot
+  // be undone. What would pass the limit is cut off.
+  void Insert(std::string_view text);
+  void SetReadOnly(bool readOnly);
+  bool IsReadOnly() const;
+  void SetTextLimit(UINT textLimit);
+  UINT GetTextLimit() const { return TextLimit; }
+
+  // Filters what the user types: edits the validator refuses do not happen. Takes ownership;
+  // the previous validator is deleted. Null removes the filter.
+  void SetValidator(TValidator* validator);
+  TValidator* GetValidator() const { return Validator.get(); }
+
+  // Refuses while the validator rejects the text: the validator tells the user, and the
+  // field takes the focus.
+  bool CanClose() override;
+  // Field: a text buffer. Set copies its text up to the terminator; Get fills the buffer with
+  // the text, cut to size - 1 bytes, and zeros after it. Any other field is left alone.
+  void Transfer(const TTransferField& field, TTransferDirection direction) override;
+
+protected:
+  void WidgetBound() override;
+
+private:
+  QLineEdit* Line() const;
+  QPlainTextEdit* Multi() const;
+  void ApplyValidator();
+  void DropBridge();
+  // Most characters the field may hold; -1 for no limit.
+  long Capacity() const { return TextLimit > 0 ? long(TextLimit) - 1 : -1; }
+
+  UINT TextLimit;
+  std::unique_ptr<TValidator> Validator;
+};

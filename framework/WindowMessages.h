@@ -1,0 +1,24 @@
+#pragma once
+// Message numbers, notification codes and flags that the framework's windows exchange.
+#include "platform/MessageTarget.h"
+
+constexpr UINT WM_COMMAND = 0x0111;   // wParam: low word id, high word notification code
+
+constexpr UINT BN_CLICKED = 0;
+constexpr UINT EN_CHANGE = 0x0300;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+constexpr UINT MB_OK = 0x00;
+constexpr UINT MB_ICONEXCLAMATION = 0x30;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+
+constexpr WPARAM MakeWParam(unsigned low, unsigned high)
+{
+  return WPARAM((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
+}
+constexpr unsigned LoWord(WPARAM value) { return unsigned(value & 0xFFFFu); }
+constexpr unsigned HiWord(WPARAM value) { return unsigned((value >> 16) & 0xFFFFu); }

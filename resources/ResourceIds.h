@@ -1,0 +1,43 @@
+#pragma once
+// Identifiers of the program's resources, commands and controls.
+
+// Dialog templates
+constexpr int IDD_SETUP = 1;
+constexpr int IDD_COMMANDLIST = 2;
+constexpr int IDD_CLIENT = 2000;
+constexpr int IDD_ABOUT = 22000;
+
+// Menu and accelerator table, icon
+constexpr int IDM_MAIN = 100;
+constexpr int IDI_KALVIX = 1001;
+
+// LED bitmaps, one per lamp state
+constexpr int IDB_LED_OFF = 1;
+constexpr int IDB_LED_GREEN = 2;
+constexpr int IDB_LED_RED = 3;
+
+// Commands
+constexpr int CM_OPENCOMMANDFILE = 24332;
+constexpr int CM_EXIT = 24310;
+constexpr int CM_SELECT = 51690;
+constexpr int CM_CLEAR = 51688;
+constexpr int CM_SETUP = 51683;
+constexpr int CM_SWITCHMODE = 51689;
+constexpr int CM_ABOUT = 2009;
+
+// Controls of the terminal window (dialog 2000)
+constexpr int IDC_RECEIVE = 101;
+constexpr int IDC_SENDTEXT = 102;
+constexpr int IDC_LED_DSR = 103;
+constexpr int IDC_LED_RTS = 104;
+constexpr int IDC_LED_CTS = 105;
+constexpr int IDC_LED_DCD = 106;
+constexpr int IDC_LED_RI = 107;
+constexpr int IDC_LED_DTR = 108;
+constexpr int IDC_SEND = 109;
+constexpr int IDC_STOP = 110;
+// A control that nothing refers to (labels, frames).
+constexpr int IDC_NONE = -1;
+
+// Strings
+constexpr unsigned IDS_PORT_UNAVAILABLE = 104;

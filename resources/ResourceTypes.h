@@ -1,0 +1,53 @@
+#pragma once
+// The shapes of the program's declarative resources: dialog templates and the string table.
+// Plain data, looked up by id; the framework turns them into windows and texts.
+#include <cstdint>
+#include <span>
+
+enum class TControlKind : std::uint8_t {
+  Edit,          // single-line, or multi-line with MultiLine
+  PushButton,    // owner-drawn with OwnerDraw
+  Static,        // a text label
+  EtchedFrame,   // a sunken-and-raised rectangle around other controls
+};
+
+// Style bits of a template control.
+namespace ControlStyle {
+constexpr std::uint32_t Visible = 1u << 0;
+constexpr std::uint32_t TabStop = 1u << 1;
+constexpr std::uint32_t Border = 1u << 2;
+constexpr std::uint32_t ClientEdge = 1u << 3;
+constexpr std::uint32_t MultiLine = 1u << 4;
+constexpr std::uint32_t ReadOnly = 1u << 5;
+constexpr std::uint32_t AutoHScroll = 1u << 6;
+constexpr std::uint32_t AutoVScroll = 1u << 7;
+constexpr std::uint32_t HScroll = 1u << 8;
+constexpr std::uint32_t VScroll = 1u << 9;
+constexpr std::uint32_t OemConvert = 1u << 10;
+constexpr std::uint32_t OwnerDraw = 1u << 11;
+constexpr std::uint32_t CenterText = 1u << 12;
+constexpr std::uint32_t DefaultButton = 1u << 13;
+}
+
+// One control of a dialog template; the rectangle is in dialog units.
+struct TControlTemplate {
+  int Id;
+  TControlKind Kind;
+  const char* Text;
+  int X, Y, Width, Height;
+  std::uint32_t Style;
+};
+
+struct TDialogTemplate {
+  int Id;
+  const char* Title;
+  const char* FontName;
+  int FontPointSize;
+  int Width, Height;   // dialog units
+  std::span<const TControlTemplate> Controls;   // in template order
+};
+
+// The template with this id, or null.
+const TDialogTemplate* FindDialogTemplate(int id);
+// The string-table entry with this id, or null.
+const char* FindStringResource(unsigned id);
