@@ -1,6 +1,7 @@
 #include "framework/TEdit.h"
 
 #include "framework/Latin1.h"
+#include "resources/ResourceIds.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -51,6 +52,19 @@ std::string_view CutTo(std::string_view text, long room)
     --length;
   return text.substr(0, length);
 }
+}
+
+const TResponseTable& TEdit::Responses() const
+{
+  static constexpr TResponseEntry entries[] = {
+    OnCommand<&TEdit::CmUndo>(CM_UNDO),
+    OnCommand<&TEdit::CmCut>(CM_CUT),
+    OnCommand<&TEdit::CmCopy>(CM_COPY),
+    OnCommand<&TEdit::CmPaste>(CM_PASTE),
+    OnCommand<&TEdit::CmClearField>(CM_CLEARFIELD),
+  };
+  static const TResponseTable table {&TControl::Responses(), entries};
+  return table;
 }
 
 TEdit::TEdit(TWindow* parent, int resourceId, UINT textLimit) : TControl(parent, resourceId), TextLimit(textLimit)
@@ -200,5 +214,56 @@ void TEdit::Transfer(const TTransferField& field, TTransferDirection direction)
     const std::size_t length = std::min(text.size(), buffer->size() - 1);
     std::memcpy(buffer->data(), text.data(), length);
     std::fill(buffer->begin() + long(length), buffer->end(), '\0');
+  }
+}
+
+void TEdit::CmUndo()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->undo();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->undo();
+}
+
+void TEdit::CmCut()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->cut();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->cut();
+}
+
+void TEdit::CmCopy()
+{
+  if (QLineEdit* line = Line())
+    line->copy();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->copy();
+}
+
+void TEdit::CmPaste()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->paste();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->paste();
+}
+
+void TEdit::CmClearField()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line()) {
+    line->selectAll();
+    line->del();
+  } else if (QPlainTextEdit* multi = Multi()) {
+    multi->selectAll();
+    multi->textCursor().removeSelectedText();
   }
 }
