@@ -1,6 +1,7 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "framework/ResourceLoader.h"
+#include "framework/TFileOpenDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
 
@@ -73,6 +74,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
 {
   static constexpr TResponseEntry entries[] = {
       OnCommand<&TKalvixDlgClient::CmClear>(CM_CLEAR),
+      OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -360,6 +362,18 @@ void TKalvixDlgClient::SendTick()
     SendState = Ready;
     break;
   }
+}
+
+void TKalvixDlgClient::CmOpenCommandFile()
+{
+  TOpenSaveDialog::TData data;
+  data.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  data.Filter = "dat - Dateien (*.dat)|*.dat|All Files (*.*)|*.*|";
+  data.FilterIndex = 1;
+  data.DefExt = "dat";
+  if (TFileOpenDialog(this, data, "Read Command File").Execute() != IDOK)
+    return;
+  CommandXfer.Load(data.FileName);
 }
 
 void TKalvixDlgClient::EnSendChange()

@@ -9,6 +9,7 @@
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
+#include "terminal/TCommandListXfer.h"
 
 #include <cstdint>
 #include <string>
@@ -45,6 +46,7 @@ public:
   // One step of sending, run on every tick after the poll and the lamps.
   void SendTick();
   const TComSetupXfer& Settings() const { return Setup; }
+  const TCommandListXfer& Commands() const { return CommandXfer; }
 
   // Builds the receive field's text of one chunk into out (ChunkTextSize bytes) and returns
   // its length; column carries the position in the current line across chunks.
@@ -59,6 +61,7 @@ protected:
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   void CmClear();
   void CmSwitchMode();
+  void CmOpenCommandFile();
   void CmSend();
   void CmStop();
   void EnSendChange();
@@ -95,6 +98,7 @@ protected:
   std::int32_t Column = 0;
   std::int32_t LastModemStatus = 0;
   std::int32_t LineLength = 80;
+  TCommandListXfer CommandXfer;
 
   TEdit* ReceiveField;
   TLed* CtsLed;
