@@ -1,12 +1,11 @@
 #include "app/TSDIDecFrame.h"
 
-#include "framework/TDialog.h"
-#include "resources/ResourceIds.h"
+#include "terminal/TKalvixDlgClient.h"
 
 #include <QWidget>
 
 TSDIDecFrame::TSDIDecFrame(TWindow* parent, const char* title, TWindow* clientWnd, bool trackMenuSelection)
-  : TDecoratedFrame(parent, title, clientWnd ? clientWnd : new TDialog(nullptr, IDD_CLIENT), trackMenuSelection)
+  : TDecoratedFrame(parent, title, clientWnd ? clientWnd : new TKalvixDlgClient(nullptr, IDD_CLIENT), trackMenuSelection)
 {
 }
 

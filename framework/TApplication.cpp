@@ -1,5 +1,6 @@
 #include "framework/TApplication.h"
 
+#include "framework/Latin1.h"
 #include "framework/TFrameWindow.h"
 #include "resources/ResourceIds.h"
 
@@ -33,6 +34,8 @@ TApplication::TApplication(const char* name, int& argc, char** argv) : Name(name
 {
   if (!QApplication::instance())
     OwnQtApplication = std::make_unique<QApplication>(argc, argv);
+  // Message boxes of the framework carry it as their caption.
+  QCoreApplication::setApplicationName(ToQString(Name));
   for (int i = 1; i < argc && argv && argv[i]; ++i) {
     if (!CmdLine.empty())
       CmdLine += ' ';

@@ -12,7 +12,6 @@ public:
   virtual bool IsValidInput(const std::string& text) const = 0;
   // Whether the text is acceptable for closing; by default what typing accepts.
   virtual bool IsValid(const std::string& text) const { return IsValidInput(text); }
-  // Tells the user that the text of owner's control is not valid: by default a message box
-  // "Invalid character in input" under the application's name.
-  virtual void Error(TWindow& owner) const;
+  // Tells the user that the text of owner's control is not valid.
+  virtual void Error(TWindow& owner) const = 0;
 };

@@ -50,6 +50,4 @@ constexpr int IDC_NONE = -1;
 
 // Strings
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
-// Shown when a field's text does not pass its filter as its window closes.
-constexpr unsigned IDS_INVALIDINPUT = 32500;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

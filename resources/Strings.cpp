@@ -11,7 +11,6 @@ constexpr TStringEntry Strings[] = {
   {IDS_PORT_UNAVAILABLE,
    "Configured COM Port is already uses by an other appication\nor is not available!\n"
    "Use setup to select an other one!"},
-  {IDS_INVALIDINPUT, "Invalid character in input"},
 
   // Menu hints
   {24331, "Creates a new window"},

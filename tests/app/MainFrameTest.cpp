@@ -7,6 +7,7 @@
 #include "framework/TStatusBar.h"
 #include "resources/ResourceIds.h"
 #include "resources/ResourceTypes.h"
+#include "serial/TComPort.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
@@ -30,15 +31,6 @@ int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
-// A filter that admits hexadecimal digits and commas; its complaint is the framework's own.
-class THexFilter final : public TValidator {
-public:
-  bool IsValidInput(const std::string& text) const override
-  {
-    return text.find_first_not_of("0123456789ABCDEF,") == std::string::npos;
-  }
-};
-
 struct MainFrameFixture : ::testing::Test {
   MainFrameFixture()
   {
@@ -60,16 +52,8 @@ struct MainFrameFixture : ::testing::Test {
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
   std::string StatusText() { return Frame().GetStatusBar()->GetText(); }
 
-  // The client's edit field with id: the client's own object when it has one.
-  TEdit& Field(int id)
-  {
-    TWindow* client = Frame().GetClientWindow();
-    if (auto* edit = dynamic_cast<TEdit*>(client->ChildWithId(id)))
-      return *edit;
-    auto& added = ownFields.emplace_back(std::make_unique<TEdit>(client, id, id == IDC_SENDTEXT ? 81 : 65535));
-    added->Create();
-    return *added;
-  }
+  // The terminal window's edit field with id.
+  TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Frame().GetClientWindow()->ChildWithId(id)); }
   QLineEdit& SendWidget() { return *qobject_cast<QLineEdit*>(Field(IDC_SENDTEXT).GetWidget()); }
   QPlainTextEdit& ReceiveWidget() { return *qobject_cast<QPlainTextEdit*>(Field(IDC_RECEIVE).GetWidget()); }
 
@@ -84,7 +68,6 @@ struct MainFrameFixture : ::testing::Test {
   TScratchStore store;
   TRecordingPresenter presenter;
   std::unique_ptr<TKalvixApp> app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-  std::vector<std::unique_ptr<TEdit>> ownFields;
 };
 }
 
@@ -172,7 +155,7 @@ TEST_F(MainFrameFixture, HighlightedItemsShowTheirHintsAndClosingTheMenuBringsBa
 TEST_F(MainFrameFixture, FrameIsResizableAndMinimisableWithoutMaximiseBoxAndCarriesIconAndIndicators)
 {
   ASSERT_TRUE(Start());
-  EXPECT_EQ(Frame().GetCaption(), "Kalvix");
+  EXPECT_EQ(app->GetName(), "Kalvix");
   const Qt::WindowFlags flags = FrameWidget().windowFlags();
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
@@ -337,7 +320,6 @@ TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideIt
 {
   for (const bool byExit : {true, false}) {
     app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-    ownFields.clear();
     presenter.Boxes.clear();
     const auto close = [&] {
       if (byExit)
@@ -349,8 +331,8 @@ TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideIt
     bool focusInSendField = false;
     const int result = RunWith(*app, {
       [&] {
-        Field(IDC_SENDTEXT).SetValidator(new THexFilter);
-        Field(IDC_SENDTEXT).SetText("12,x4");   // as a chosen command can put it there
+        // Binary mode's filter refuses the x, which a chosen command can put there.
+        Field(IDC_SENDTEXT).SetText("12,x4");
         Field(IDC_RECEIVE).SetFocus();
         close();
       },
@@ -370,4 +352,41 @@ TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideIt
     EXPECT_EQ(presenter.Boxes[0].Type, MB_OK | MB_ICONEXCLAMATION);
     EXPECT_FALSE(Frame().IsCreated());
   }
+}
+
+TEST_F(MainFrameFixture, SwitchModeFromTheMenuReachesTheTerminalWindowWhichSetsCheckMarkAndCaption)
+{
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode");
+  QAction* switchMode = TopLevel("Switch &Mode");
+  EXPECT_FALSE(switchMode->isChecked());
+  switchMode->trigger();
+  EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in text mode");
+  switchMode->trigger();
+  EXPECT_FALSE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode");
+
+  // Clear from the menu bar empties the fields.
+  Field(IDC_SENDTEXT).SetText("12");
+  TopLevel("&Clear")->trigger();
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
+}
+
+TEST_F(MainFrameFixture, ThePortIsHeldWhileTheProgramRunsAndFreeAfterShutdown)
+{
+  TPty line;
+  store.LinkPort(1, line.SlavePath());
+  bool heldWhileRunning = false;
+  EXPECT_EQ(RunWith(*app, {[&] {
+              TComPort second;
+              heldWhileRunning = second.Open(nullptr, 1, 1024, 1024) < 0;
+              TopLevel("&File")->menu()->actions()[2]->trigger();
+            }}),
+            0);
+  EXPECT_TRUE(heldWhileRunning);
+  EXPECT_TRUE(presenter.Boxes.empty());
+  app.reset();
+  TComPort second;
+  EXPECT_GE(second.Open(nullptr, 1, 1024, 1024), 0);
 }
