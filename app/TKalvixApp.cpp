@@ -1,9 +1,17 @@
 #include "app/TKalvixApp.h"
 
+#include "app/TKalvixAboutDlg.h"
+
 #include "app/TSDIDecFrame.h"
 #include "framework/TCmdLine.h"
+#include "framework/TRegKey.h"
+#include "platform/Version.h"
 #include "framework/TStatusBar.h"
 #include "resources/ResourceIds.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 
 TKalvixApp::TKalvixApp(const char* name, int& argc, char** argv) : TApplication(name, argc, argv) {}
 
@@ -42,13 +50,43 @@ bool TKalvixApp::StartInstance()
 
 void TKalvixApp::ShowAboutBox()
 {
-  // Placeholder: the about box is not built yet, so About shows nothing.
+  TKalvixAboutDlg(GetMainWindow(), IDD_ABOUT).Execute();
 }
 
 void TKalvixApp::ScanCommandLine(const std::string& cmdLine)
 {
-  // Only reads the tokens so far; the registration they select is not built yet.
+  static constexpr std::string_view Unregister = "unregister";
   TCmdLine tokens(cmdLine);
-  while (tokens.NextToken() != TCmdLine::Done) {
+  for (TCmdLine::TKind kind; (kind = tokens.NextToken()) != TCmdLine::Done;) {
+    const std::string_view word = tokens.GetTokenWord();
+    if (kind == TCmdLine::Option && word.size() <= Unregister.size() &&
+        std::equal(word.begin(), word.end(), Unregister.begin(),
+                   [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); })) {
+      RemoveRegistration();
+      return;
+    }
   }
+  WriteRegistration();
+}
+
+void TKalvixApp::WriteRegistration()
+{
+  char path[260];
+  GetModuleFileName(path, sizeof path);
+  const TRegKey key(HKEY_CLASSES_ROOT, "Kalvix.Application\\DefaultIcon");
+  key.SetDefValue(nullptr, REG_SZ, path, std::uint32_t(std::strlen(path)));
+}
+
+void TKalvixApp::RemoveRegistration()
+{
+  // Only keys that exist are opened: removing must leave nothing new behind.
+  {
+    const TRegKey application(HKEY_CLASSES_ROOT, "Kalvix.Application", false);
+    application.DeleteKey("DefaultIcon");
+  }
+  {
+    const TRegKey document(HKEY_CLASSES_ROOT, "Kalvix.Document.1", false);
+    document.DeleteKey("DefaultIcon");
+  }
+  RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application");
 }

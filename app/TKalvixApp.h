@@ -16,5 +16,9 @@ protected:
   const TResponseTable& Responses() const override;
 
   void ShowAboutBox();
+  // Writes the program's icon entry, or removes the program's entries when an option is a
+  // leading part of "unregister" (any letter case).
   void ScanCommandLine(const std::string& cmdLine);
+  void WriteRegistration();
+  void RemoveRegistration();
 };

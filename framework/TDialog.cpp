@@ -1,5 +1,7 @@
 #include "framework/TDialog.h"
 
+#include "framework/ResourceLoader.h"
+
 #include "framework/Latin1.h"
 #include "framework/TButtonWidget.h"
 #include "resources/ResourceTypes.h"
@@ -9,6 +11,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <cstdlib>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <cmath>
@@ -96,6 +99,15 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
     widget = label;
     break;
   }
+  case TControlKind::Icon: {
+    auto* label = new QLabel(parent);
+    const char* name = item.Text ? item.Text : "";
+    const QIcon icon = name[0] == '#' ? LoadIcon(std::atoi(name + 1)) : QIcon();
+    label->setPixmap(icon.pixmap(32, 32));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    widget = label;
+    break;
+  }
   case TControlKind::EtchedFrame: {
     auto* frame = new QFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -103,7 +115,7 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
     break;
   }
   }
-  if (item.Kind == TControlKind::Static || item.Kind == TControlKind::EtchedFrame)
+  if (item.Kind == TControlKind::Static || item.Kind == TControlKind::EtchedFrame || item.Kind == TControlKind::Icon)
     widget->setAttribute(Qt::WA_TransparentForMouseEvents);   // clicks fall through to what lies below
   else
     widget->setFocusPolicy((item.Style & TabStop) ? Qt::StrongFocus : Qt::ClickFocus);

@@ -5,6 +5,8 @@ namespace {
 using namespace ControlStyle;
 constexpr std::uint32_t Led = Visible | TabStop | CenterText | OwnerDraw;
 constexpr std::uint32_t Label = Visible;
+constexpr int OkButton = 1;   // the ids a dialog's OK and Cancel buttons always have
+constexpr int CancelButton = 2;
 
 // The terminal window: the LED row in its frame, the send field with Send and Stop sharing
 // one place, and the receive field below.
@@ -29,8 +31,19 @@ constexpr TControlTemplate ClientControls[] = {
   {IDC_NONE, TControlKind::EtchedFrame, "", 0, 0, 404, 22, Visible},
 };
 
+// The about box: name, version line, legal notice, icon and OK.
+constexpr std::uint32_t Centred = Visible | CenterText;
+constexpr TControlTemplate AboutControls[] = {
+  {IDC_ABOUT_VERSION, TControlKind::Static, "Version", 2, 14, 200, 8, Centred},
+  {IDC_NONE, TControlKind::Static, "Kalvix", 2, 4, 200, 8, Centred},
+  {IDC_ABOUT_NOTICE, TControlKind::Static, "", 2, 27, 200, 77, Centred},
+  {IDC_NONE, TControlKind::Icon, "#1001", 2, 2, 34, 34, Visible},
+  {OkButton, TControlKind::PushButton, "OK", 82, 112, 40, 14, Visible | TabStop | DefaultButton},
+};
+
 constexpr TDialogTemplate Dialogs[] = {
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
+  {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
 };
 }
 

@@ -48,6 +48,10 @@ constexpr int IDC_STOP = 110;
 // A control that nothing refers to (labels, frames).
 constexpr int IDC_NONE = -1;
 
+// Controls of the about box (dialog 22000)
+constexpr int IDC_ABOUT_VERSION = 22001;
+constexpr int IDC_ABOUT_NOTICE = 22002;
+
 // Strings
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

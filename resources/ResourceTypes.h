@@ -10,6 +10,7 @@ enum class TControlKind : std::uint8_t {
   PushButton,    // owner-drawn with OwnerDraw
   Static,        // a text label
   EtchedFrame,   // a sunken-and-raised rectangle around other controls
+  Icon,          // an icon at its own size; the text names it as "#<icon id>"
 };
 
 // Style bits of a template control.
