@@ -9,6 +9,7 @@
 #include <string_view>
 
 class QLineEdit;
+class QObject;
 class QPlainTextEdit;
 
 class TEdit : public TControl {
@@ -38,8 +39,8 @@ public:
   void SetValidator(TValidator* validator);
   TValidator* GetValidator() const { return Validator.get(); }
 
-  // Refuses while the validator rejects the text: the validator tells the user, and the
-  // field takes the focus.
+  // Refuses while the field is enabled and the validator rejects the text: the validator
+  // tells the user, and the field takes the focus.
   bool CanClose() override;
   // Field: a text buffer. Set copies its text up to the terminator; Get fills the buffer with
   // the text, cut to size - 1 bytes, and zeros after it. Any other field is left alone.
@@ -49,6 +50,14 @@ protected:
   void WidgetBound() override;
 
 private:
+  friend class TLeaveFilter;
+  // Whether the field is enabled and its validator rejects its text.
+  bool IsInvalid() const;
+  // Has the validator tell the user; leaving the field meanwhile starts no other report.
+  void ReportInvalid();
+  // The focus went elsewhere: an invalid field calls it back (after the focus change), unless
+  // it went to OK or Cancel, or another field is already calling it back.
+  void FocusLeft();
   QLineEdit* Line() const;
   QPlainTextEdit* Multi() const;
   void ApplyValidator();
@@ -58,4 +67,6 @@ private:
 
   UINT TextLimit;
   std::unique_ptr<TValidator> Validator;
+  std::unique_ptr<QObject> LeaveFilter;
+  bool Reporting = false;
 };
