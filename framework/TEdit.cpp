@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QValidator>
 #include <algorithm>
@@ -143,7 +144,40 @@ std::string TEdit::GetText() const
 
 int TEdit::GetTextLen() const
 {
+  // Counted on the document, not on a copy of its text: the receive field asks on every chunk.
+  if (QPlainTextEdit* multi = Multi()) {
+    const QTextDocument* doc = multi->document();
+    return doc->characterCount() - 1 + doc->blockCount() - 1;
+  }
   return int(GetText().size());
+}
+
+void TEdit::DropLeadingLines(long atLeast)
+{
+  QPlainTextEdit* multi = Multi();
+  if (!multi || atLeast <= 0)
+    return;
+  QTextDocument* doc = multi->document();
+  long freed = 0;
+  QTextBlock block = doc->firstBlock();
+  while (block.isValid() && freed < atLeast && block.next().isValid()) {
+    freed += block.length() + 1;   // its characters and its line break, CR LF being two
+    block = block.next();
+  }
+  if (freed < atLeast)   // not enough whole lines before the last: the last goes too
+    block = QTextBlock();
+  const int end = block.isValid() ? block.position() : doc->characterCount() - 1;
+  // The user's caret and selection stay where they were in the remaining text.
+  QTextCursor keep = multi->textCursor();
+  const int anchor = std::max(keep.anchor() - end, 0);
+  const int position = std::max(keep.position() - end, 0);
+  QTextCursor cut(doc);
+  cut.setPosition(0);
+  cut.setPosition(end, QTextCursor::KeepAnchor);
+  cut.removeSelectedText();
+  keep.setPosition(anchor);
+  keep.setPosition(position, QTextCursor::KeepAnchor);
+  multi->setTextCursor(keep);
 }
 
 void TEdit::SetText(std::string_view text)
@@ -165,7 +199,7 @@ void TEdit::Insert(std::string_view text)
     return;
   QTextCursor cursor = multi->textCursor();
   if (Capacity() >= 0) {
-    const long kept = long(GetText().size()) - long(FromEditorText(cursor.selectedText()).size());
+    const long kept = long(GetTextLen()) - long(FromEditorText(cursor.selectedText()).size());
     text = CutTo(text, std::max(Capacity() - kept, 0L));
   }
   cursor.insertText(ToEditorText(text));

@@ -29,6 +29,10 @@ public:
   // Puts text in place of the selection, at the caret, and keeps the caret in view; it cannot
   // be undone. What would pass the limit is cut off.
   void Insert(std::string_view text);
+  // Multi-line: removes whole lines from the start until at least atLeast characters are
+  // gone (the last line too when the others are not enough). The caret and selection keep
+  // their place in the text that remains.
+  void DropLeadingLines(long atLeast);
   void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
   void SetTextLimit(UINT textLimit);

@@ -11,6 +11,12 @@
 
 namespace {
 
+// A read counts as timed out this much before its deadline. Whoever polls at the read's own
+// interval (the terminal polls every 100 ms, reads time out after 100 ms) must find it done on
+// the next tick, although that tick may come a few milliseconds early or the read may have
+// started a little after the previous one.
+constexpr std::int64_t DeadlineSlackNs = 10'000'000;
+
 std::int64_t NowNs()
 {
   timespec ts {};
@@ -101,7 +107,7 @@ TIoResult TSerialDevice::Progress(TOverlapped& ov)
   } else if (failed) {
     // Bytes already taken from the line are delivered; the next read reports the failure.
     r = ov.Done > 0 ? TIoResult::Completed : TIoResult::Failed;
-  } else if (ov.Done == ov.Length || (ov.DeadlineNs >= 0 && NowNs() >= ov.DeadlineNs)) {
+  } else if (ov.Done == ov.Length || (ov.DeadlineNs >= 0 && NowNs() + DeadlineSlackNs >= ov.DeadlineNs)) {
     r = TIoResult::Completed;
   }
 

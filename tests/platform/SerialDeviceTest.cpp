@@ -241,7 +241,7 @@ TEST_F(SerialDeviceTest, AReadEndsAtItsDeadlineWithWhatArrivedOrAtOnceWhenFull)
   ASSERT_EQ(dev->ReadFile(buffer, 80, ov), TIoResult::Pending);
   ASSERT_TRUE(Pty.Send("abc"));
   ASSERT_EQ(Finish(*dev, ov, n), TIoResult::Completed);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 90ms);   // 100 ms, less the poller's slack
   EXPECT_EQ(n, 3u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "abc");
 

@@ -1,0 +1,184 @@
+#include "terminal/TKalvixDlgClient.h"
+
+#include "framework/ResourceLoader.h"
+#include "framework/TFilterValidator.h"
+#include "settings/PortSettings.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* BinaryFilter = "0-9,;#:A-F";
+constexpr const char* TextFilter = " -\x7f";
+
+} // namespace
+
+TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
+  : TDialog(parent, resourceId),
+    ReceiveField(new TEdit(this, IDC_RECEIVE, ReceiveLimit)),
+    CtsLed(new TLed(this, IDC_LED_CTS)),
+    DcdLed(new TLed(this, IDC_LED_DCD)),
+    DsrLed(new TLed(this, IDC_LED_DSR)),
+    DtrLed(new TLed(this, IDC_LED_DTR)),
+    RiLed(new TLed(this, IDC_LED_RI)),
+    RtsLed(new TLed(this, IDC_LED_RTS)),
+    SendField(new TEdit(this, IDC_SENDTEXT, SendLimit)),
+    SendButton(new TButton(this, IDC_SEND)),
+    StopButton(new TButton(this, IDC_STOP))
+{
+  SendField->SetValidator(new TFilterValidator(BinaryFilter));
+}
+
+TKalvixDlgClient::~TKalvixDlgClient()
+{
+  Destroy();
+  Port.Close();
+  // The controls are children owned by this window.
+  for (TWindow* child : std::vector<TWindow*>(GetChildren()))
+    delete child;
+}
+
+const TResponseTable& TKalvixDlgClient::Responses() const
+{
+  static constexpr TResponseEntry entries[] = {
+      OnCommand<&TKalvixDlgClient::CmClear>(CM_CLEAR),
+      OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
+      OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
+      OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
+      OnCommand<&TKalvixDlgClient::CmIgnore>(IDOK),
+      OnCommand<&TKalvixDlgClient::CmIgnore>(IDCANCEL),
+  };
+  static const TResponseTable table {&TDialog::Responses(), entries};
+  return table;
+}
+
+void TKalvixDlgClient::SetFrameCaption(const char* text)
+{
+  TWindow* frame = this;
+  while (frame->GetParent())
+    frame = frame->GetParent();
+  frame->SetCaption(text);
+}
+
+void TKalvixDlgClient::PrepareWindow()
+{
+  TDialog::PrepareWindow();
+  SetFrameCaption("Kalvix in binary mode");
+  LoadPortSettings(Setup, LineLength, DelayTime, DelayChar);
+  ReceiveField->SetReadOnly(true);
+  if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) < 0) {
+    char text[160];
+    LoadString(IDS_PORT_UNAVAILABLE, text, sizeof text);
+    MessageBox(text, "", MB_OK | MB_ICONEXCLAMATION);
+    SendButton->EnableWindow(false);
+    // Send is unusable; Stop must not stand in its place either.
+    StopButton->Show(SW_HIDE);
+    return;
+  }
+  SendButton->EnableWindow(true);
+  ApplySettings();
+  SetTimer(PollTimer, PollInterval);
+  SendButton->Show(SW_SHOW);
+  StopButton->Show(SW_HIDE);
+}
+
+void TKalvixDlgClient::ApplySettings()
+{
+  const TLineSettings s = Setup.LineSettings();
+  Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr);
+  DtrLed->SetState(Setup.DtrLit() ? TLed::LedRed : TLed::LedOff);
+  RtsLed->SetState(Setup.RtsLit() ? TLed::LedRed : TLed::LedOff);
+}
+
+LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
+{
+  if (id != PollTimer)
+    return 0;
+  Port.Poll();
+  long status = Port.GetModemStatus();
+  // A status that cannot be read (a line without modem lines) shows every lamp off.
+  if (status < 0)
+    status = 0;
+  if (status != LastModemStatus) {
+    const auto lamp = [status](TLed* led, long bit) { led->SetState((status & bit) ? TLed::LedGreen : TLed::LedOff); };
+    lamp(CtsLed, MS_CTS_ON);
+    lamp(DsrLed, MS_DSR_ON);
+    lamp(RiLed, MS_RING_ON);
+    lamp(DcdLed, MS_RLSD_ON);
+    LastModemStatus = std::int32_t(status);
+  }
+  return 0;
+}
+
+std::size_t TKalvixDlgClient::FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode,
+                                          std::int32_t lineLength, std::int32_t& column, char* out)
+{
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  count = std::min(count, MaxChunk);
+  std::size_t n = 0;
+  const auto lineBreak = [&] {
+    out[n++] = '\r';
+    out[n++] = '\n';
+    column = 0;
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t b = bytes[i];
+    if (textMode && b == 0x0D) {
+      lineBreak();
+    } else if (textMode && b >= 0x20 && b < 0x80 && b != '/') {
+      out[n++] = char(b);
+      ++column;
+    } else {
+      // Text mode escapes as "/XX"; binary mode shows every byte as "XX,".
+      if (textMode)
+        out[n++] = '/';
+      out[n++] = Hex[b >> 4];
+      out[n++] = Hex[b & 0xF];
+      if (!textMode)
+        out[n++] = ',';
+      ++column;
+    }
+    if (column >= lineLength)
+      lineBreak();
+  }
+  out[n] = '\0';
+  return n;
+}
+
+LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
+{
+  if (!bytes)
+    return 0;
+  char text[ChunkTextSize];
+  const std::size_t length = FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(count), TextMode != 0,
+                                         LineLength, Column, text);
+  // A full field gives up its oldest lines, so what arrives is always shown.
+  const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
+  if (long(length) > room)
+    ReceiveField->DropLeadingLines(long(length) - room);
+  ReceiveField->Insert(std::string_view(text, length));
+  return 0;
+}
+
+void TKalvixDlgClient::CmClear()
+{
+  ReceiveField->SetReadOnly(false);
+  ReceiveField->Clear();
+  ReceiveField->SetReadOnly(true);
+  SendField->Clear();
+  Column = 0;
+}
+
+void TKalvixDlgClient::CmSwitchMode()
+{
+  CmClear();
+  if (TextMode) {
+    TextMode = 0;
+    SendField->SetValidator(new TFilterValidator(BinaryFilter));
+    SetFrameCaption("Kalvix in binary mode");
+  } else {
+    TextMode = 1;
+    SendField->SetValidator(new TFilterValidator(TextFilter));
+    SetFrameCaption("Kalvix in text mode");
+  }
+}

@@ -1,0 +1,75 @@
+#pragma once
+// The terminal window: the client of the main frame. It opens the configured port, polls it
+// every 100 ms, shows what arrives in the receive field, keeps the modem-line lamps in step
+// and carries the Clear and Switch Mode commands.
+#include "controls/TLed.h"
+#include "framework/TButton.h"
+#include "framework/TDialog.h"
+#include "framework/TEdit.h"
+#include "resources/ResourceIds.h"
+#include "serial/TComPort.h"
+#include "settings/TComSetupXfer.h"
+
+#include <cstdint>
+#include <string>
+
+class TKalvixDlgClient : public TDialog {
+public:
+  // Received text is broken after at most this many characters or values per line.
+  static constexpr int ReceiveLimit = 65535;   // the receive field holds one less
+  static constexpr int SendLimit = 81;         // the send field holds one less
+  static constexpr UINT PollTimer = 1;
+  static constexpr UINT PollInterval = 100;
+  static constexpr std::uint32_t QueueSize = 1024;
+  static constexpr std::size_t MaxChunk = 80;
+  // The text of one chunk: an escape or value of three characters and a line break per byte.
+  static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
+
+  explicit TKalvixDlgClient(TWindow* parent, int resourceId = IDD_CLIENT);
+  ~TKalvixDlgClient() override;
+
+  // Configures the port from the settings record and lights the DTR and RTS lamps.
+  void ApplySettings();
+
+  bool IsTextMode() const { return TextMode != 0; }
+  const TComSetupXfer& Settings() const { return Setup; }
+
+  // Builds the receive field's text of one chunk into out (ChunkTextSize bytes) and returns
+  // its length; column carries the position in the current line across chunks.
+  static std::size_t FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode, std::int32_t lineLength,
+                                 std::int32_t& column, char* out);
+
+protected:
+  const TResponseTable& Responses() const override;
+  void PrepareWindow() override;
+
+  LRESULT TimerTick(WPARAM id, LPARAM);
+  LRESULT ReceivedData(WPARAM count, LPARAM bytes);
+  void CmClear();
+  void CmSwitchMode();
+  // Enter and Escape would end a dialog; in the terminal window they do nothing.
+  void CmIgnore() {}
+
+  // Sets the caption of the main frame (the top window of this one).
+  void SetFrameCaption(const char* text);
+
+  TComPort Port;
+  TComSetupXfer Setup;
+  std::uint8_t TextMode = 0;
+  std::int32_t DelayTime = 0;
+  std::int32_t DelayChar = 44;
+  std::int32_t Column = 0;
+  std::int32_t LastModemStatus = 0;
+  std::int32_t LineLength = 80;
+
+  TEdit* ReceiveField;
+  TLed* CtsLed;
+  TLed* DcdLed;
+  TLed* DsrLed;
+  TLed* DtrLed;
+  TLed* RiLed;
+  TLed* RtsLed;
+  TEdit* SendField;
+  TButton* SendButton;
+  TButton* StopButton;
+};

@@ -1,0 +1,277 @@
+// The terminal window on real widgets: display formatting, lamps, Clear and Switch Mode, and
+// the port behind it on pseudo-terminals and the loopback plug.
+#include "terminal/TKalvixDlgClient.h"
+
+#include "settings/PortSettings.h"
+#include "tests/support/RecordingPresenter.h"
+#include "tests/support/ScratchStore.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextCursor>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Format(const std::string& bytes, bool textMode, int lineLength, std::int32_t& column)
+{
+  char out[TKalvixDlgClient::ChunkTextSize];
+  const std::size_t n = TKalvixDlgClient::FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                                      textMode, lineLength, column, out);
+  EXPECT_EQ(out[n], '\0');
+  return std::string(out, n);
+}
+
+TEST(ReceiveFormat, TextModeEscapesWhatIsNotPrintableAndBreaksAtCarriageReturn)
+{
+  std::int32_t column = 0;
+  EXPECT_EQ(Format("Hello\r\n", true, 80, column), "Hello\r\n/0A");
+  EXPECT_EQ(column, 1);
+  column = 0;
+  EXPECT_EQ(Format("a/\x7f\x80\xff", true, 80, column), "a/2F\x7f/80/FF");
+  EXPECT_EQ(column, 5);
+  column = 0;
+  // An escape counts as one column although it is three characters wide.
+  EXPECT_EQ(Format("\x01\x02\x03", true, 3, column), "/01/02/03\r\n");
+  EXPECT_EQ(column, 0);
+}
+
+TEST(ReceiveFormat, BinaryModeWritesValuesAndBreaksAfterLineLengthOfThem)
+{
+  std::int32_t column = 0;
+  EXPECT_EQ(Format("\x01\x02\x03\x04\x05", false, 4, column), "01,02,03,04,\r\n05,");
+  EXPECT_EQ(column, 1);
+  column = 0;
+  EXPECT_EQ(Format("\r", false, 80, column), "0D,");   // a carriage return breaks no line
+  EXPECT_EQ(column, 1);
+}
+
+TEST(ReceiveFormat, TheColumnCarriesAcrossChunksAndShortLinesBreakEveryByte)
+{
+  std::int32_t column = 0;
+  EXPECT_EQ(Format("ab", true, 3, column), "ab");
+  EXPECT_EQ(Format("cd", true, 3, column), "c\r\nd");
+  EXPECT_EQ(column, 1);
+
+  // A line of one value: 80 values and 80 line breaks, 400 characters held whole.
+  column = 0;
+  const std::string full = Format(std::string(80, '\xAB'), false, 1, column);
+  EXPECT_EQ(full.size(), 400u);
+  EXPECT_EQ(full.substr(0, 10), "AB,\r\nAB,\r\n");
+  // No line length at all: still a break after every byte; a CR gives two.
+  column = 0;
+  EXPECT_EQ(Format("x\r", true, 0, column), "x\r\n\r\n\r\n");
+  column = 0;
+  EXPECT_EQ(Format("x", true, -5, column), "x\r\n");
+  // More than 80 bytes in one message: only 80 are taken.
+  column = 0;
+  EXPECT_EQ(Format(std::string(100, '\x01'), false, 80, column).size(), 80u * 3 + 2);
+}
+
+// A stand-in main frame: the window that receives the terminal's captions.
+class TerminalWindowTest : public ::testing::Test {
+protected:
+  void TearDown() override
+  {
+    Client.reset();
+    Frame.reset();
+  }
+  // Creates frame and client with the settings now in the store.
+  void Start()
+  {
+    Frame = std::make_unique<TWindow>(nullptr, "Kalvix");
+    Frame->Attr.W = 800;
+    Frame->Attr.H = 400;
+    Client = std::make_unique<TKalvixDlgClient>(Frame.get());
+    ASSERT_TRUE(Frame->Create());
+  }
+  void StoreSettings(const char* handshake, std::uint32_t setDtr, std::uint32_t setRts, std::uint32_t lineLength = 80)
+  {
+    TComSetupXfer x;
+    std::int32_t l = 0, t = 0, c = 0;
+    LoadPortSettings(x, l, t, c);
+    x.HandshakeData.SelectString(handshake);
+    x.SetDtrCheck = setDtr;
+    x.SetRtsCheck = setRts;
+    std::snprintf(x.LineLengthText, sizeof x.LineLengthText, "%u", lineLength);
+    const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
+    SavePortSettings(key, x, l, t, c);
+  }
+  TEdit& Field(int id) { return *dynamic_cast<TEdit*>(Client->ChildWithId(id)); }
+  TLed& Lamp(int id) { return *dynamic_cast<TLed*>(Client->ChildWithId(id)); }
+  std::string Received() { return Field(IDC_RECEIVE).GetText(); }
+  void Deliver(const std::string& bytes) { SendMessage(Client.get(), WM_USER, bytes.size(), LPARAM(bytes.data())); }
+  void Tick() { SendMessage(Client.get(), WM_TIMER, TKalvixDlgClient::PollTimer, 0); }
+  QPlainTextEdit* ReceiveWidget() { return qobject_cast<QPlainTextEdit*>(Field(IDC_RECEIVE).GetWidget()); }
+
+  TScratchStore Store;
+  TRecordingPresenter Presenter;
+  std::unique_ptr<TWindow> Frame;
+  std::unique_ptr<TKalvixDlgClient> Client;
+};
+
+TEST_F(TerminalWindowTest, BytesFromTheLineAppearWithinTwoTicks)
+{
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  Start();
+  EXPECT_TRUE(Presenter.Boxes.empty());
+  EXPECT_EQ(Frame->GetCaption(), "Kalvix in binary mode");
+  EXPECT_TRUE(Client->ChildWithId(IDC_SEND)->IsWindowEnabled());
+  EXPECT_TRUE(Client->ChildWithId(IDC_SEND)->IsVisible());
+  EXPECT_FALSE(Client->ChildWithId(IDC_STOP)->IsVisible());
+
+  ASSERT_TRUE(pty.Send("\x01\x02"));
+  QTest::qWait(250);   // the window's own 100 ms timer polls
+  EXPECT_EQ(Received(), "01,02,");
+  // The display continues the line where the last chunk left it.
+  ASSERT_TRUE(pty.Send(std::string(79, '\x03')));
+  QTest::qWait(250);
+  const std::string text = Received();
+  EXPECT_EQ(text.substr(0, 80 * 3 + 2), "01,02," + [] { std::string s; for (int i = 0; i < 78; ++i) s += "03,"; return s; }() + "\r\n");
+  EXPECT_EQ(text.substr(80 * 3 + 2), "03,");
+}
+
+TEST_F(TerminalWindowTest, TextGoesInAtTheCaretTheUserMovedAndOverTheirSelection)
+{
+  Start();
+  Deliver(std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10));
+  QTextCursor cursor = ReceiveWidget()->textCursor();
+  cursor.setPosition(3);
+  ReceiveWidget()->setTextCursor(cursor);
+  Deliver("\x01");
+  EXPECT_EQ(Received(), "00,01,01,02,03,04,05,06,07,08,09,");
+  cursor.setPosition(0);
+  cursor.setPosition(6, QTextCursor::KeepAnchor);
+  ReceiveWidget()->setTextCursor(cursor);
+  Deliver("\xff");
+  EXPECT_EQ(Received(), "FF,01,02,03,04,05,06,07,08,09,");
+}
+
+TEST_F(TerminalWindowTest, SwitchModeEmptiesBothFieldsAndSwapsFilterAndCaption)
+{
+  Start();
+  Deliver("\x41\x42");
+  Field(IDC_SENDTEXT).SetText("41,42");
+  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "x");   // refused in binary mode
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,42");
+
+  SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
+  EXPECT_TRUE(Client->IsTextMode());
+  EXPECT_EQ(Received(), "");
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
+  EXPECT_EQ(Frame->GetCaption(), "Kalvix in text mode");
+  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "AT x/0D");
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "AT x/0D");
+  Deliver("ab");
+  Deliver("\r");
+  Deliver("c");
+  EXPECT_EQ(Received(), "ab\r\nc");   // the column restarted after the switch
+
+  SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
+  EXPECT_FALSE(Client->IsTextMode());
+  EXPECT_EQ(Frame->GetCaption(), "Kalvix in binary mode");
+  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "1b;x");
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "1;");
+
+  Deliver("\x01");
+  SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
+  EXPECT_EQ(Received(), "");
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
+  EXPECT_FALSE(Client->IsTextMode());
+}
+
+TEST_F(TerminalWindowTest, AnUnopenablePortIsReportedOnceAndNothingRuns)
+{
+  StoreSettings("no", 1, 1);
+  Start();
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Text,
+            "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!");
+  EXPECT_EQ(Presenter.Boxes[0].Caption, "");
+  EXPECT_EQ(Presenter.Boxes[0].Type, 0x30u);
+  EXPECT_FALSE(Client->ChildWithId(IDC_SEND)->IsWindowEnabled());
+  EXPECT_FALSE(Client->ChildWithId(IDC_STOP)->IsVisible());
+  // No lamp was set: configuring never happened.
+  EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), TLed::LedOff);
+  QTest::qWait(250);
+  for (int id : {IDC_LED_CTS, IDC_LED_DSR, IDC_LED_DCD, IDC_LED_RI, IDC_LED_DTR, IDC_LED_RTS})
+    EXPECT_EQ(Lamp(id).GetState(), TLed::LedOff) << id;
+  EXPECT_EQ(Presenter.Boxes.size(), 1u);
+}
+
+TEST_F(TerminalWindowTest, LampsFollowTheSettingsAndTheLoopbackLines)
+{
+  Store.LinkPort(1, "loopback");
+  StoreSettings("no", 1, 0);
+  Start();
+  EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), TLed::LedRed);
+  EXPECT_EQ(Lamp(IDC_LED_RTS).GetState(), TLed::LedOff);
+  Tick();
+  EXPECT_EQ(Lamp(IDC_LED_DSR).GetState(), TLed::LedGreen);
+  EXPECT_EQ(Lamp(IDC_LED_DCD).GetState(), TLed::LedGreen);
+  EXPECT_EQ(Lamp(IDC_LED_CTS).GetState(), TLed::LedOff);
+  EXPECT_EQ(Lamp(IDC_LED_RI).GetState(), TLed::LedOff);
+  // An unchanged status word touches no lamp.
+  Lamp(IDC_LED_DSR).SetState(TLed::LedRed);
+  Tick();
+  EXPECT_EQ(Lamp(IDC_LED_DSR).GetState(), TLed::LedRed);
+}
+
+TEST_F(TerminalWindowTest, HardwareHandshakeLightsBothOutputLamps)
+{
+  Store.LinkPort(1, "loopback");
+  StoreSettings("Hardware", 0, 0);
+  Start();
+  EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), TLed::LedRed);
+  EXPECT_EQ(Lamp(IDC_LED_RTS).GetState(), TLed::LedRed);
+  Tick();
+  EXPECT_EQ(Lamp(IDC_LED_CTS).GetState(), TLed::LedGreen);
+}
+
+TEST_F(TerminalWindowTest, APseudoTerminalWithoutModemLinesShowsTheLampsOff)
+{
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  Start();
+  for (int id : {IDC_LED_CTS, IDC_LED_DSR, IDC_LED_DCD, IDC_LED_RI})
+    Lamp(id).SetState(TLed::LedGreen);
+  Tick();   // the status cannot be read; it differs from the last one shown
+  Tick();
+  for (int id : {IDC_LED_CTS, IDC_LED_DSR, IDC_LED_DCD, IDC_LED_RI})
+    EXPECT_EQ(Lamp(id).GetState(), TLed::LedGreen) << "status 0 equals the start value: nothing to redraw";
+}
+
+TEST_F(TerminalWindowTest, AFullReceiveFieldDropsItsOldestLinesAndShowsTheNewest)
+{
+  Start();
+  // 80 values a line: 242 characters with the line break.
+  const std::string chunk(80, '\x11');
+  for (int i = 0; i < 300; ++i)
+    Deliver(chunk);
+  const std::string text = Received();
+  EXPECT_LE(text.size(), 65534u);
+  EXPECT_GT(text.size(), 65534u - 242);
+  Deliver("\x22");
+  const std::string after = Received();
+  EXPECT_LE(after.size(), 65534u);
+  EXPECT_EQ(after.substr(after.size() - 3), "22,");
+  EXPECT_EQ(after.substr(0, 242), text.substr(242, 242)) << "not whole lines were dropped";
+  // Every line still starts at a value: nothing was cut mid-line.
+  EXPECT_EQ(after.substr(0, 3), "11,");
+}
+
+TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
+{
+  Start();
+  QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Return);
+  QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Escape);
+  SendMessage(Client.get(), WM_COMMAND, IDOK, 0);
+  SendMessage(Client.get(), WM_COMMAND, IDCANCEL, 0);
+  QApplication::processEvents();
+  EXPECT_TRUE(Client->IsCreated());
+  EXPECT_FALSE(Client->GetWidget()->isHidden());
+}
+
+} // namespace
