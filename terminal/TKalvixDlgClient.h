@@ -47,6 +47,8 @@ protected:
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   void CmClear();
   void CmSwitchMode();
+  // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
+  void CmSetup();
   // Enter and Escape would end a dialog; in the terminal window they do nothing.
   void CmIgnore() {}
 
