@@ -3,7 +3,10 @@
 #include "framework/Latin1.h"
 #include "framework/WindowMessages.h"
 
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QStringList>
 
 namespace {
 class TQtPresenter final : public TPresenter {
@@ -16,6 +19,33 @@ public:
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return IDOK;
+  }
+
+  bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    QFileDialog dialog(owner, ToQString(title), QFile::decodeName(data.InitialDir.c_str()));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode((data.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (data.Flags & OFN_HIDEREADONLY)
+      dialog.setOption(QFileDialog::ReadOnly, false);
+    // "Description|pattern|" pairs; Qt reads the patterns from the parentheses of a filter.
+    const QStringList parts = ToQString(data.Filter).split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+      filters << (parts[i].contains(u'(') ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + u')');
+    if (!filters.isEmpty()) {
+      dialog.setNameFilters(filters);
+      dialog.selectNameFilter(filters.value(std::max(data.FilterIndex, 1) - 1, filters.first()));
+    }
+    dialog.setDefaultSuffix(ToQString(data.DefExt));
+    if (!data.FileName.empty())
+      dialog.selectFile(QFile::decodeName(data.FileName.c_str()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+      return false;
+    // A path is in the file system's encoding, not the Latin-1 of the program's texts.
+    data.FileName = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    data.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
   }
 };
 

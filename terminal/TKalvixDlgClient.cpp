@@ -1,13 +1,44 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "framework/ResourceLoader.h"
+#include "framework/TFileOpenDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
 #include "settings/TComSetup.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <iterator>
 
 namespace {
+
+// What formatted input ("%x", "%02X", "%04d") makes of text: blanks skipped, an optional
+// sign, then at most width characters (sign included) of digits in base 10 or 16. False when
+// no digit stands there.
+bool ReadNumber(std::string_view text, int base, std::size_t width, long& value)
+{
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+    ++i;
+  const std::size_t start = i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    negative = text[i++] == '-';
+  long result = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && i - start < width; ++i, ++digits) {
+    const int c = std::toupper(static_cast<unsigned char>(text[i]));
+    const int d = std::isdigit(c) ? c - '0' : (base == 16 && c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+    if (d < 0)
+      break;
+    result = result * base + d;
+  }
+  if (digits == 0)
+    return false;
+  value = negative ? -result : result;
+  return true;
+}
 
 constexpr const char* BinaryFilter = "0-9,;#:A-F";
 constexpr const char* TextFilter = " -\x7f";
@@ -28,6 +59,7 @@ TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
     StopButton(new TButton(this, IDC_STOP))
 {
   SendField->SetValidator(new TFilterValidator(BinaryFilter));
+  std::fill(std::begin(DelayPos), std::end(DelayPos), NoDelay);
 }
 
 TKalvixDlgClient::~TKalvixDlgClient()
@@ -43,10 +75,14 @@ const TResponseTable& TKalvixDlgClient::Responses() const
 {
   static constexpr TResponseEntry entries[] = {
       OnCommand<&TKalvixDlgClient::CmClear>(CM_CLEAR),
+      OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
       OnCommand<&TKalvixDlgClient::CmSetup>(CM_SETUP),
+      OnCommand<&TKalvixDlgClient::CmSend>(IDC_SEND),
+      OnNotify<&TKalvixDlgClient::EnSendChange>(IDC_SENDTEXT, EN_CHANGE),
+      OnCommand<&TKalvixDlgClient::CmStop>(IDC_STOP),
       OnCommand<&TKalvixDlgClient::CmIgnore>(IDOK),
       OnCommand<&TKalvixDlgClient::CmIgnore>(IDCANCEL),
   };
@@ -109,6 +145,7 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
     lamp(DcdLed, MS_RLSD_ON);
     LastModemStatus = std::int32_t(status);
   }
+  SendTick();
   return 0;
 }
 
@@ -210,4 +247,165 @@ void TKalvixDlgClient::CmSetup()
   SendButton->EnableWindow(true);
   ApplySettings();
   SetTimer(PollTimer, PollInterval);
+}
+
+void TKalvixDlgClient::StoreByte(int& count, long value)
+{
+  if (count < SendMax)
+    SendBuf[count++] = std::uint8_t(value & 0xFF);
+}
+
+void TKalvixDlgClient::RecordDelay(int count, int& delays)
+{
+  if (delays < SendMax)
+    DelayPos[delays++] = count;
+}
+
+int TKalvixDlgClient::ConvertText(const std::string& text)
+{
+  int count = 0, delays = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '/') {
+      // The escape field is the two characters after the slash, or what is left of the text.
+      long value = 0;
+      if (ReadNumber(std::string_view(text).substr(i + 1, 2), 16, 2, value)) {
+        if ((value & 0xFF) == DelayChar)
+          RecordDelay(count, delays);
+        else
+          StoreByte(count, value);
+      }
+      i += 3;
+    } else {
+      if (c == DelayChar)
+        RecordDelay(count, delays);
+      else
+        StoreByte(count, c);
+      ++i;
+    }
+  }
+  return count;
+}
+
+int TKalvixDlgClient::ConvertBinary(const std::string& text)
+{
+  int count = 0, delays = 0;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find_first_of(",;:", start), text.size());
+    const std::string_view token = std::string_view(text).substr(start, end - start);
+    long value = 0;
+    if (!token.empty() && token[0] == '#') {
+      if (ReadNumber(token.substr(1), 10, 4, value)) {
+        StoreByte(count, value >> 3);   // bits 3 to 10, then bits 0 to 2
+        StoreByte(count, value & 7);
+      }
+    } else if (!token.empty() && ReadNumber(token, 16, 2, value)) {
+      StoreByte(count, value);
+    }
+    if (end < text.size() && text[end] == ';')
+      RecordDelay(count, delays);
+    start = end + 1;
+  }
+  Repeat = !text.empty() && text.back() == ':';
+  return count;
+}
+
+void TKalvixDlgClient::ShowSendButton(bool send)
+{
+  SendButton->Show(send ? SW_SHOW : SW_HIDE);
+  StopButton->Show(send ? SW_HIDE : SW_SHOW);
+}
+
+void TKalvixDlgClient::CmSend()
+{
+  const std::string text = SendField->GetText().substr(0, SendMax);
+  std::fill(std::begin(DelayPos), std::end(DelayPos), NoDelay);
+  Repeat = false;
+  SendCount = TextMode ? ConvertText(text) : ConvertBinary(text);
+  Sending = true;
+  SegStart = 0;
+  DelayIndex = 0;
+  // Nothing of a stopped transmission carries over: its pause is dropped, and a write of it
+  // still in flight is waited for, then this one starts from its first byte.
+  if (SendState == Pausing)
+    SendState = Ready;
+  Restart = SendState == Writing;
+  ShowSendButton(false);
+}
+
+void TKalvixDlgClient::CmStop()
+{
+  Repeat = false;
+  Sending = false;
+  ShowSendButton(true);
+}
+
+void TKalvixDlgClient::SendTick()
+{
+  switch (SendState) {
+  case Ready: {
+    if (!Sending)
+      return;
+    const std::int32_t next = DelayIndex < SendMax ? DelayPos[DelayIndex] : NoDelay;
+    if (next == NoDelay) {
+      Port.Write(SendBuf + SegStart, std::uint32_t(SendCount - SegStart));
+      PausePending = false;
+    } else {
+      // Delay points never lie before SegStart nor past SendCount.
+      const std::int32_t p = std::clamp(next, SegStart, SendCount);
+      Port.Write(SendBuf + SegStart, std::uint32_t(p - SegStart));
+      SegStart = p;
+      PausePending = true;
+      ++DelayIndex;
+    }
+    SendState = Writing;
+    break;
+  }
+  case Writing:
+    if (!Port.IsWriteIdle())
+      return;
+    if (Restart) {
+      Restart = false;
+      SendState = Ready;
+    } else if (PausePending) {
+      PauseTicks = DelayTime / 100;
+      SendState = Pausing;
+    } else if (Repeat) {
+      SegStart = 0;
+      DelayIndex = 0;
+      SendState = Ready;
+    } else {
+      Sending = false;
+      ShowSendButton(true);
+      SendState = Ready;
+    }
+    break;
+  case Pausing:
+    if (PauseTicks > 0)
+      --PauseTicks;
+    else
+      SendState = Ready;
+    break;
+  default:
+    SendState = Ready;
+    break;
+  }
+}
+
+void TKalvixDlgClient::CmOpenCommandFile()
+{
+  TOpenSaveDialog::TData data;
+  data.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  data.Filter = "dat - Dateien (*.dat)|*.dat|All Files (*.*)|*.*|";
+  data.FilterIndex = 1;
+  data.DefExt = "dat";
+  if (TFileOpenDialog(this, data, "Read Command File").Execute() != IDOK)
+    return;
+  CommandXfer.Load(data.FileName);
+}
+
+void TKalvixDlgClient::EnSendChange()
+{
+  SetFrameCaption(TextMode ? "Kalvix in Text mode" : "Kalvix in binary mode");
 }

@@ -9,6 +9,7 @@
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
+#include "terminal/TCommandListXfer.h"
 
 #include <cstdint>
 #include <string>
@@ -32,7 +33,20 @@ public:
   void ApplySettings();
 
   bool IsTextMode() const { return TextMode != 0; }
+
+  // The send path. Most bytes and delay points one conversion yields.
+  static constexpr int SendMax = 80;
+  static constexpr std::int32_t NoDelay = 255;
+  enum TSendState : std::int32_t { Ready = 0, Writing = 1, Pausing = 2 };
+
+  // Fill SendBuf and DelayPos from a send text by the text-mode or binary-mode notation and
+  // return the number of bytes stored; ConvertBinary also sets Repeat.
+  int ConvertText(const std::string& text);
+  int ConvertBinary(const std::string& text);
+  // One step of sending, run on every tick after the poll and the lamps.
+  void SendTick();
   const TComSetupXfer& Settings() const { return Setup; }
+  const TCommandListXfer& Commands() const { return CommandXfer; }
 
   // Builds the receive field's text of one chunk into out (ChunkTextSize bytes) and returns
   // its length; column carries the position in the current line across chunks.
@@ -49,20 +63,44 @@ protected:
   void CmSwitchMode();
   // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
   void CmSetup();
+  void CmOpenCommandFile();
+  void CmSend();
+  void CmStop();
+  void EnSendChange();
   // Enter and Escape would end a dialog; in the terminal window they do nothing.
   void CmIgnore() {}
 
   // Sets the caption of the main frame (the top window of this one).
   void SetFrameCaption(const char* text);
 
+  void StoreByte(int& count, long value);
+  void RecordDelay(int count, int& delays);
+  void ShowSendButton(bool send);
+
   TComPort Port;
   TComSetupXfer Setup;
   std::uint8_t TextMode = 0;
+
+  std::uint8_t SendBuf[SendMax + 1] = {};
+  std::int32_t SendCount = 0;
+  std::int32_t DelayPos[SendMax];
+  std::int32_t DelayIndex = 0;
+  std::int32_t SegStart = 0;
+  bool Sending = false;
+  bool Repeat = false;
+  bool PausePending = false;
+  std::int32_t SendState = Ready;
+  std::int32_t PauseTicks = 0;
+  // A Send while the step still waits on a stopped transmission's write: once that write is
+  // done the new transmission starts from its first byte.
+  bool Restart = false;
+
   std::int32_t DelayTime = 0;
   std::int32_t DelayChar = 44;
   std::int32_t Column = 0;
   std::int32_t LastModemStatus = 0;
   std::int32_t LineLength = 80;
+  TCommandListXfer CommandXfer;
 
   TEdit* ReceiveField;
   TLed* CtsLed;

@@ -14,3 +14,12 @@ int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, con
   Boxes.push_back({owner, text, caption, type});
   return IDOK;
 }
+
+bool TRecordingPresenter::OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
+{
+  FileRequests.push_back({title, data});
+  if (FileAnswer.empty())
+    return false;
+  data.FileName = FileAnswer;
+  return true;
+}

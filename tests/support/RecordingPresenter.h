@@ -22,7 +22,17 @@ public:
 
   int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) override;
 
+  bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
+
   std::vector<TBox> Boxes;
+  // File dialogs asked for, with what they were given; each is answered with FileAnswer, or
+  // cancelled when FileAnswer is empty.
+  struct TFileRequest {
+    std::string Title;
+    TOpenSaveDialog::TData Data;
+  };
+  std::vector<TFileRequest> FileRequests;
+  std::string FileAnswer;
 
 private:
   TPresenter* Previous;

@@ -51,10 +51,13 @@ void TScratchStore::UnlinkPort(int n) const
 
 TPty::TPty()
 {
-  termios raw {};
-  cfmakeraw(&raw);
-  if (openpty(&MasterFd, &SlaveFd, nullptr, &raw, nullptr) != 0)
+  if (openpty(&MasterFd, &SlaveFd, nullptr, nullptr, nullptr) != 0)
     throw std::runtime_error("openpty failed");
+  // Raw from the driver's defaults, so the control characters (XON, XOFF) keep their values.
+  termios raw {};
+  tcgetattr(SlaveFd, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(SlaveFd, TCSANOW, &raw);
   tcsetattr(MasterFd, TCSANOW, &raw);
   Path = ttyname(SlaveFd);
 }

@@ -35,6 +35,7 @@ public:
   TPty& operator=(const TPty&) = delete;
 
   int Master() const { return MasterFd; }
+  int Slave() const { return SlaveFd; }
   const std::string& SlavePath() const { return Path; }
   // Writes all of data to the master (blocking); false if the pty failed.
   bool Send(const std::string& data) const;

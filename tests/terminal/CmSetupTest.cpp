@@ -213,6 +213,31 @@ TEST_F(SetupCommandTest, APortThatCannotBeOpenedStopsEverythingUntilAGoodOneIsCh
   EXPECT_NE(Received().find("22,"), std::string::npos);
 }
 
+TEST_F(SetupCommandTest, ARunningSendGoesOnBehindTheDialogAndAfterOk)
+{
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  Start();
+  auto* sendField = dynamic_cast<TEdit*>(Client->ChildWithId(IDC_SENDTEXT));
+  sendField->SetText("41,42:");   // repeats until stopped
+  QTest::mouseClick(Client->ChildWithId(IDC_SEND)->GetWidget(), Qt::LeftButton);
+  ASSERT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
+  Setup([&](QDialog& d) {
+    pty.Receive(4096, 50);
+    QTest::qWait(500);
+    EXPECT_GE(pty.Receive(4096, 50).size(), 4u) << "the repeat went on while the dialog was open";
+    Click(d, IDOK);
+  });
+  // The Stop button stays in place and the repeat goes on over the reopened port.
+  EXPECT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
+  EXPECT_FALSE(Client->ChildWithId(IDC_SEND)->IsVisible());
+  pty.Receive(4096, 50);
+  QTest::qWait(500);
+  const std::string after = pty.Receive(4096, 50);
+  EXPECT_GE(after.size(), 4u);
+  EXPECT_EQ(after.substr(0, 2), "AB");
+}
+
 TEST_F(SetupCommandTest, TheNewLineLengthAppliesToWhatArrivesAfterOk)
 {
   Store.LinkPort(2, "loopback");
