@@ -182,3 +182,18 @@ TEST(RangeValidator, ARefusedKeystrokeLeavesTextAndSelectionAsTheyWere)
   QTest::keyClicks(line, "+345");   // replaces the selection; the fifth character does not fit
   EXPECT_EQ(field.GetText(), "+342");
 }
+
+TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)
+{
+  TRecordingPresenter presenter;
+  TDialog dialog(nullptr, IDD_SETUP);
+  TEdit field(&dialog, IDC_LINELENGTH, 3);
+  field.SetValidator(new TRangeValidator(1, 80));
+  ASSERT_TRUE(dialog.Create());
+  field.SetText("0");
+  EXPECT_FALSE(dialog.CanClose());
+  EXPECT_EQ(presenter.Boxes.size(), 1u);
+  field.EnableWindow(false);
+  EXPECT_TRUE(dialog.CanClose());
+  EXPECT_EQ(presenter.Boxes.size(), 1u);
+}
