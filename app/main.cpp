@@ -1,8 +1,7 @@
-#include <cstdio>
+#include "app/TKalvixApp.h"
 
-// The window arrives with the main frame; until then the program only says what it is.
-int main()
+int main(int argc, char** argv)
 {
-  std::puts("Kalvix 1.5: serial port and settings layers built; the terminal window is not there yet.");
-  return 0;
+  TKalvixApp application("Kalvix", argc, argv);
+  return application.Run();
 }

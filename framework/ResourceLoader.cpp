@@ -2,6 +2,7 @@
 
 #include "resources/ResourceTypes.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -20,4 +21,10 @@ int LoadString(UINT id, char* buffer, int size)
 QImage LoadBitmap(int id)
 {
   return QImage(QStringLiteral(":/bitmap/%1").arg(id), "BMP");
+}
+
+QIcon LoadIcon(int id)
+{
+  const QString path = QStringLiteral(":/icon/%1").arg(id);
+  return QFile::exists(path) ? QIcon(path) : QIcon();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Loading the program's resources: strings of the string table and bitmaps.
+// Loading the program's resources: strings of the string table, bitmaps and icons.
 #include "platform/MessageTarget.h"
 
+#include <QIcon>
 #include <QImage>
 
 // Copies string id into buffer, at most size - 1 bytes followed by a terminator, and returns
@@ -10,3 +11,6 @@ int LoadString(UINT id, char* buffer, int size);
 
 // Bitmap resource id; a null image if there is none.
 QImage LoadBitmap(int id);
+
+// Icon group id with all its images; a null icon if there is none.
+QIcon LoadIcon(int id);

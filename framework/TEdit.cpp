@@ -1,6 +1,7 @@
 #include "framework/TEdit.h"
 
 #include "framework/Latin1.h"
+#include "resources/ResourceIds.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -77,9 +78,10 @@ protected:
         return true;
       }
     } else if (event->type() == QEvent::FocusOut) {
-      // Another window taking over (a message box, the list of a combo box) is no leaving.
+      // Only the user leaves: by a click or a mnemonic. The program moving the focus, or
+      // another window taking over (a message box, a dropped list), is no leaving.
       const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      if (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
         Edit.FocusLeft();
     }
     return false;
@@ -88,6 +90,19 @@ protected:
 private:
   TEdit& Edit;
 };
+
+const TResponseTable& TEdit::Responses() const
+{
+  static constexpr TResponseEntry entries[] = {
+    OnCommand<&TEdit::CmUndo>(CM_UNDO),
+    OnCommand<&TEdit::CmCut>(CM_CUT),
+    OnCommand<&TEdit::CmCopy>(CM_COPY),
+    OnCommand<&TEdit::CmPaste>(CM_PASTE),
+    OnCommand<&TEdit::CmClearField>(CM_CLEARFIELD),
+  };
+  static const TResponseTable table {&TControl::Responses(), entries};
+  return table;
+}
 
 TEdit::TEdit(TWindow* parent, int resourceId, UINT textLimit) : TControl(parent, resourceId), TextLimit(textLimit)
 {
@@ -277,7 +292,8 @@ void TEdit::FocusLeft()
       Receiver(),
       [this] {
         PendingReclaim = nullptr;
-        if (!IsInvalid())
+        // Back in the field already: whoever put it there has told the user.
+        if (!IsInvalid() || GetWidget()->hasFocus())
           return;
         SetFocus();
         ReportInvalid();
@@ -308,5 +324,56 @@ void TEdit::Transfer(const TTransferField& field, TTransferDirection direction)
     const std::size_t length = std::min(text.size(), buffer->size() - 1);
     std::memcpy(buffer->data(), text.data(), length);
     std::fill(buffer->begin() + long(length), buffer->end(), '\0');
+  }
+}
+
+void TEdit::CmUndo()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->undo();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->undo();
+}
+
+void TEdit::CmCut()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->cut();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->cut();
+}
+
+void TEdit::CmCopy()
+{
+  if (QLineEdit* line = Line())
+    line->copy();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->copy();
+}
+
+void TEdit::CmPaste()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line())
+    line->paste();
+  else if (QPlainTextEdit* multi = Multi())
+    multi->paste();
+}
+
+void TEdit::CmClearField()
+{
+  if (IsReadOnly())
+    return;
+  if (QLineEdit* line = Line()) {
+    line->selectAll();
+    line->del();
+  } else if (QPlainTextEdit* multi = Multi()) {
+    multi->selectAll();
+    multi->textCursor().removeSelectedText();
   }
 }

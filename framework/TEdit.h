@@ -1,6 +1,8 @@
 #pragma once
 // An edit control of a dialog template: single-line, or multi-line (its line breaks read as
-// CR LF). Its text changes reach the parent as WM_COMMAND with EN_CHANGE.
+// CR LF). Its text changes reach the parent as WM_COMMAND with EN_CHANGE. It takes the edit
+// commands (undo, cut, copy, paste, clear) routed to it while it has the focus; a read-only
+// field only copies.
 #include "framework/TControl.h"
 #include "framework/TValidator.h"
 
@@ -51,7 +53,15 @@ public:
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
 
 protected:
+  const TResponseTable& Responses() const override;
   void WidgetBound() override;
+
+  void CmUndo();
+  void CmCut();
+  void CmCopy();
+  void CmPaste();
+  // Deletes the whole text, as one edit that can be undone.
+  void CmClearField();
 
 private:
   friend class TLeaveFilter;
@@ -59,7 +69,7 @@ private:
   bool IsInvalid() const;
   // Has the validator tell the user; leaving the field meanwhile starts no other report.
   void ReportInvalid();
-  // The focus went elsewhere: an invalid field calls it back (after the focus change), unless
+  // The user took the focus elsewhere: an invalid field calls it back (after the focus change), unless
   // it went to OK or Cancel, or another field is already calling it back.
   void FocusLeft();
   QLineEdit* Line() const;

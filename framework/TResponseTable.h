@@ -1,7 +1,8 @@
 #pragma once
-// Response tables: each window class keeps a static table that maps a message number, a
-// command id, or a control id with a notification code to one of its member functions. A
-// table points to its base class's table, which is searched after it. A class declares
+// Response tables: each window class, and the application, keeps a static table that maps a
+// message number, a command id, or a control id with a notification code to one of its member
+// functions. A table points to its base class's table, which is searched after it. A class
+// declares
 //   const TResponseTable& Responses() const override;
 // and defines it with a function-local static table whose Base is &TBase::Responses().
 #include "framework/WindowMessages.h"
@@ -9,14 +10,12 @@
 #include <cstdint>
 #include <span>
 
-class TWindow;
-
 struct TResponseEntry {
   enum class TKind : std::uint8_t { Message, Command, Notify };
   TKind Kind;
   UINT Code;   // Message: the message number; Notify: the notification code
   int Id;      // Command: the command id; Notify: the control id
-  LRESULT (*Call)(TWindow& window, WPARAM wParam, LPARAM lParam);
+  LRESULT (*Call)(TMessageTarget& target, WPARAM wParam, LPARAM lParam);
 
   bool Matches(UINT msg, WPARAM wParam) const;
 };
@@ -35,16 +34,16 @@ template <class C, class R, class... A> struct TOwner<R (C::*)(A...)> {
   using Type = C;
 };
 
-template <auto Handler> LRESULT CallMessage(TWindow& window, WPARAM wParam, LPARAM lParam)
+template <auto Handler> LRESULT CallMessage(TMessageTarget& target, WPARAM wParam, LPARAM lParam)
 {
   using C = typename TOwner<decltype(Handler)>::Type;
-  return (static_cast<C&>(window).*Handler)(wParam, lParam);
+  return (static_cast<C&>(target).*Handler)(wParam, lParam);
 }
 
-template <auto Handler> LRESULT CallCommand(TWindow& window, WPARAM, LPARAM)
+template <auto Handler> LRESULT CallCommand(TMessageTarget& target, WPARAM, LPARAM)
 {
   using C = typename TOwner<decltype(Handler)>::Type;
-  (static_cast<C&>(window).*Handler)();
+  (static_cast<C&>(target).*Handler)();
   return 0;
 }
 }

@@ -93,6 +93,23 @@ void TWindow::DestroyLater()
   Widget = nullptr;
 }
 
+void TWindow::SetParent(TWindow* parent)
+{
+  if (ParentWindow)
+    std::erase(ParentWindow->Children, this);
+  ParentWindow = parent;
+  if (ParentWindow)
+    ParentWindow->Children.push_back(this);
+}
+
+TApplication* TWindow::GetApplication() const
+{
+  const TWindow* root = this;
+  while (root->ParentWindow)
+    root = root->ParentWindow;
+  return root->Application;
+}
+
 TWindow* TWindow::ChildWithId(int id) const
 {
   for (TWindow* child : Children)
@@ -116,8 +133,14 @@ void TWindow::ApplyCaption()
 void TWindow::Show(int cmdShow)
 {
   Attr.Visible = cmdShow != SW_HIDE;
-  if (Widget)
+  if (!Widget)
+    return;
+  if (cmdShow == SW_SHOWMINNOACTIVE && Widget->isWindow()) {
+    Widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    Widget->showMinimized();
+  } else {
     Widget->setVisible(Attr.Visible);
+  }
 }
 
 bool TWindow::IsVisible() const

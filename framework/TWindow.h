@@ -14,6 +14,7 @@
 
 class QObject;
 class QTimer;
+class TApplication;
 
 class TWindow : public TMessageTarget {
 public:
@@ -40,6 +41,11 @@ public:
   QWidget* GetWidget() const { return Widget; }
 
   TWindow* GetParent() const { return ParentWindow; }
+  // Moves the window to another parent (null: none), as the last of its children. Only before
+  // the window is created.
+  void SetParent(TWindow* parent);
+  // The application whose main window this window is or lies in; null if none.
+  TApplication* GetApplication() const;
   int GetId() const { return Attr.Id; }
   // The child object with this id, or null.
   TWindow* ChildWithId(int id) const;
@@ -47,7 +53,8 @@ public:
 
   void SetCaption(const char* text);
   const std::string& GetCaption() const { return Title; }
-  // SW_HIDE hides the window, any other command shows it.
+  // SW_HIDE hides the window, SW_SHOWMINNOACTIVE shows a top-level window minimised without
+  // activating it, any other command shows it.
   void Show(int cmdShow);
   // Whether the window itself is shown (its parents may still be hidden).
   bool IsVisible() const;
@@ -76,6 +83,8 @@ public:
   // Dispatches through the response tables, most derived first; unhandled messages go to
   // DefaultProcessing.
   LRESULT ReceiveMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Whether a response-table entry of this window takes the message.
+  bool Handles(UINT msg, WPARAM wParam) const { return Responses().Find(msg, wParam) != nullptr; }
 
 protected:
   // This class's response table; TWindow's is empty.
@@ -104,7 +113,10 @@ protected:
   void DestroyLater();
 
 private:
+  friend class TApplication;
+
   TWindow* ParentWindow;
+  TApplication* Application = nullptr;   // set on the main window only
   std::vector<TWindow*> Children;
   std::string Title;
   QPointer<QWidget> Widget;

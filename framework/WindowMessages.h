@@ -2,6 +2,7 @@
 // Message numbers, notification codes and flags that the framework's windows exchange.
 #include "platform/MessageTarget.h"
 
+constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_COMMAND = 0x0111;   // wParam: low word id, high word notification code
 
 constexpr UINT BN_CLICKED = 0;
@@ -15,7 +16,11 @@ constexpr UINT MB_OK = 0x00;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
 
 constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOW = 5;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_SHOWDEFAULT = 10;
 
 constexpr WPARAM MakeWParam(unsigned low, unsigned high)
 {

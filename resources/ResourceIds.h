@@ -25,6 +25,15 @@ constexpr int CM_SETUP = 51683;
 constexpr int CM_SWITCHMODE = 51689;
 constexpr int CM_ABOUT = 2009;
 
+// Edit commands of the accelerator table, taken by whichever edit field has the focus
+constexpr int CM_UNDO = 24321;
+constexpr int CM_CUT = 24322;
+constexpr int CM_COPY = 24323;
+constexpr int CM_PASTE = 24324;
+constexpr int CM_CLEARFIELD = 24326;
+// F3: nothing in this program takes it.
+constexpr int CM_FINDAGAIN = 24353;
+
 // Controls of the terminal window (dialog 2000)
 constexpr int IDC_RECEIVE = 101;
 constexpr int IDC_SENDTEXT = 102;
@@ -60,3 +69,4 @@ constexpr unsigned IDS_7DATA_15STOP = 102;
 constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
 constexpr unsigned IDS_VALUE_NOT_IN_RANGE = 32522;
+// Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

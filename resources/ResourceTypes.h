@@ -1,5 +1,6 @@
 #pragma once
-// The shapes of the program's declarative resources: dialog templates and the string table.
+// The shapes of the program's declarative resources: dialog templates, the menu, the
+// accelerator table and the string table.
 // Plain data, looked up by id; the framework turns them into windows and texts.
 #include <cstdint>
 #include <span>
@@ -57,7 +58,53 @@ struct TDialogTemplate {
   std::uint32_t Style = DialogStyle::SysMenu;
 };
 
+// One item of a menu: a command, a pop-up with its items, or a separator.
+enum class TMenuItemKind : std::uint8_t { Command, Popup, Separator };
+
+struct TMenuItemTemplate {
+  TMenuItemKind Kind;
+  const char* Text;
+  int Id;                                     // a command's id; 0 otherwise
+  std::span<const TMenuItemTemplate> Items;   // a pop-up's items
+};
+
+// A menu bar. Separators between its top-level items are not shown: they split the items into
+// the six menu groups file, edit, container, object, window and help, in this order.
+struct TMenuTemplate {
+  int Id;
+  std::span<const TMenuItemTemplate> Items;
+};
+
+// Modifier bits of an accelerator; the key is a virtual-key code.
+namespace AccelFlag {
+constexpr std::uint8_t Shift = 1u << 0;
+constexpr std::uint8_t Control = 1u << 1;
+constexpr std::uint8_t Alt = 1u << 2;
+}
+
+namespace VirtualKey {
+constexpr int Back = 0x08;
+constexpr int Insert = 0x2D;
+constexpr int Delete = 0x2E;
+constexpr int F1 = 0x70;   // F1 to F24 follow on
+constexpr int F24 = 0x87;
+}
+
+struct TAcceleratorEntry {
+  int Key;
+  std::uint8_t Modifiers;
+  int Command;
+};
+
+struct TAcceleratorTable {
+  int Id;
+  std::span<const TAcceleratorEntry> Entries;
+};
+
 // The template with this id, or null.
 const TDialogTemplate* FindDialogTemplate(int id);
+// The menu or the accelerator table with this id, or null.
+const TMenuTemplate* FindMenuTemplate(int id);
+const TAcceleratorTable* FindAcceleratorTable(int id);
 // The string-table entry with this id, or null.
 const char* FindStringResource(unsigned id);

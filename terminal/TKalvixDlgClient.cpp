@@ -1,6 +1,8 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "framework/ResourceLoader.h"
+#include "framework/TApplication.h"
+#include "framework/TFrameWindow.h"
 #include "framework/TFileOpenDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
@@ -210,7 +212,12 @@ void TKalvixDlgClient::CmClear()
 
 void TKalvixDlgClient::CmSwitchMode()
 {
+  TApplication* application = GetApplication();
+  TFrameWindow* frame = application ? application->GetMainWindow() : nullptr;
   CmClear();
+  // The check mark on Switch Mode means text mode.
+  if (frame)
+    frame->CheckMenuItem(CM_SWITCHMODE, !TextMode);
   if (TextMode) {
     TextMode = 0;
     SendField->SetValidator(new TFilterValidator(BinaryFilter));

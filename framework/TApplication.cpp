@@ -1,0 +1,112 @@
+#include "framework/TApplication.h"
+
+#include "framework/Latin1.h"
+#include "framework/TFrameWindow.h"
+#include "resources/ResourceIds.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+
+// Translates the main window's accelerators before a key reaches any of its widgets, so that
+// the widgets' own shortcuts for the same keys never act.
+class TApplication::TAcceleratorFilter final : public QObject {
+public:
+  explicit TAcceleratorFilter(TApplication& application) : Application(application) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override
+  {
+    if (event->type() != QEvent::KeyPress)
+      return false;
+    TFrameWindow* frame = Application.GetMainWindow();
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!frame || !widget || !frame->GetWidget() || widget->window() != frame->GetWidget())
+      return false;
+    return frame->TranslateAccelerator(*static_cast<QKeyEvent*>(event));
+  }
+
+private:
+  TApplication& Application;
+};
+
+TApplication::TApplication(const char* name, int& argc, char** argv) : Name(name ? name : "")
+{
+  if (!QApplication::instance())
+    OwnQtApplication = std::make_unique<QApplication>(argc, argv);
+  // Message boxes of the framework carry it as their caption.
+  QCoreApplication::setApplicationName(ToQString(Name));
+  for (int i = 1; i < argc && argv && argv[i]; ++i) {
+    if (!CmdLine.empty())
+      CmdLine += ' ';
+    CmdLine += argv[i];
+  }
+  Filter = std::make_unique<TAcceleratorFilter>(*this);
+  QApplication::instance()->installEventFilter(Filter.get());
+}
+
+TApplication::~TApplication()
+{
+  // The windows go before the Qt application that their widgets need.
+  MainWindow.reset();
+  Filter.reset();
+}
+
+const TResponseTable& TApplication::Responses() const
+{
+  static constexpr TResponseEntry entries[] = {
+    OnCommand<&TApplication::CmExit>(CM_EXIT),
+  };
+  static const TResponseTable table {nullptr, entries};
+  return table;
+}
+
+LRESULT TApplication::ReceiveMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  if (const TResponseEntry* entry = Responses().Find(msg, wParam))
+    return entry->Call(*this, wParam, lParam);
+  return 0;
+}
+
+void TApplication::SetMainWindow(TFrameWindow* window)
+{
+  if (MainWindow)
+    MainWindow->Application = nullptr;
+  MainWindow.reset(window);
+  if (MainWindow)
+    MainWindow->Application = this;
+}
+
+bool TApplication::StartInstance()
+{
+  BuildMainWindow();
+  if (!MainWindow || !MainWindow->Create())
+    return false;
+  MainWindow->Show(CmdShow);
+  return true;
+}
+
+int TApplication::Run()
+{
+  if (!StartInstance())
+    return 1;
+  // The loop ends when the main window is destroyed, not when some last window closes.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QEventLoop loop;
+  Loop = &loop;
+  const int result = MainWindow && MainWindow->IsCreated() ? loop.exec() : 0;
+  Loop = nullptr;
+  return result;
+}
+
+void TApplication::MainWindowDestroyed()
+{
+  if (Loop)
+    Loop->exit(0);
+}
+
+void TApplication::CmExit()
+{
+  if (MainWindow)
+    ::SendMessage(MainWindow.get(), WM_CLOSE, 0, 0);
+}

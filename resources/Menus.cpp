@@ -1,0 +1,64 @@
+#include "resources/ResourceIds.h"
+#include "resources/ResourceTypes.h"
+
+namespace {
+using enum TMenuItemKind;
+
+constexpr TMenuItemTemplate FileItems[] = {
+  {Command, "&Open Command File...", CM_OPENCOMMANDFILE, {}},
+  {Separator, "", 0, {}},
+  {Command, "E&xit\tAlt+F4", CM_EXIT, {}},
+};
+
+constexpr TMenuItemTemplate HelpItems[] = {
+  {Command, "&About...", CM_ABOUT, {}},
+};
+
+// Groups: file | edit | container | object | window (empty) | help.
+constexpr TMenuItemTemplate MainItems[] = {
+  {Popup, "&File", 0, FileItems},
+  {Separator, "", 0, {}},
+  {Command, "&Select", CM_SELECT, {}},
+  {Command, "&Clear", CM_CLEAR, {}},
+  {Separator, "", 0, {}},
+  {Command, "Set&up", CM_SETUP, {}},
+  {Separator, "", 0, {}},
+  {Command, "Switch &Mode", CM_SWITCHMODE, {}},
+  {Separator, "", 0, {}},
+  {Separator, "", 0, {}},
+  {Popup, "&Help", 0, HelpItems},
+};
+
+constexpr TMenuTemplate Menus[] = {
+  {IDM_MAIN, MainItems},
+};
+
+constexpr TAcceleratorEntry MainAccelerators[] = {
+  {VirtualKey::Delete, AccelFlag::Shift, CM_CUT},
+  {VirtualKey::Insert, AccelFlag::Control, CM_COPY},
+  {VirtualKey::Insert, AccelFlag::Shift, CM_PASTE},
+  {VirtualKey::Delete, AccelFlag::Control, CM_CLEARFIELD},
+  {VirtualKey::Back, AccelFlag::Alt, CM_UNDO},
+  {VirtualKey::F1 + 2, 0, CM_FINDAGAIN},
+};
+
+constexpr TAcceleratorTable AcceleratorTables[] = {
+  {IDM_MAIN, MainAccelerators},
+};
+}
+
+const TMenuTemplate* FindMenuTemplate(int id)
+{
+  for (const TMenuTemplate& menu : Menus)
+    if (menu.Id == id)
+      return &menu;
+  return nullptr;
+}
+
+const TAcceleratorTable* FindAcceleratorTable(int id)
+{
+  for (const TAcceleratorTable& table : AcceleratorTables)
+    if (table.Id == id)
+      return &table;
+  return nullptr;
+}
