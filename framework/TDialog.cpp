@@ -7,6 +7,8 @@
 #include "resources/ResourceTypes.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -83,6 +86,8 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
       auto* edit = new QLineEdit(ToQString(item.Text), parent);
       edit->setReadOnly(item.Style & ReadOnly);
       edit->setFrame(item.Style & (Border | ClientEdge));
+      if (item.Style & RightAlign)
+        edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       widget = edit;
     }
     break;
@@ -108,6 +113,15 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
     widget = label;
     break;
   }
+  case TControlKind::ComboBox: {
+    auto* list = new QComboBox(parent);
+    list->setFrame(item.Style & (Border | ClientEdge));
+    widget = list;
+    break;
+  }
+  case TControlKind::CheckBox:
+    widget = new QCheckBox(ToQString(item.Text), parent);
+    break;
   case TControlKind::EtchedFrame: {
     auto* frame = new QFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -176,6 +190,8 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
   // Without a modal run and under a parent, the dialog is a child window: a client area.
   if (parentWidget && !Modal)
     dialog->setWindowFlags(Qt::Widget);
+  else if (!(Template->Style & DialogStyle::SysMenu))
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   const QFont font = DialogFont();
   dialog->setFont(font);
   dialog->setWindowTitle(ToQString(GetCaption()));
@@ -184,7 +200,16 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
   ControlWidgets.clear();
   for (const TControlTemplate& item : Template->Controls) {
     QWidget* control = MakeControl(item, dialog);
-    control->setGeometry(MapDialogRect(font, item.X, item.Y, item.Width, item.Height));
+    QRect place = MapDialogRect(font, item.X, item.Y, item.Width, item.Height);
+    if (auto* list = qobject_cast<QComboBox*>(control)) {
+      // A list's template height is its dropped-down height: the closed box is as high as
+      // its face needs, and the dropped list shows the entries that fit in the rest.
+      const int closed = std::min(list->sizeHint().height(), place.height());
+      const int itemHeight = std::max(QFontMetrics(font).height(), 1);
+      list->setMaxVisibleItems(std::max(1, (place.height() - closed) / itemHeight));
+      place.setHeight(closed);
+    }
+    control->setGeometry(place);
     // The first control of a template lies on top of the later ones.
     control->lower();
     ForwardNotifications(control, item.Id);

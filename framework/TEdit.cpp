@@ -3,7 +3,11 @@
 #include "framework/Latin1.h"
 #include "resources/ResourceIds.h"
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextBlock>
@@ -26,6 +30,8 @@ private:
   const TValidator& Checker;
 };
 
+// The field whose call-back after losing the focus is pending; one at a time.
+QPointer<QObject> PendingReclaim;
 // Qt keeps a line break as one character; the program counts and reads it as CR LF.
 QString ToEditorText(std::string_view text)
 {
@@ -54,6 +60,36 @@ std::string_view CutTo(std::string_view text, long room)
   return text.substr(0, length);
 }
 }
+
+// Keeps the focus in a field whose text its validator rejects: Tab and Shift+Tab report at
+// once and go nowhere; any other way out is undone after the fact.
+class TLeaveFilter final : public QObject {
+public:
+  explicit TLeaveFilter(TEdit& edit) : Edit(edit) {}
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override
+  {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+      if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && Edit.IsInvalid()) {
+        Edit.ReportInvalid();
+        return true;
+      }
+    } else if (event->type() == QEvent::FocusOut) {
+      // Only the user leaves: by a click or a mnemonic. The program moving the focus, or
+      // another window taking over (a message box, a dropped list), is no leaving.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
+        Edit.FocusLeft();
+    }
+    return false;
+  }
+
+private:
+  TEdit& Edit;
+};
 
 const TResponseTable& TEdit::Responses() const
 {
@@ -102,6 +138,9 @@ void TEdit::WidgetBound()
 {
   SetTextLimit(TextLimit);
   ApplyValidator();
+  if (!LeaveFilter)
+    LeaveFilter = std::make_unique<TLeaveFilter>(*this);
+  GetWidget()->installEventFilter(LeaveFilter.get());
 }
 
 bool TEdit::IsMultiLine() const
@@ -225,10 +264,47 @@ void TEdit::ApplyValidator()
     line->setValidator(new TValidatorBridge(*Validator, line));
 }
 
+bool TEdit::IsInvalid() const
+{
+  return Validator && IsCreated() && IsWindowEnabled() && !Validator->IsValid(GetText());
+}
+
+void TEdit::ReportInvalid()
+{
+  Reporting = true;
+  Validator->Error(*this);
+  Reporting = false;
+}
+
+void TEdit::FocusLeft()
+{
+  if (Reporting || PendingReclaim || !IsInvalid())
+    return;
+  // OK runs its own check, and Cancel needs none.
+  const QWidget* to = QApplication::focusWidget();
+  if (to && to->window() == GetWidget()->window()) {
+    const int id = to->property("controlId").toInt();
+    if (id == IDOK || id == IDCANCEL)
+      return;
+  }
+  PendingReclaim = Receiver();
+  QMetaObject::invokeMethod(
+      Receiver(),
+      [this] {
+        PendingReclaim = nullptr;
+        // Back in the field already: whoever put it there has told the user.
+        if (!IsInvalid() || GetWidget()->hasFocus())
+          return;
+        SetFocus();
+        ReportInvalid();
+      },
+      Qt::QueuedConnection);
+}
+
 bool TEdit::CanClose()
 {
-  if (Validator && IsCreated() && !Validator->IsValid(GetText())) {
-    Validator->Error(*this);
+  if (IsInvalid()) {
+    ReportInvalid();
     SetFocus();
     return false;
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 class QLineEdit;
+class QObject;
 class QPlainTextEdit;
 
 class TEdit : public TControl {
@@ -44,8 +45,8 @@ public:
   void SetValidator(TValidator* validator);
   TValidator* GetValidator() const { return Validator.get(); }
 
-  // Refuses while the validator rejects the text: the validator tells the user, and the
-  // field takes the focus.
+  // Refuses while the field is enabled and the validator rejects the text: the validator
+  // tells the user, and the field takes the focus.
   bool CanClose() override;
   // Field: a text buffer. Set copies its text up to the terminator; Get fills the buffer with
   // the text, cut to size - 1 bytes, and zeros after it. Any other field is left alone.
@@ -63,6 +64,14 @@ protected:
   void CmClearField();
 
 private:
+  friend class TLeaveFilter;
+  // Whether the field is enabled and its validator rejects its text.
+  bool IsInvalid() const;
+  // Has the validator tell the user; leaving the field meanwhile starts no other report.
+  void ReportInvalid();
+  // The user took the focus elsewhere: an invalid field calls it back (after the focus change), unless
+  // it went to OK or Cancel, or another field is already calling it back.
+  void FocusLeft();
   QLineEdit* Line() const;
   QPlainTextEdit* Multi() const;
   void ApplyValidator();
@@ -72,4 +81,6 @@ private:
 
   UINT TextLimit;
   std::unique_ptr<TValidator> Validator;
+  std::unique_ptr<QObject> LeaveFilter;
+  bool Reporting = false;
 };

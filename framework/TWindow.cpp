@@ -4,6 +4,7 @@
 #include "framework/TPresenter.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -239,4 +240,7 @@ void TWindow::ForwardNotifications(QWidget* control, int id)
     QObject::connect(line, &QLineEdit::textChanged, Receiver(), [notify] { notify(EN_CHANGE); });
   else if (auto* text = qobject_cast<QPlainTextEdit*>(control))
     QObject::connect(text, &QPlainTextEdit::textChanged, Receiver(), [notify] { notify(EN_CHANGE); });
+  // Only the user's choice notifies, not the program's own selecting.
+  else if (auto* list = qobject_cast<QComboBox*>(control))
+    QObject::connect(list, &QComboBox::activated, Receiver(), [notify] { notify(CBN_SELCHANGE); });
 }

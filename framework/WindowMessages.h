@@ -7,6 +7,7 @@ constexpr UINT WM_COMMAND = 0x0111;   // wParam: low word id, high word notifica
 
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EN_CHANGE = 0x0300;
+constexpr UINT CBN_SELCHANGE = 1;
 
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;

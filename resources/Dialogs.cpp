@@ -5,8 +5,6 @@ namespace {
 using namespace ControlStyle;
 constexpr std::uint32_t Led = Visible | TabStop | CenterText | OwnerDraw;
 constexpr std::uint32_t Label = Visible;
-constexpr int OkButton = 1;   // the ids a dialog's OK and Cancel buttons always have
-constexpr int CancelButton = 2;
 
 // The terminal window: the LED row in its frame, the send field with Send and Stop sharing
 // one place, and the receive field below.
@@ -31,6 +29,47 @@ constexpr TControlTemplate ClientControls[] = {
   {IDC_NONE, TControlKind::EtchedFrame, "", 0, 0, 404, 22, Visible},
 };
 
+// The setup dialog: port and line format on the left, handshake, pacing and line length on
+// the right, Cancel and OK at the bottom.
+constexpr int OkButton = 1, CancelButton = 2;   // the ids that close a dialog
+constexpr std::uint32_t List = Visible | TabStop | ClientEdge;
+constexpr std::uint32_t Check = Visible | TabStop;
+constexpr std::uint32_t Number = Visible | TabStop | Border | ClientEdge | RightAlign;
+constexpr TControlTemplate SetupControls[] = {
+  {CancelButton, TControlKind::PushButton, "Abbruch", 140, 168, 50, 14, Visible | TabStop},
+  {OkButton, TControlKind::PushButton, "OK", 200, 168, 50, 14, Visible | TabStop},
+  {IDC_NONE, TControlKind::Static, "Port", 20, 5, 60, 8, Label},
+  {IDC_PORT, TControlKind::ComboBox, "", 20, 14, 76, 74, List},
+  {IDC_NONE, TControlKind::Static, "Baudrate", 20, 39, 60, 8, Label},
+  {IDC_BAUDRATE, TControlKind::ComboBox, "", 20, 48, 76, 140, List},
+  {IDC_NONE, TControlKind::Static, "Parity", 20, 66, 60, 8, Label},
+  {IDC_PARITY, TControlKind::ComboBox, "", 20, 75, 76, 69, List},
+  {IDC_NONE, TControlKind::Static, "Stopbits", 20, 95, 60, 8, Label},
+  {IDC_STOPBITS, TControlKind::ComboBox, "", 20, 104, 76, 64, List},
+  {IDC_NONE, TControlKind::Static, "Databits", 20, 123, 60, 8, Label},
+  {IDC_DATABITS, TControlKind::ComboBox, "", 20, 132, 76, 68, List},
+  {IDC_NONE, TControlKind::Static, "Handshake", 132, 9, 60, 8, Label},
+  {IDC_HANDSHAKE, TControlKind::ComboBox, "", 132, 19, 108, 56, Visible | TabStop},
+  {IDC_SETDTR, TControlKind::CheckBox, "Set DTR", 132, 36, 60, 12, Check},
+  {IDC_SETRTS, TControlKind::CheckBox, "Set RTS", 132, 48, 60, 12, Check},
+  {IDC_USECTS, TControlKind::CheckBox, "use CTS", 187, 36, 60, 12, Check},
+  {IDC_USEDSR, TControlKind::CheckBox, "use DSR", 187, 48, 60, 12, Check},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 8, 3, 104, 29, Visible},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 8, 36, 104, 114, Visible},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 120, 3, 140, 65, Visible},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 4, 159, 260, 1, Visible},
+  {IDC_NONE, TControlKind::Static, "Count of char. / line in receive field:", 126, 121, 120, 8, Label},
+  {IDC_LINELENGTH, TControlKind::Edit, "", 200, 133, 36, 11, Number},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 120, 116, 140, 34, Visible},
+  {IDC_DELAYTIME, TControlKind::Edit, "", 190, 80, 36, 11, Number},
+  {IDC_NONE, TControlKind::Static, "Delay time:", 125, 81, 60, 8, Label},
+  {IDC_NONE, TControlKind::Static, "ms", 232, 81, 16, 8, Label},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 120, 72, 140, 40, Visible},
+  {IDC_NONE, TControlKind::Static, "Delay Character in text mode:", 125, 97, 100, 8, Label},
+  {IDC_DELAYCHAR, TControlKind::Edit, "", 221, 96, 20, 11, Number},
+  {IDC_NONE, TControlKind::Static, "dec", 243, 97, 13, 8, Label},
+};
+
 // The about box: name, version line, legal notice, icon and OK.
 constexpr std::uint32_t Centred = Visible | CenterText;
 constexpr TControlTemplate AboutControls[] = {
@@ -42,6 +81,7 @@ constexpr TControlTemplate AboutControls[] = {
 };
 
 constexpr TDialogTemplate Dialogs[] = {
+  {IDD_SETUP, "COM-Port Setting", "MS Sans Serif", 8, 266, 189, SetupControls, DialogStyle::CaptionOnly},
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
   {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
 };

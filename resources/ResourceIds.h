@@ -45,6 +45,20 @@ constexpr int IDC_LED_RI = 107;
 constexpr int IDC_LED_DTR = 108;
 constexpr int IDC_SEND = 109;
 constexpr int IDC_STOP = 110;
+// Controls of the setup dialog (dialog 1)
+constexpr int IDC_BAUDRATE = 101;
+constexpr int IDC_PARITY = 102;
+constexpr int IDC_STOPBITS = 103;
+constexpr int IDC_DATABITS = 104;
+constexpr int IDC_HANDSHAKE = 105;
+constexpr int IDC_SETDTR = 106;
+constexpr int IDC_SETRTS = 107;
+constexpr int IDC_LINELENGTH = 108;
+constexpr int IDC_DELAYTIME = 109;
+constexpr int IDC_USECTS = 110;
+constexpr int IDC_USEDSR = 111;
+constexpr int IDC_PORT = 112;
+constexpr int IDC_DELAYCHAR = 113;
 // A control that nothing refers to (labels, frames).
 constexpr int IDC_NONE = -1;
 
@@ -53,5 +67,10 @@ constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;
 
 // Strings
+constexpr unsigned IDS_5DATA_2STOP = 100;
+constexpr unsigned IDS_6DATA_15STOP = 101;
+constexpr unsigned IDS_7DATA_15STOP = 102;
+constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
+constexpr unsigned IDS_VALUE_NOT_IN_RANGE = 32522;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -10,6 +10,8 @@ enum class TControlKind : std::uint8_t {
   PushButton,    // owner-drawn with OwnerDraw
   Static,        // a text label
   EtchedFrame,   // a sunken-and-raised rectangle around other controls
+  ComboBox,      // a drop-down list; the height is that of the list when dropped down
+  CheckBox,      // an automatic check box: a click toggles it
   Icon,          // an icon at its own size; the text names it as "#<icon id>"
 };
 
@@ -29,6 +31,13 @@ constexpr std::uint32_t OemConvert = 1u << 10;
 constexpr std::uint32_t OwnerDraw = 1u << 11;
 constexpr std::uint32_t CenterText = 1u << 12;
 constexpr std::uint32_t DefaultButton = 1u << 13;
+constexpr std::uint32_t RightAlign = 1u << 14;
+}
+
+// Style bits of a dialog template.
+namespace DialogStyle {
+constexpr std::uint32_t CaptionOnly = 0;       // a caption bar without close box
+constexpr std::uint32_t SysMenu = 1u << 0;     // a close box in the caption bar
 }
 
 // One control of a dialog template; the rectangle is in dialog units.
@@ -47,6 +56,7 @@ struct TDialogTemplate {
   int FontPointSize;
   int Width, Height;   // dialog units
   std::span<const TControlTemplate> Controls;   // in template order
+  std::uint32_t Style = DialogStyle::SysMenu;
 };
 
 // One item of a menu: a command, a pop-up with its items, or a separator.

@@ -1,9 +1,10 @@
 #include "settings/PortSettings.h"
 
+#include "framework/TRangeValidator.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <limits>
 #include <string>
 
 namespace {
@@ -74,22 +75,7 @@ std::int32_t TextValue(const char* text, std::size_t size)
 {
   if (!text)
     return 0;
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < size && (text[i] == '+' || text[i] == '-'))
-    negative = text[i++] == '-';
-  std::int64_t value = 0;
-  for (; i < size && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value <= std::numeric_limits<std::int32_t>::max())
-      value = value * 10 + (text[i] - '0');
-  }
-  if (negative)
-    value = -value;
-  if (value > std::numeric_limits<std::int32_t>::max())
-    return std::numeric_limits<std::int32_t>::max();
-  if (value < std::numeric_limits<std::int32_t>::min())
-    return std::numeric_limits<std::int32_t>::min();
-  return std::int32_t(value);
+  return TRangeValidator::Value(std::string_view(text, strnlen(text, size)));
 }
 
 void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime, std::int32_t& delayChar)

@@ -6,6 +6,7 @@
 #include "framework/TFileOpenDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
+#include "settings/TComSetup.h"
 
 #include <algorithm>
 #include <cctype>
@@ -80,6 +81,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
+      OnCommand<&TKalvixDlgClient::CmSetup>(CM_SETUP),
       OnCommand<&TKalvixDlgClient::CmSend>(IDC_SEND),
       OnNotify<&TKalvixDlgClient::EnSendChange>(IDC_SENDTEXT, EN_CHANGE),
       OnCommand<&TKalvixDlgClient::CmStop>(IDC_STOP),
@@ -225,6 +227,33 @@ void TKalvixDlgClient::CmSwitchMode()
     SendField->SetValidator(new TFilterValidator(TextFilter));
     SetFrameCaption("Kalvix in text mode");
   }
+}
+
+void TKalvixDlgClient::CmSetup()
+{
+  // Opened before the dialog, on Cancel too, so that a missing key is there afterwards.
+  const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
+  int result;
+  {
+    // The poll timer keeps running behind the dialog: reception and sending go on.
+    TComSetup dialog(this, Setup, IDD_SETUP);
+    result = dialog.Execute();
+  }
+  if (result != IDOK)
+    return;
+  SavePortSettings(key, Setup, LineLength, DelayTime, DelayChar);
+  KillTimer(PollTimer);
+  Port.Close();
+  if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) < 0) {
+    char text[160];
+    LoadString(IDS_PORT_UNAVAILABLE, text, sizeof text);
+    MessageBox(text, "", MB_OK | MB_ICONEXCLAMATION);
+    SendButton->EnableWindow(false);
+    return;
+  }
+  SendButton->EnableWindow(true);
+  ApplySettings();
+  SetTimer(PollTimer, PollInterval);
 }
 
 void TKalvixDlgClient::StoreByte(int& count, long value)

@@ -61,6 +61,8 @@ protected:
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   void CmClear();
   void CmSwitchMode();
+  // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
+  void CmSetup();
   void CmOpenCommandFile();
   void CmSend();
   void CmStop();

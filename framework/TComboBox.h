@@ -1,0 +1,32 @@
+#pragma once
+// A drop-down list of a dialog template. Its transfer field is a TComboBoxData: the entries
+// and the selection go in, and come back out as the user left them. A choice of the user
+// reaches the parent as WM_COMMAND with CBN_SELCHANGE.
+#include "framework/TControl.h"
+
+class QComboBox;
+
+class TComboBox : public TControl {
+public:
+  // textLimit bounds the text of an editable box; a drop-down list has none to bound.
+  TComboBox(TWindow* parent, int resourceId, UINT textLimit = 0);
+
+  UINT GetTextLimit() const { return TextLimit; }
+  int GetCount() const;
+  // Position of the selected entry, -1 when none is selected.
+  int GetSelIndex() const;
+  // Selects the entry at index; any other index leaves none selected. No notification.
+  void SetSelIndex(int index);
+  // Text of the entry at index, empty for an index outside the list.
+  std::string GetString(int index) const;
+
+  // Field: a TComboBoxData. Set rebuilds the list from the entries, in order, and selects the
+  // one at the data's index; Get stores the entries and the selected position and text (-1
+  // and empty when none). Any other field is left alone.
+  void Transfer(const TTransferField& field, TTransferDirection direction) override;
+
+private:
+  QComboBox* List() const;
+
+  UINT TextLimit;
+};

@@ -1,0 +1,43 @@
+#pragma once
+// The setup dialog: edits the port settings record in place. Its thirteen controls are
+// created in the order of the record's fields; OK takes the record out of them only when the
+// three number fields are in range and the data bits go with the stop bits.
+#include "framework/TCheckBox.h"
+#include "framework/TComboBox.h"
+#include "framework/TDialog.h"
+#include "framework/TEdit.h"
+#include "resources/ResourceIds.h"
+#include "settings/TComSetupXfer.h"
+
+class TComSetup : public TDialog {
+public:
+  TComSetup(TWindow* parent, TComSetupXfer& xfer, int resourceId = IDD_SETUP);
+
+  // Arranges the four check boxes for the chosen handshake: "no" drives DTR and RTS by hand
+  // and watches neither CTS nor DSR, "Hardware" does it all itself, "XOn / XOff" leaves all
+  // four to the user.
+  void UpdateHandshakeControls();
+
+  // Refuses on the first number field out of range, and, independently, on data bits that
+  // do not go with the stop bits; each says why in a message box.
+  bool CanClose() override;
+
+protected:
+  const TResponseTable& Responses() const override;
+  void PrepareWindow() override;
+
+private:
+  TComboBox BaudRate;
+  TComboBox Port;
+  TComboBox DataBits;
+  TComboBox Handshake;
+  TComboBox Parity;
+  TCheckBox SetDtr;
+  TCheckBox SetRts;
+  TComboBox StopBits;
+  TCheckBox UseCts;
+  TCheckBox UseDsr;
+  TEdit LineLength;
+  TEdit DelayChar;
+  TEdit DelayTime;
+};
