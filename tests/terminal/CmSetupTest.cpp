@@ -145,8 +145,7 @@ TEST_F(SetupCommandTest, OkWithoutChangesStoresAllThirteenValuesAndReopensThePor
   EXPECT_EQ(Client->ChildWithId(IDC_SEND)->IsVisible(), sendShown);
   EXPECT_EQ(Client->ChildWithId(IDC_STOP)->IsVisible(), stopShown);
   ASSERT_TRUE(pty.Send("\x5A"));
-  QTest::qWait(250);
-  EXPECT_EQ(Received(), "5A,");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "5A,"; }, 5000)) << Received();
 }
 
 TEST_F(SetupCommandTest, CancelWritesNothingButLeavesTheKeyAndThePortRunning)
@@ -167,8 +166,7 @@ TEST_F(SetupCommandTest, CancelWritesNothingButLeavesTheKeyAndThePortRunning)
     ChoosePort(d, 2);
     // The old port is still polled behind the dialog.
     EXPECT_TRUE(pty.Send("\x01"));
-    QTest::qWait(250);
-    EXPECT_EQ(Received(), "01,");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "01,"; }, 5000)) << Received();
     Click(d, IDCANCEL);
   });
   EXPECT_TRUE(Stored(&keys).empty());
@@ -176,8 +174,7 @@ TEST_F(SetupCommandTest, CancelWritesNothingButLeavesTheKeyAndThePortRunning)
   EXPECT_EQ(Client->Settings().PortData.GetSelection(), "COM 1");
   EXPECT_TRUE(Presenter.Boxes.empty());
   ASSERT_TRUE(pty.Send("\x02"));
-  QTest::qWait(250);
-  EXPECT_EQ(Received(), "01,02,");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "01,02,"; }, 5000)) << Received();
 }
 
 TEST_F(SetupCommandTest, APortThatCannotBeOpenedStopsEverythingUntilAGoodOneIsChosen)
@@ -208,9 +205,8 @@ TEST_F(SetupCommandTest, APortThatCannotBeOpenedStopsEverythingUntilAGoodOneIsCh
   EXPECT_EQ(Presenter.Boxes.size(), 1u);
   EXPECT_TRUE(SendEnabled());
   ASSERT_TRUE(pty.Send("\x22"));
-  QTest::qWait(250);
   // What arrived while no port was open is the line's business; what follows is shown.
-  EXPECT_NE(Received().find("22,"), std::string::npos);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received().find("22,") != std::string::npos; }, 5000)) << Received();
 }
 
 TEST_F(SetupCommandTest, ARunningSendGoesOnBehindTheDialogAndAfterOk)
@@ -224,16 +220,17 @@ TEST_F(SetupCommandTest, ARunningSendGoesOnBehindTheDialogAndAfterOk)
   ASSERT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
   Setup([&](QDialog& d) {
     pty.Receive(4096, 50);
-    QTest::qWait(500);
-    EXPECT_GE(pty.Receive(4096, 50).size(), 4u) << "the repeat went on while the dialog was open";
+    std::string during;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (during += pty.Receive(4096, 0)).size() >= 4; }, 5000));
+    EXPECT_GE(during.size(), 4u) << "the repeat went on while the dialog was open";
     Click(d, IDOK);
   });
   // The Stop button stays in place and the repeat goes on over the reopened port.
   EXPECT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
   EXPECT_FALSE(Client->ChildWithId(IDC_SEND)->IsVisible());
   pty.Receive(4096, 50);
-  QTest::qWait(500);
-  const std::string after = pty.Receive(4096, 50);
+  std::string after;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (after += pty.Receive(4096, 0)).size() >= 4; }, 5000));
   EXPECT_GE(after.size(), 4u);
   EXPECT_EQ(after.substr(0, 2), "AB");
 }
@@ -254,8 +251,8 @@ TEST_F(SetupCommandTest, TheNewLineLengthAppliesToWhatArrivesAfterOk)
   EXPECT_TRUE(SendEnabled());
   EXPECT_EQ(Stored()["Linelength"].second, Dword(2));
   // The loopback plug answers with DSR and DCD: the reopened port's status is polled.
-  QTest::qWait(250);
-  EXPECT_EQ(dynamic_cast<TLed*>(Client->ChildWithId(IDC_LED_DSR))->GetState(), TLed::LedGreen);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return dynamic_cast<TLed*>(Client->ChildWithId(IDC_LED_DSR))->GetState() == TLed::LedGreen; }, 5000));
   SendMessage(Client.get(), WM_USER, 3, LPARAM("abc"));
   EXPECT_EQ(Received(), "61,62,\r\n63,");
 }

@@ -183,15 +183,25 @@ TEST_F(CommandListTest, SelectingDuringATransmissionLeavesItRunning)
   dynamic_cast<TEdit*>(Client->ChildWithId(IDC_SENDTEXT))->SetText("41:");
   Client->ChildWithId(IDC_SEND)->GetWidget()->show();
   QTest::mouseClick(Client->ChildWithId(IDC_SEND)->GetWidget(), Qt::LeftButton);
+  std::string during;
   Select([&](TSimpleComboWidget& box) {
-    QTest::qWait(450);   // the dialog is open: the timer goes on sending
+    // The dialog is open: the timer goes on sending.
+    for (int i = 0; i < 300 && during.size() < 2; ++i) {
+      QTest::qWait(10);
+      during += pty.Receive(100, 0);
+    }
     box.List()->setCurrentRow(0);
     return "OK";
   });
+  EXPECT_GE(during.size(), 2u);
   EXPECT_EQ(SendText(), "99");
-  QTest::qWait(300);
-  const std::string got = pty.Receive(100, 50);
-  EXPECT_GE(got.size(), 3u);
+  std::string after;
+  for (int i = 0; i < 300 && after.size() < 2; ++i) {
+    QTest::qWait(10);
+    after += pty.Receive(100, 0);
+  }
+  const std::string got = during + after;
+  EXPECT_GE(after.size(), 2u);
   EXPECT_EQ(got.find_first_not_of('A'), std::string::npos) << "the running send kept its own bytes";
   EXPECT_FALSE(Client->ChildWithId(IDC_STOP)->GetWidget()->isHidden());
 }

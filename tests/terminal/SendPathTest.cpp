@@ -315,7 +315,7 @@ TEST_F(SendPathTest, TypedStringsReachTheFarEndWithTheirPause)
   clock.start();
   std::string got;
   qint64 firstAt = -1, secondAt = -1;
-  while (clock.elapsed() < 2000 && got.size() < 3) {
+  while (clock.elapsed() < 5000 && got.size() < 3) {
     QTest::qWait(20);
     const std::string part = Pty.Receive(3, 0);
     if (!part.empty() && firstAt < 0)
@@ -326,14 +326,14 @@ TEST_F(SendPathTest, TypedStringsReachTheFarEndWithTheirPause)
   }
   EXPECT_EQ(got, "\x1b\x41\x0d");
   EXPECT_GE(secondAt - firstAt, 200) << "no pause between the segments";
-  QTest::qWait(300);
-  EXPECT_FALSE(send->isHidden());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !send->isHidden(); }, 5000));
 
   SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
   QTest::keyClicks(field.GetWidget(), "AT/0D/0a");
   QTest::mouseClick(send, Qt::LeftButton);
-  QTest::qWait(400);
-  EXPECT_EQ(Pty.Receive(10, 100), "AT\r\n");
+  std::string typed;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (typed += Pty.Receive(10, 0)).size() >= 4; }, 5000));
+  EXPECT_EQ(typed, "AT\r\n");
 }
 
 TEST_F(SendPathTest, EveryChangeOfTheSendFieldResetsTheCaptionForTheMode)
