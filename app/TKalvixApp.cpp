@@ -53,7 +53,7 @@ void TKalvixApp::ShowAboutBox()
   TKalvixAboutDlg(GetMainWindow(), IDD_ABOUT).Execute();
 }
 
-void TKalvixApp::ScanCommandLine(const std::string& cmdLine)
+bool TKalvixApp::AsksToUnregister(const std::string& cmdLine)
 {
   static constexpr std::string_view Unregister = "unregister";
   TCmdLine tokens(cmdLine);
@@ -61,12 +61,18 @@ void TKalvixApp::ScanCommandLine(const std::string& cmdLine)
     const std::string_view word = tokens.GetTokenWord();
     if (kind == TCmdLine::Option && word.size() <= Unregister.size() &&
         std::equal(word.begin(), word.end(), Unregister.begin(),
-                   [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); })) {
-      RemoveRegistration();
-      return;
-    }
+                   [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); }))
+      return true;
   }
-  WriteRegistration();
+  return false;
+}
+
+void TKalvixApp::ScanCommandLine(const std::string& cmdLine)
+{
+  if (AsksToUnregister(cmdLine))
+    RemoveRegistration();
+  else
+    WriteRegistration();
 }
 
 void TKalvixApp::WriteRegistration()

@@ -11,13 +11,16 @@ public:
 
   bool StartInstance() override;
 
+  // True when an option of the command line is a leading part of "unregister" (any letter case).
+  static bool AsksToUnregister(const std::string& cmdLine);
+
 protected:
   void BuildMainWindow() override;
   const TResponseTable& Responses() const override;
 
   void ShowAboutBox();
-  // Writes the program's icon entry, or removes the program's entries when an option is a
-  // leading part of "unregister" (any letter case).
+  // Writes the program's icon entry, or removes the program's entries when the command line
+  // asks to unregister.
   void ScanCommandLine(const std::string& cmdLine);
   void WriteRegistration();
   void RemoveRegistration();

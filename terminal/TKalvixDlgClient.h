@@ -9,6 +9,7 @@
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
+#include "terminal/SendNotation.h"
 #include "terminal/TCommandListXfer.h"
 
 #include <cstdint>
@@ -35,7 +36,7 @@ public:
   bool IsTextMode() const { return TextMode != 0; }
 
   // The send path. Most bytes and delay points one conversion yields.
-  static constexpr int SendMax = 80;
+  static constexpr int SendMax = ::SendMax;
   static constexpr std::int32_t NoDelay = 255;
   enum TSendState : std::int32_t { Ready = 0, Writing = 1, Pausing = 2 };
 
@@ -74,8 +75,6 @@ protected:
   // Sets the caption of the main frame (the top window of this one).
   void SetFrameCaption(const char* text);
 
-  void StoreByte(int& count, long value);
-  void RecordDelay(int count, int& delays);
   void ShowSendButton(bool send);
 
   TComPort Port;
