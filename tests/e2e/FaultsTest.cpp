@@ -188,7 +188,7 @@ TEST_F(KalvixFaults, ADeviceThatVanishesCostsNoCpuAndSetupReopensItOnceItIsBack)
   ASSERT_TRUE(back.Send("\x32"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "31,32,"; }, 2000)) << Received();
   Send("43");
-  EXPECT_EQ(back.Receive(1, 2000), "C");
+  EXPECT_EQ(Collect(back, 1, 2000), "C");
 }
 
 TEST_F(KalvixFaults, APortHeldByAnotherProgramAtStartOrAtSetupIsReportedAndTakenOnceFree)
@@ -229,7 +229,7 @@ TEST_F(KalvixFaults, APortHeldByAnotherProgramAtStartOrAtSetupIsReportedAndTaken
   EXPECT_EQ(Presenter.Boxes.size(), 2u);
   EXPECT_TRUE(SendEnabled());
   Send("44");
-  EXPECT_EQ(second.Receive(1, 2000), "D");
+  EXPECT_EQ(Collect(second, 1, 2000), "D");
 }
 
 TEST_F(KalvixFaults, ACorruptStoreGivesDefaultsIsLeftAloneAndASaveWorksOnceItIsGone)
@@ -424,7 +424,7 @@ TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
   // A new Send waits for the stopped write, then goes out whole once the line moves again.
   Send("C");
   EXPECT_TRUE(StopShown());
-  const std::string drained = line.Receive(filled + 3, 5000);
+  const std::string drained = Collect(line, filled + 3, 5000);
   ASSERT_EQ(drained.size(), filled + 3);
   EXPECT_EQ(drained.substr(filled), "ABC");
   EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));

@@ -165,7 +165,17 @@ protected:
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
   }
 
-  static std::string Text(const char* bytes, std::size_t n) { return std::string(bytes, n); }
+  // What the far end of line reads while the program runs: until want bytes are there or
+  // timeoutMs passed. (TPty::Receive alone would block the program's event loop.)
+  static std::string Collect(const TPty& line, std::size_t want, int timeoutMs)
+  {
+    std::string got;
+    (void)QTest::qWaitFor([&] {
+      got += line.Receive(want - got.size(), 0);
+      return got.size() >= want;
+    }, timeoutMs);
+    return got;
+  }
 
   TScratchStore Store;
   TRecordingPresenter Presenter;

@@ -54,30 +54,30 @@ TEST_F(KalvixSession, TypedTextGoesOutInBothModesWithPausesAndARepeatEndsAtStop)
   // Binary mode: values, a pause at ';', and '#' for an 11-bit number as two bytes.
   Send("41,42;#0100");
   EXPECT_TRUE(StopShown());
-  EXPECT_EQ(line.Receive(2, 2000), "AB");
+  EXPECT_EQ(Collect(line, 2, 2000), "AB");
   // The pause is five ticks at least: nothing comes for a while.
-  EXPECT_EQ(line.Receive(1, 250), "");
-  EXPECT_EQ(line.Receive(2, 2000), std::string("\x0C\x04", 2));   // 100 = 12 << 3 | 4
+  EXPECT_EQ(Collect(line, 1, 250), "");
+  EXPECT_EQ(Collect(line, 2, 2000), std::string("\x0C\x04", 2));   // 100 = 12 << 3 | 4
   EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
   EXPECT_FALSE(StopShown());
 
   // A trailing ':' repeats until Stop.
   Send("55,AA:");
-  const std::string repeated = line.Receive(8, 3000);
+  const std::string repeated = Collect(line, 8, 3000);
   EXPECT_EQ(repeated, "\x55\xAA\x55\xAA\x55\xAA\x55\xAA");
   ClickStop();
   EXPECT_TRUE(SendShown());
   QTest::qWait(300);   // what was in flight when Stop came
-  line.Receive(4096, 100);
+  Collect(line, 4096, 100);
   QTest::qWait(300);
-  EXPECT_EQ(line.Receive(1, 200), "") << "still sending after Stop";
+  EXPECT_EQ(Collect(line, 1, 200), "") << "still sending after Stop";
 
   // Text mode: characters as typed, "/XX" escapes, and the delay character ',' as a pause.
   Menu("Switch &Mode")->trigger();
   Send("ab/0D,cd");
-  EXPECT_EQ(line.Receive(3, 2000), "ab\r");
-  EXPECT_EQ(line.Receive(1, 250), "");
-  EXPECT_EQ(line.Receive(2, 2000), "cd");
+  EXPECT_EQ(Collect(line, 3, 2000), "ab\r");
+  EXPECT_EQ(Collect(line, 1, 250), "");
+  EXPECT_EQ(Collect(line, 2, 2000), "cd");
   EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
   EXPECT_TRUE(Presenter.Boxes.empty());
 }
@@ -135,7 +135,7 @@ TEST_F(KalvixSession, SetupIsStoredAppliedAndFoundAgainAfterARestart)
     // ';' (59) is now the delay character of text mode, ',' an ordinary one.
     Menu("Switch &Mode")->trigger();
     Send("a;b,");
-    EXPECT_EQ(line.Receive(3, 2000), "ab,");
+    EXPECT_EQ(Collect(line, 3, 2000), "ab,");
     EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
   };
   applied();
