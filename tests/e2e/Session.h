@@ -29,9 +29,12 @@ class KalvixSession : public ::testing::Test {
 protected:
   ~KalvixSession() override { App.reset(); }
 
-  // Starts a fresh program on the store as it is now.
-  void Start()
+  // Starts a fresh program on the store as it is now, with the command line "kalvix" or
+  // "kalvix -unregister".
+  void Start(bool unregister = false)
   {
+    Argc = unregister ? 2 : 1;
+    Argv[1] = unregister ? Option : nullptr;
     App = std::make_unique<TKalvixApp>("Kalvix", Argc, Argv);
     ASSERT_TRUE(App->StartInstance());
     QWidget* frame = Frame().GetWidget();
@@ -184,5 +187,6 @@ protected:
 private:
   int Argc = 1;
   char Name[7] = "kalvix";
-  char* Argv[2] = {Name, nullptr};
+  char Option[12] = "-unregister";
+  char* Argv[3] = {Name, nullptr, nullptr};
 };
