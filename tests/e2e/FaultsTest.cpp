@@ -6,6 +6,8 @@
 #include "framework/TRegKey.h"
 
 #include <QElapsedTimer>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
