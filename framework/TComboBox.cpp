@@ -2,7 +2,11 @@
 
 #include "framework/Latin1.h"
 
+#include "framework/TSimpleComboWidget.h"
+
 #include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 
 TComboBox::TComboBox(TWindow* parent, int resourceId, UINT textLimit)
   : TControl(parent, resourceId), TextLimit(textLimit)
@@ -44,6 +48,10 @@ std::string TComboBox::GetString(int index) const
 void TComboBox::Transfer(const TTransferField& field, TTransferDirection direction)
 {
   TComboBoxData* const* slot = std::get_if<TComboBoxData*>(&field);
+  if (slot && *slot && dynamic_cast<TSimpleComboWidget*>(GetWidget())) {
+    TransferSimple(**slot, direction);
+    return;
+  }
   QComboBox* list = List();
   if (!slot || !*slot || !list)
     return;
@@ -59,4 +67,30 @@ void TComboBox::Transfer(const TTransferField& field, TTransferDirection directi
       data.AddString(ToBytes(list->itemText(i)));
     data.Select(list->currentIndex());
   }
+}
+
+void TComboBox::TransferSimple(TComboBoxData& data, TTransferDirection direction)
+{
+  auto* box = static_cast<TSimpleComboWidget*>(GetWidget());
+  QListWidget* list = box->List();
+  if (direction == TTransferDirection::SetData) {
+    list->clear();
+    QStringList entries;
+    entries.reserve(qsizetype(data.GetStrings().size()));
+    for (const std::string& entry : data.GetStrings())
+      entries << ToQString(entry);
+    list->addItems(entries);
+    const QString selection = ToQString(data.GetSelection());
+    int row = -1;
+    if (data.GetSelIndex() >= 0)
+      for (int i = 0; i < list->count() && row < 0; ++i)
+        if (list->item(i)->text().startsWith(selection, Qt::CaseInsensitive))
+          row = i;
+    list->setCurrentRow(row);
+    box->Edit()->setText(selection);
+    return;
+  }
+  const int row = list->currentRow();
+  const std::string text = ToBytes(row >= 0 ? list->item(row)->text() : box->Edit()->text());
+  data.SelectString(text);
 }

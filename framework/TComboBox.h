@@ -1,6 +1,7 @@
 #pragma once
-// A drop-down list of a dialog template. Its transfer field is a TComboBoxData: the entries
-// and the selection go in, and come back out as the user left them. A choice of the user
+// A drop-down list of a dialog template, or a simple combo box (an edit line over a list that
+// is always shown). Its transfer field is a TComboBoxData: the entries and the selection go
+// in, and come back out as the user left them. A choice of the user in a drop-down list
 // reaches the parent as WM_COMMAND with CBN_SELCHANGE.
 #include "framework/TControl.h"
 
@@ -22,11 +23,15 @@ public:
 
   // Field: a TComboBoxData. Set rebuilds the list from the entries, in order, and selects the
   // one at the data's index; Get stores the entries and the selected position and text (-1
-  // and empty when none). Any other field is left alone.
+  // and empty when none). A simple combo box shows the selection text in its edit line and,
+  // when the index is 0 or more, selects the first entry that begins with it (case ignored);
+  // Get takes the chosen entry's text, else the edit line's, and the index of the first entry
+  // equal to it. Any other field is left alone.
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
 
 private:
   QComboBox* List() const;
+  void TransferSimple(TComboBoxData& data, TTransferDirection direction);
 
   UINT TextLimit;
 };

@@ -4,6 +4,7 @@
 
 #include "framework/Latin1.h"
 #include "framework/TButtonWidget.h"
+#include "framework/TSimpleComboWidget.h"
 #include "resources/ResourceTypes.h"
 
 #include <QApplication>
@@ -119,6 +120,9 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
     widget = list;
     break;
   }
+  case TControlKind::SimpleCombo:
+    widget = new TSimpleComboWidget(parent);
+    break;
   case TControlKind::CheckBox:
     widget = new QCheckBox(ToQString(item.Text), parent);
     break;

@@ -70,6 +70,14 @@ constexpr TControlTemplate SetupControls[] = {
   {IDC_NONE, TControlKind::Static, "dec", 243, 97, 13, 8, Label},
 };
 
+// The command list: the entries of the command file under an edit line, OK and Cancel.
+constexpr TControlTemplate CommandListControls[] = {
+  {IDC_COMMANDS, TControlKind::SimpleCombo, "", 8, 4, 224, 90, Visible | TabStop | VScroll | OemConvert},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 4, 98, 232, 1, Visible},
+  {OkButton, TControlKind::PushButton, "OK", 128, 104, 50, 14, Visible | TabStop | DefaultButton},
+  {CancelButton, TControlKind::PushButton, "Abbruch", 184, 104, 50, 14, Visible | TabStop},
+};
+
 // The about box: name, version line, legal notice, icon and OK.
 constexpr std::uint32_t Centred = Visible | CenterText;
 constexpr TControlTemplate AboutControls[] = {
@@ -83,6 +91,7 @@ constexpr TControlTemplate AboutControls[] = {
 constexpr TDialogTemplate Dialogs[] = {
   {IDD_SETUP, "COM-Port Setting", "MS Sans Serif", 8, 266, 189, SetupControls, DialogStyle::CaptionOnly},
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
+  {IDD_COMMANDLIST, "Command List", "MS Sans Serif", 8, 240, 120, CommandListControls},
   {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
 };
 }

@@ -62,6 +62,9 @@ constexpr int IDC_DELAYCHAR = 113;
 // A control that nothing refers to (labels, frames).
 constexpr int IDC_NONE = -1;
 
+// The command list (dialog 2)
+constexpr int IDC_COMMANDS = 101;
+
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;

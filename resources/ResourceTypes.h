@@ -12,6 +12,7 @@ enum class TControlKind : std::uint8_t {
   EtchedFrame,   // a sunken-and-raised rectangle around other controls
   ComboBox,      // a drop-down list; the height is that of the list when dropped down
   CheckBox,      // an automatic check box: a click toggles it
+  SimpleCombo,   // an edit line with its list always shown below it
   Icon,          // an icon at its own size; the text names it as "#<icon id>"
 };
 

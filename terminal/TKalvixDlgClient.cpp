@@ -6,6 +6,7 @@
 #include "framework/TFileOpenDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
+#include "terminal/TCommandList.h"
 #include "settings/TComSetup.h"
 
 #include <algorithm>
@@ -78,6 +79,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
   static constexpr TResponseEntry entries[] = {
       OnCommand<&TKalvixDlgClient::CmClear>(CM_CLEAR),
       OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
+      OnCommand<&TKalvixDlgClient::CmSelect>(CM_SELECT),
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -410,6 +412,28 @@ void TKalvixDlgClient::CmOpenCommandFile()
   if (TFileOpenDialog(this, data, "Read Command File").Execute() != IDOK)
     return;
   CommandXfer.Load(data.FileName);
+}
+
+void TKalvixDlgClient::CmSelect()
+{
+  if (TCommandList(this, &CommandXfer).Execute() != IDOK)
+    return;
+  const std::string text = CommandXfer.Commands.GetSelection().substr(0, TCommandListXfer::EntryMax);
+  std::string label;
+  std::string command = text;
+  if (!text.empty() && text[0] == '[') {
+    const std::size_t close = text.find(']');
+    if (close == std::string::npos)
+      return;
+    label = text.substr(1, close - 1);
+    command = text.substr(close + 1);
+  }
+  SendField->SetText(command);
+  // The label goes as far as the caption stays within 40 characters.
+  std::string caption = TextMode ? "Kalvix in Text mode - " : "Kalvix in binary mode - ";
+  caption += label;
+  caption.resize(std::min<std::size_t>(caption.size(), 40));
+  SetFrameCaption(caption.c_str());
 }
 
 void TKalvixDlgClient::EnSendChange()

@@ -64,6 +64,7 @@ protected:
   // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
   void CmSetup();
   void CmOpenCommandFile();
+  void CmSelect();
   void CmSend();
   void CmStop();
   void EnSendChange();

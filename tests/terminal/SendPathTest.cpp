@@ -351,3 +351,33 @@ TEST_F(SendPathTest, EveryChangeOfTheSendFieldResetsTheCaptionForTheMode)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SendPathTest, LeavingTheSendFieldWithACharacterOutsideItsSetBringsTheFocusBack)
+{
+  Start();
+  Client->Show(SW_SHOW);
+  QWidget* top = Client->GetWidget();
+  top->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(top));
+  TEdit& field = *dynamic_cast<TEdit*>(Client->ChildWithId(IDC_SENDTEXT));
+  field.SetText("1b zz");   // placed by the program: not filtered
+  field.SetFocus();
+  QApplication::processEvents();
+  Presenter.Boxes.clear();
+  QTest::mouseClick(Client->ChildWithId(IDC_RECEIVE)->GetWidget(), Qt::LeftButton);
+  QTest::qWait(50);
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Text, "Invalid character in input");
+  EXPECT_EQ(Presenter.Boxes[0].Type, 0x30u);
+  EXPECT_EQ(QApplication::focusWidget(), field.GetWidget());
+
+  // Once the text fits the set the focus may go.
+  field.SetText("1B");
+  QTest::mouseClick(Client->ChildWithId(IDC_RECEIVE)->GetWidget(), Qt::LeftButton);
+  QTest::qWait(50);
+  EXPECT_EQ(Presenter.Boxes.size(), 1u);
+}
+
+} // namespace
