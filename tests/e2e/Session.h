@@ -4,6 +4,7 @@
 #include "app/TKalvixApp.h"
 #include "framework/TDecoratedFrame.h"
 #include "framework/TEdit.h"
+#include "framework/TSimpleComboWidget.h"
 #include "resources/ResourceIds.h"
 #include "terminal/TKalvixDlgClient.h"
 #include "tests/support/RecordingPresenter.h"
@@ -14,6 +15,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -103,6 +106,33 @@ protected:
     EXPECT_TRUE(ran);
   }
   void SetupOk() { Setup([](QDialog& d) { Click(d, IDOK); }); }
+  // Runs Select from the menu, clicks entry row of the command list and presses OK.
+  void Select(int row)
+  {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      ran = true;
+      auto* box = dynamic_cast<TSimpleComboWidget*>(Item(*dialog, IDC_COMMANDS));
+      ASSERT_NE(box, nullptr);
+      QListWidget* list = box->List();
+      ASSERT_LT(row, list->count());
+      list->scrollToItem(list->item(row));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+      EXPECT_EQ(list->currentRow(), row);
+      for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        if (button->text() == "OK")
+          QTest::mouseClick(button, Qt::LeftButton);
+      if (dialog->isVisible()) {
+        ADD_FAILURE() << "the command list stayed open";
+        dialog->reject();
+      }
+    });
+    Menu("&Select")->trigger();
+    EXPECT_TRUE(ran);
+  }
+
   static QWidget* Item(QDialog& dialog, int id)
   {
     for (QWidget* widget : dialog.findChildren<QWidget*>())

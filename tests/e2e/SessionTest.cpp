@@ -82,7 +82,7 @@ TEST_F(KalvixSession, TypedTextGoesOutInBothModesWithPausesAndARepeatEndsAtStop)
   EXPECT_TRUE(Presenter.Boxes.empty());
 }
 
-TEST_F(KalvixSession, ACommandFileIsLoadedThroughTheFileDialog)
+TEST_F(KalvixSession, ACommandFileIsLoadedAnEntrySelectedAndSent)
 {
   TPty line;
   Store.LinkPort(1, line.SlavePath());
@@ -100,6 +100,18 @@ TEST_F(KalvixSession, ACommandFileIsLoadedThroughTheFileDialog)
   Presenter.FileAnswer.clear();
   Menu("&File", "&Open Command File...")->trigger();
   EXPECT_EQ(Client().Commands().Commands.GetStrings().size(), 4u);
+
+  // The chosen entry fills the send field, its label goes into the caption, Send sends it.
+  Select(0);
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,42");
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode - Reset");
+  QTest::mouseClick(Widget(IDC_SEND), Qt::LeftButton);
+  EXPECT_EQ(Collect(line, 2, 2000), "AB");
+  Select(1);
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), ";3F");
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode - Query");
+  QTest::mouseClick(Widget(IDC_SEND), Qt::LeftButton);
+  EXPECT_EQ(Collect(line, 1, 2000), "?");
   EXPECT_TRUE(Presenter.Boxes.empty());
 }
 
