@@ -3,6 +3,7 @@
 #include "platform/StoreDirectory.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <cstring>
 #include <string>
 
@@ -80,6 +81,10 @@ public:
     if (write && !MakeDirectories(dir))
       return;
     const std::string file = dir + "/" + RegistryFileName();
+    // Anything but a plain file (a FIFO would block the first read for ever) is no store.
+    struct stat st {};
+    if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return;
     const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
     if (sqlite3_open_v2(file.c_str(), &Db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
       return;

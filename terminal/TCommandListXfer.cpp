@@ -1,14 +1,26 @@
 #include "terminal/TCommandListXfer.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void TCommandListXfer::Load(const std::string& fileName)
 {
   Commands.Clear();
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-  if (!file)
+  // Only a plain file: opening a FIFO would wait for a writer, and reading a device such as
+  // /dev/zero would never end; either would hang the window.
+  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
     return;
+  struct stat st {};
+  std::FILE* stream = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!stream) {
+    close(fd);
+    return;
+  }
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(stream, &std::fclose);
   std::string entry;
   bool started = false;   // something was read for the entry, if only its end
   for (int c; (c = std::getc(file.get())) != EOF && c != 0x1A;) {

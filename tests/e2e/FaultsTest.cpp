@@ -1,0 +1,462 @@
+// The whole program against what goes wrong around it: a device that vanishes, a port another
+// program holds, a store that is corrupt, unwritable or locked, command files that are huge,
+// binary or unreadable, and a line that never takes what is written to it.
+#include "tests/e2e/Session.h"
+
+#include "framework/TRegKey.h"
+
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* PortUnavailable =
+    "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!";
+
+// Another program holding a device: a child process that opens it and takes its lock.
+class TPortHolder {
+public:
+  explicit TPortHolder(const std::string& path)
+  {
+    int ready[2], release[2];
+    if (pipe(ready) != 0 || pipe(release) != 0)
+      return;
+    Child = fork();
+    if (Child == 0) {
+      // Nothing of the test's own descriptors (the program's port among them) stays open here.
+      for (int fd = 3; fd < 1024; ++fd)
+        if (fd != ready[1] && fd != release[0])
+          close(fd);
+      const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+      const char ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
+      (void)!write(ready[1], &ok, 1);
+      char c;
+      (void)!read(release[0], &c, 1);   // until the test lets go
+      _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char ok = 0;
+    Holding = Child > 0 && read(ready[0], &ok, 1) == 1 && ok == 1;
+    close(ready[0]);
+    ReleaseFd = release[1];
+  }
+  ~TPortHolder() { Release(); }
+  void Release()
+  {
+    if (ReleaseFd >= 0)
+      close(ReleaseFd);
+    ReleaseFd = -1;
+    if (Child > 0)
+      waitpid(Child, nullptr, 0);
+    Child = -1;
+  }
+  bool Holding = false;
+
+private:
+  pid_t Child = -1;
+  int ReleaseFd = -1;
+};
+
+// Marks a file immutable, which stops root from writing it too; undone on destruction.
+class TImmutable {
+public:
+  explicit TImmutable(const std::string& path) : Fd(open(path.c_str(), O_RDONLY))
+  {
+    Applied = Fd >= 0 && Change(true);
+  }
+  ~TImmutable()
+  {
+    if (Applied)
+      Change(false);
+    if (Fd >= 0)
+      close(Fd);
+  }
+  void Lift()
+  {
+    if (Applied)
+      Change(false);
+    Applied = false;
+  }
+  bool Applied = false;
+
+private:
+  bool Change(bool on)
+  {
+    int flags = 0;
+    if (ioctl(Fd, FS_IOC_GETFLAGS, &flags) != 0)
+      return false;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    return ioctl(Fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  int Fd;
+};
+
+std::string FileBytes(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class KalvixFaults : public KalvixSession {
+protected:
+  // The settings any start shows when nothing could be read.
+  void ExpectDefaults()
+  {
+    const TComSetupXfer& s = Client().Settings();
+    EXPECT_EQ(s.PortData.GetSelection(), "COM 1");
+    EXPECT_EQ(s.BaudRateData.GetSelection(), "9600");
+    EXPECT_EQ(s.ParityData.GetSelection(), "even");
+    EXPECT_EQ(s.HandshakeData.GetSelection(), "Hardware");
+  }
+  // Setup with another baud rate and OK; the seconds it took.
+  double SaveBaudRate(const char* baud)
+  {
+    QElapsedTimer clock;
+    clock.start();
+    Setup([&](QDialog& d) {
+      Choose(d, IDC_BAUDRATE, baud);
+      Click(d, IDOK);
+    });
+    return double(clock.elapsed()) / 1000;
+  }
+  double TimedStart(bool unregister = false)
+  {
+    QElapsedTimer clock;
+    clock.start();
+    Start(unregister);
+    return double(clock.elapsed()) / 1000;
+  }
+  // The loopback port still carries what is sent: the program lives on.
+  void ExpectWorkingLine()
+  {
+    Menu("&Clear")->trigger();
+    Send("5A");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "5A,"; }, 2000)) << Received();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
+  }
+  static void StoreBaudRate(const char* text)
+  {
+    const TRegKey key(HKEY_LOCAL_MACHINE, "Software\\Kalvix");
+    char value[7] = {};
+    std::snprintf(value, sizeof value, "%s", text);
+    ASSERT_EQ(key.SetValue("Baudrate", REG_SZ, reinterpret_cast<const std::uint8_t*>(value), sizeof value), ERROR_SUCCESS);
+  }
+  static std::string Baud(const char* text) { return std::string(text) + std::string(7 - std::strlen(text), '\0'); }
+};
+
+TEST_F(KalvixFaults, ADeviceThatVanishesCostsNoCpuAndSetupReopensItOnceItIsBack)
+{
+  TPty line;
+  Store.LinkPort(1, line.SlavePath());
+  Start();
+  ASSERT_TRUE(line.Send("\x31"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Received() == "31,"; }, 2000)) << Received();
+
+  line.CloseMaster();
+  // Sending into the vanished line fails silently and ends.
+  Send("41,42");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
+  // Every tick now meets failing reads. Ten seconds of ticks may cost a fraction of what one
+  // core gives in that time; a poll that retried failed reads without pause would take it all.
+  const double before = CpuSeconds();
+  QTest::qWait(10000);
+  const double used = CpuSeconds() - before;
+  EXPECT_LT(used, 1.0) << used << " CPU seconds in 10 s";
+  EXPECT_EQ(Received(), "31,");
+  EXPECT_TRUE(Presenter.Boxes.empty());
+
+  // Gone is gone: Setup cannot reopen it.
+  SetupOk();
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Text, PortUnavailable);
+  EXPECT_FALSE(SendEnabled());
+
+  TPty back;
+  Store.LinkPort(1, back.SlavePath());
+  SetupOk();
+  EXPECT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_TRUE(SendEnabled());
+  ASSERT_TRUE(back.Send("\x32"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "31,32,"; }, 2000)) << Received();
+  Send("43");
+  EXPECT_EQ(Collect(back, 1, 2000), "C");
+}
+
+TEST_F(KalvixFaults, APortHeldByAnotherProgramAtStartOrAtSetupIsReportedAndTakenOnceFree)
+{
+  TPty first;
+  Store.LinkPort(1, first.SlavePath());
+  TPortHolder holder(first.SlavePath());
+  ASSERT_TRUE(holder.Holding);
+  Start();
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Text, PortUnavailable);
+  EXPECT_FALSE(SendEnabled());
+  ASSERT_TRUE(first.Send("\x01"));
+  QTest::qWait(300);
+  EXPECT_EQ(Received(), "");   // nothing polls a port that is not ours
+
+  holder.Release();
+  SetupOk();
+  EXPECT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_TRUE(SendEnabled());
+  ASSERT_TRUE(first.Send("\x02"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "02,"; }, 2000)) << Received();
+
+  TPty second;
+  Store.LinkPort(2, second.SlavePath());
+  TPortHolder other(second.SlavePath());
+  ASSERT_TRUE(other.Holding);
+  Setup([](QDialog& d) {
+    Choose(d, IDC_PORT, "COM 2");
+    Click(d, IDOK);
+  });
+  ASSERT_EQ(Presenter.Boxes.size(), 2u);
+  EXPECT_EQ(Presenter.Boxes[1].Text, PortUnavailable);
+  EXPECT_FALSE(SendEnabled());
+
+  other.Release();
+  SetupOk();
+  EXPECT_EQ(Presenter.Boxes.size(), 2u);
+  EXPECT_TRUE(SendEnabled());
+  Send("44");
+  EXPECT_EQ(Collect(second, 1, 2000), "D");
+}
+
+TEST_F(KalvixFaults, ACorruptStoreGivesDefaultsIsLeftAloneAndASaveWorksOnceItIsGone)
+{
+  Store.LinkPort(1, "loopback");
+  std::string garbage;
+  for (int i = 0; i < 300; ++i)
+    garbage += "this is no database\n";
+  std::ofstream(Store.DatabasePath(), std::ios::binary) << garbage;
+
+  const double started = TimedStart();
+  EXPECT_LT(started, 10.0);
+  ExpectDefaults();
+  ExpectWorkingLine();
+  EXPECT_LT(SaveBaudRate("38400"), 10.0);
+  EXPECT_EQ(FileBytes(Store.DatabasePath()), garbage);
+  EXPECT_TRUE(Presenter.Boxes.empty());   // store failures pass silently
+
+  std::filesystem::remove(Store.DatabasePath());
+  SaveBaudRate("57600");
+  EXPECT_EQ(Stored()["Baudrate"], Baud("57600"));
+  ExpectWorkingLine();
+}
+
+TEST_F(KalvixFaults, AStoreThatIsNoFileGivesDefaultsWithoutWaitingAndASaveWorksOnceItIsOne)
+{
+  Store.LinkPort(1, "loopback");
+  // A directory cannot be opened as a database at all; a FIFO can, and then reads from it
+  // wait for a writer that never comes.
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "directory");
+    std::filesystem::remove_all(Store.DatabasePath());
+    if (fifo)
+      ASSERT_EQ(mkfifo(Store.DatabasePath().c_str(), 0600), 0);
+    else
+      std::filesystem::create_directory(Store.DatabasePath());
+    // Removing the program's entries only reads the store until it finds them.
+    EXPECT_LT(TimedStart(true), 10.0);
+    Exit();
+    EXPECT_LT(TimedStart(), 10.0);
+    ExpectDefaults();
+    ExpectWorkingLine();
+    EXPECT_LT(SaveBaudRate("38400"), 10.0);
+    EXPECT_TRUE(Presenter.Boxes.empty());
+
+    std::filesystem::remove_all(Store.DatabasePath());
+    SaveBaudRate("57600");
+    EXPECT_EQ(Stored()["Baudrate"], Baud("57600"));
+    Exit();
+  }
+}
+
+TEST_F(KalvixFaults, AReadOnlyStoreIsReadAndASaveIsDroppedUntilItIsWritableAgain)
+{
+  Store.LinkPort(1, "loopback");
+  StoreBaudRate("38400");
+  TImmutable readOnly(Store.DatabasePath());
+  if (!readOnly.Applied)
+    GTEST_SKIP() << "this file system or user cannot make a file immutable";
+
+  EXPECT_LT(TimedStart(), 10.0);
+  // What can be read applies; the rest takes its defaults.
+  EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "38400");
+  EXPECT_EQ(Client().Settings().ParityData.GetSelection(), "even");
+  ExpectWorkingLine();
+  EXPECT_LT(SaveBaudRate("57600"), 10.0);
+  EXPECT_EQ(Stored()["Baudrate"], Baud("38400"));
+  EXPECT_TRUE(Presenter.Boxes.empty());
+
+  readOnly.Lift();
+  SetupOk();
+  EXPECT_EQ(Stored()["Baudrate"], Baud("57600"));
+  EXPECT_EQ(Stored().size(), 13u);
+}
+
+TEST_F(KalvixFaults, AStoreLockedByAnotherWriterGivesDefaultsInBoundedTimeAndASaveWorksOnceItIsFree)
+{
+  Store.LinkPort(1, "loopback");
+  StoreBaudRate("38400");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(Store.DatabasePath().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  const double started = TimedStart();
+  EXPECT_LT(started, 10.0);
+  ExpectDefaults();
+  ExpectWorkingLine();
+  const double saved = SaveBaudRate("57600");
+  EXPECT_LT(saved, 10.0);
+  std::printf("start took %.2f s and a save %.2f s against the locked store\n", started, saved);
+  EXPECT_TRUE(Presenter.Boxes.empty());
+
+  ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  EXPECT_EQ(Stored()["Baudrate"], Baud("38400"));   // the locked save was dropped
+  SetupOk();
+  EXPECT_EQ(Stored()["Baudrate"], Baud("57600"));
+}
+
+TEST_F(KalvixFaults, HugeBinaryAndUnreadableCommandFilesNeitherHangNorBreakTheProgram)
+{
+  Store.LinkPort(1, "loopback");
+  Start();
+  const auto load = [&](const std::string& path) {
+    Presenter.FileAnswer = path;
+    QElapsedTimer clock;
+    clock.start();
+    Menu("&File", "&Open Command File...")->trigger();
+    EXPECT_LT(clock.elapsed(), 30000);
+    return Client().Commands().Commands.GetStrings();
+  };
+
+  // Four megabytes of lines.
+  const std::string huge = Store.Root() + "/huge.dat";
+  {
+    std::ofstream out(huge, std::ios::binary);
+    for (int i = 0; i < 4 * 1024 * 1024 / 16; ++i)
+      out << "41,42,43,44,45\r\n";
+  }
+  const std::vector<std::string> hugeList = load(huge);
+  EXPECT_EQ(hugeList.size(), std::size_t(4 * 1024 * 1024 / 16));
+  EXPECT_EQ(hugeList.back(), "41,42,43,44,45");
+  QElapsedTimer clock;
+  clock.start();
+  Select(int(hugeList.size()) - 1);
+  EXPECT_LT(clock.elapsed(), 30000);
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,42,43,44,45");
+  ExpectWorkingLine();
+
+  // Every byte value: CRs dropped, LFs end entries, Ctrl-Z ends the file; the rest kept as is.
+  const std::string binary = Store.Root() + "/binary.dat";
+  {
+    std::string bytes;
+    for (int round = 0; round < 4; ++round)
+      for (int b = 0; b < 256; ++b)
+        bytes += char(b);
+    std::ofstream(binary, std::ios::binary) << bytes;
+  }
+  EXPECT_EQ(load(binary), (std::vector<std::string> {std::string("\0\1\2\3\4\5\6\7\x08\x09", 10),
+                                                     "\x0B\x0C\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"}));
+  ExpectWorkingLine();
+
+  // Unreadable: a directory, a FIFO nobody writes, a path that leads nowhere. Each empties
+  // the list.
+  const std::string directory = Store.Root() + "/folder.dat";
+  std::filesystem::create_directory(directory);
+  const std::string fifo = Store.Root() + "/fifo.dat";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {directory, fifo, Store.Root() + "/missing.dat"}) {
+    SCOPED_TRACE(path);
+    ASSERT_FALSE(load(huge).empty());
+    EXPECT_TRUE(load(path).empty());
+    ExpectWorkingLine();
+  }
+  EXPECT_TRUE(Presenter.Boxes.empty());
+}
+
+TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
+{
+  TPty line;
+  Store.LinkPort(1, line.SlavePath());
+  Start();
+  // Fill the line from our own end of it until it takes nothing more: the far end never reads.
+  const auto fill = [&] {
+    const int flags = fcntl(line.Slave(), F_GETFL);
+    fcntl(line.Slave(), F_SETFL, flags | O_NONBLOCK);
+    std::size_t filled = 0;
+    const std::string block(4096, 'f');
+    // The driver moves what was written on to the far end's buffer a little later, which makes
+    // room again: full is when a pause brings no more room.
+    for (int round = 0; round < 100; ++round) {
+      std::size_t now = 0;
+      for (std::size_t size : {std::size_t(4096), std::size_t(1)})
+        for (int i = 0; i < 100000; ++i) {
+          const ssize_t n = write(line.Slave(), block.data(), size);
+          if (n <= 0)
+            break;
+          now += std::size_t(n);
+        }
+      filled += now;
+      if (now == 0 && round > 0)
+        break;
+      usleep(50000);
+    }
+    fcntl(line.Slave(), F_SETFL, flags);
+    return filled;
+  };
+  const std::size_t filled = fill();
+  ASSERT_GT(filled, 0u);
+
+  Send("41,42");
+  QTest::qWait(500);
+  EXPECT_TRUE(StopShown()) << "the write cannot have completed";
+
+  // The window goes on: events are handled at once, the fields take input, the menu works.
+  QElapsedTimer clock;
+  clock.start();
+  bool handled = false;
+  QTimer::singleShot(0, [&] { handled = true; });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return handled; }, 1000));
+  EXPECT_LT(clock.elapsed(), 500);
+  QTest::keyClicks(Widget(IDC_SENDTEXT), "3");
+  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,423");
+  Menu("Switch &Mode")->trigger();
+  EXPECT_EQ(Frame().GetCaption(), "Kalvix in text mode");
+
+  ClickStop();
+  EXPECT_TRUE(SendShown());
+  // A new Send waits for the stopped write, then goes out whole once the line moves again.
+  Send("C");
+  EXPECT_TRUE(StopShown());
+  const std::string drained = Collect(line, filled + 3, 5000);
+  ASSERT_EQ(drained.size(), filled + 3);
+  EXPECT_EQ(drained.substr(filled), "ABC");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
+
+  // Closing the program with a write stuck in the line does not wait for the line.
+  fill();
+  Send("D");
+  QTest::qWait(300);
+  ASSERT_TRUE(StopShown());
+  clock.restart();
+  Exit();
+  EXPECT_LT(clock.elapsed(), 2000);
+  EXPECT_TRUE(Presenter.Boxes.empty());
+}
+
+} // namespace
