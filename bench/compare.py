@@ -193,7 +193,12 @@ def main():
     os.makedirs(out, exist_ok=True)
     xvfb = subprocess.Popen(['Xvfb', DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
                             stderr=subprocess.DEVNULL)
-    time.sleep(1)
+    # The display must answer before a program tries to connect to it.
+    env = dict(os.environ, DISPLAY=DISPLAY)
+    for _ in range(500):
+        if subprocess.run(['xwininfo', '-root'], env=env, capture_output=True).returncode == 0:
+            break
+        time.sleep(0.02)
     try:
         results = []
         for name in ('kalvix', 'picocom', 'tio', 'cutecom'):
