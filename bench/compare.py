@@ -3,6 +3,7 @@
 side of its own pseudo-terminal, and measures them alike.
 
   bench/compare.py BUILD_DIR OUT_DIR [LOAD_SECONDS]
+  bench/compare.py BUILD_DIR OUT_DIR startup      five start-ups of each, nothing else
 
 The feeder writes without blocking every 10 ms and drops what the pseudo-terminal refuses, as a
 line without handshake loses what an overrun receiver cannot take; those bytes count as lost.
@@ -187,9 +188,33 @@ def measure(name, build, load_seconds):
     return result
 
 
+def startups(build, name, times):
+    """Start-up alone, repeated: each start measured as in measure()."""
+    found = []
+    for _ in range(times):
+        scratch = tempfile.mkdtemp(prefix='kalvix-compare-')
+        master, slave, device = serial_pty()
+        began = time.monotonic()
+        process, capture, title = start(name, build, scratch, device)
+        if title:
+            shown = wait_viewable(title)
+        else:
+            while capture.first is None and time.monotonic() - began < 20:
+                time.sleep(0.005)
+            shown = capture.first
+        found.append(round(shown - began, 3) if shown else None)
+        process.kill()
+        process.wait()
+        os.close(master)
+        os.close(slave)
+        shutil.rmtree(scratch, ignore_errors=True)
+    return found
+
+
 def main():
     build, out = sys.argv[1], sys.argv[2]
-    load_seconds = int(sys.argv[3]) if len(sys.argv) > 3 else 60
+    startup_only = len(sys.argv) > 3 and sys.argv[3] == 'startup'
+    load_seconds = int(sys.argv[3]) if len(sys.argv) > 3 and not startup_only else 60
     os.makedirs(out, exist_ok=True)
     xvfb = subprocess.Popen(['Xvfb', DISPLAY, '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
                             stderr=subprocess.DEVNULL)
@@ -200,6 +225,10 @@ def main():
             break
         time.sleep(0.02)
     try:
+        if startup_only:
+            for name in ('kalvix', 'picocom', 'tio', 'cutecom'):
+                print(name, 'start-up (s):', startups(build, name, 5), flush=True)
+            return
         results = []
         for name in ('kalvix', 'picocom', 'tio', 'cutecom'):
             r = measure(name, build, load_seconds)
