@@ -240,8 +240,11 @@ def main():
     with open(f'{out}/results.dat', 'w') as dat:
         dat.write('# name start_s idle_pct cpu_s_per_mb peak_rss_mb lost max_rate\n')
         for r in results:
-            dat.write(f"{r['name']} {r['start_s']:.3f} {r['idle_pct']:.2f} {r['cpu_s_per_mb']:.3f} "
-                      f"{r['peak_rss_mb']:.1f} {r['lost']} {r['max_rate'] or 0}\n")
+            # A program that never opened the port has no load figures: '?' is missing to gnuplot.
+            load = f"{r['cpu_s_per_mb']:.3f}" if r['port_open'] else '?'
+            lost = r['lost'] if r['port_open'] else '?'
+            dat.write(f"{r['name']} {r['start_s']:.3f} {r['idle_pct']:.2f} {load} "
+                      f"{r['peak_rss_mb']:.1f} {lost} {r['max_rate'] or '?'}\n")
 
 
 if __name__ == '__main__':
