@@ -13,7 +13,11 @@ std::vector<std::string> Tokens(const std::string& text)
   std::vector<std::string> out;
   TCmdLine line(text);
   for (TCmdLine::TKind k; (k = line.NextToken()) != TCmdLine::Done;)
-    out.push_back(std::string(1, "?NOV"[k]) + std::string(line.GetTokenWord()));
+  {
+    std::string token(1, "?NOV"[k]);
+    token.append(line.GetTokenWord());
+    out.push_back(token);
+  }
   EXPECT_EQ(line.NextToken(), TCmdLine::Done);   // stays done
   return out;
 }
