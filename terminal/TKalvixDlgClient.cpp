@@ -108,7 +108,12 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
   if (id != PollTimer)
     return 0;
+  // What one poll brings is shown with one insertion: laying out the field once per tick, not
+  // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
+  Polling = true;
   Port.Poll();
+  Polling = false;
+  ShowReceived();
   long status = Port.GetModemStatus();
   // A status that cannot be read (a line without modem lines) shows every lamp off.
   if (status < 0)
@@ -167,12 +172,25 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   char text[ChunkTextSize];
   const std::size_t length = FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(count), TextMode != 0,
                                          LineLength, Column, text);
+  PendingText.append(text, length);
+  if (!Polling)
+    ShowReceived();
+  return 0;
+}
+
+// The most one poll can bring fits the field whole.
+static_assert(TComPort::MaxReadsPerPoll * (TKalvixDlgClient::ChunkTextSize - 1) < TKalvixDlgClient::ReceiveLimit - 1);
+
+void TKalvixDlgClient::ShowReceived()
+{
+  if (PendingText.empty())
+    return;
   // A full field gives up its oldest lines, so what arrives is always shown.
   const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
-  if (long(length) > room)
-    ReceiveField->DropLeadingLines(long(length) - room);
-  ReceiveField->Insert(std::string_view(text, length));
-  return 0;
+  if (long(PendingText.size()) > room)
+    ReceiveField->DropLeadingLines(long(PendingText.size()) - room);
+  ReceiveField->Insert(PendingText);
+  PendingText.clear();
 }
 
 void TKalvixDlgClient::CmClear()

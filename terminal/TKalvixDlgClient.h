@@ -60,6 +60,8 @@ protected:
 
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
+  // Inserts the text of the chunks received so far into the receive field.
+  void ShowReceived();
   void CmClear();
   void CmSwitchMode();
   // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
@@ -101,6 +103,9 @@ protected:
   std::int32_t LastModemStatus = 0;
   std::int32_t LineLength = 80;
   TCommandListXfer CommandXfer;
+  // Text of the chunks of the poll in progress, shown once the poll is done.
+  std::string PendingText;
+  bool Polling = false;
 
   TEdit* ReceiveField;
   TLed* CtsLed;

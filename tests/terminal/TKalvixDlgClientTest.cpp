@@ -296,3 +296,26 @@ TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TerminalWindowTest, ManyChunksOfOnePollAreShownWholeAndInOrder)
+{
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  StoreSettings("no", 0, 0, 16);
+  Start();
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i)
+    bytes.push_back(char(i % 256));
+  ASSERT_TRUE(pty.Send(bytes));
+  std::int32_t column = 0;
+  std::string expected;
+  for (std::size_t at = 0; at < bytes.size(); at += 80)
+    expected += Format(bytes.substr(at, 80), false, 16, column);
+  for (int i = 0; i < 10 && Received().size() < expected.size(); ++i)
+    WaitTicks(1);
+  EXPECT_EQ(Received(), expected);
+}
+
+} // namespace
