@@ -7,6 +7,7 @@
 #include "framework/TSimpleComboWidget.h"
 #include "resources/ResourceIds.h"
 #include "terminal/TKalvixDlgClient.h"
+#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
@@ -89,58 +90,27 @@ protected:
   void ClickStop() { QTest::mouseClick(Widget(IDC_STOP), Qt::LeftButton); }
 
   // Runs Setup from the menu; script plays the user in the dialog and must close it.
-  void Setup(const std::function<void(QDialog&)>& script)
-  {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      script(*dialog);
-      if (dialog->isVisible()) {
-        ADD_FAILURE() << "the setup dialog stayed open";
-        dialog->reject();
-      }
-    });
-    Menu("Set&up")->trigger();
-    EXPECT_TRUE(ran);
-  }
+  void Setup(const std::function<void(QDialog&)>& script) { PlayModal([&] { Menu("Set&up")->trigger(); }, script); }
   void SetupOk() { Setup([](QDialog& d) { Click(d, IDOK); }); }
   // Runs Select from the menu, clicks entry row of the command list and presses OK.
   void Select(int row)
   {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      auto* box = dynamic_cast<TSimpleComboWidget*>(Item(*dialog, IDC_COMMANDS));
-      ASSERT_NE(box, nullptr);
-      QListWidget* list = box->List();
-      ASSERT_LT(row, list->count());
-      list->scrollToItem(list->item(row));
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-      EXPECT_EQ(list->currentRow(), row);
-      for (QPushButton* button : dialog->findChildren<QPushButton*>())
-        if (button->text() == "OK")
-          QTest::mouseClick(button, Qt::LeftButton);
-      if (dialog->isVisible()) {
-        ADD_FAILURE() << "the command list stayed open";
-        dialog->reject();
-      }
-    });
-    Menu("&Select")->trigger();
-    EXPECT_TRUE(ran);
+    PlayModal([&] { Menu("&Select")->trigger(); },
+              [&](QDialog& dialog) {
+                auto* box = dynamic_cast<TSimpleComboWidget*>(Item(dialog, IDC_COMMANDS));
+                ASSERT_NE(box, nullptr);
+                QListWidget* list = box->List();
+                ASSERT_LT(row, list->count());
+                list->scrollToItem(list->item(row));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+                EXPECT_EQ(list->currentRow(), row);
+                for (QPushButton* button : dialog.findChildren<QPushButton*>())
+                  if (button->text() == "OK")
+                    QTest::mouseClick(button, Qt::LeftButton);
+              });
   }
 
-  static QWidget* Item(QDialog& dialog, int id)
-  {
-    for (QWidget* widget : dialog.findChildren<QWidget*>())
-      if (widget->property("controlId").toInt() == id)
-        return widget;
-    ADD_FAILURE() << "no control " << id;
-    return nullptr;
-  }
+  static QWidget* Item(QDialog& dialog, int id) { return DialogItem(dialog, id); }
   static void Click(QDialog& dialog, int id) { QTest::mouseClick(Item(dialog, id), Qt::LeftButton); }
   static void Choose(QDialog& dialog, int id, const char* entry)
   {

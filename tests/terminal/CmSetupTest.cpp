@@ -3,6 +3,7 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "settings/PortSettings.h"
+#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
@@ -41,28 +42,13 @@ protected:
   // Runs the Setup command; script plays the user in the dialog and must close it.
   void Setup(const std::function<void(QDialog&)>& script)
   {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      EXPECT_EQ(dialog->windowTitle(), "COM-Port Setting");
-      script(*dialog);
-      if (dialog->isVisible()) {
-        ADD_FAILURE() << "the dialog stayed open";
-        dialog->reject();
-      }
-    });
-    SendMessage(Client.get(), WM_COMMAND, CM_SETUP, 0);
-    EXPECT_TRUE(ran);
+    PlayModal([&] { SendMessage(Client.get(), WM_COMMAND, CM_SETUP, 0); },
+              [&](QDialog& dialog) {
+                EXPECT_EQ(dialog.windowTitle(), "COM-Port Setting");
+                script(dialog);
+              });
   }
-  static QWidget* Item(QDialog& dialog, int id)
-  {
-    for (QWidget* widget : dialog.findChildren<QWidget*>())
-      if (widget->property("controlId").toInt() == id)
-        return widget;
-    return nullptr;
-  }
+  static QWidget* Item(QDialog& dialog, int id) { return DialogItem(dialog, id); }
   static void ChoosePort(QDialog& dialog, int index)
   {
     auto* list = qobject_cast<QComboBox*>(Item(dialog, IDC_PORT));

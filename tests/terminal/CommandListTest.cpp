@@ -3,6 +3,7 @@
 #include "framework/TSimpleComboWidget.h"
 #include "terminal/TKalvixDlgClient.h"
 
+#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
@@ -36,28 +37,16 @@ protected:
   // Runs Select; inside the dialog, act gets the list box and returns the button to press.
   void Select(const std::function<const char*(TSimpleComboWidget&)>& act)
   {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      EXPECT_EQ(dialog->windowTitle(), "Command List");
-      TSimpleComboWidget* box = nullptr;
-      for (QWidget* w : dialog->findChildren<QWidget*>())
-        if (w->property("controlId").toInt() == IDC_COMMANDS)
-          box = dynamic_cast<TSimpleComboWidget*>(w);
-      ASSERT_NE(box, nullptr);
-      const QString button = QString::fromLatin1(act(*box));
-      for (QPushButton* b : dialog->findChildren<QPushButton*>())
-        if (b->text() == button)
-          b->click();
-      ran = true;
-      if (dialog->isVisible()) {
-        ADD_FAILURE() << "the dialog stayed open";
-        dialog->reject();
-      }
-    });
-    SendMessage(Client.get(), WM_COMMAND, CM_SELECT, 0);
-    EXPECT_TRUE(ran);
+    PlayModal([&] { SendMessage(Client.get(), WM_COMMAND, CM_SELECT, 0); },
+              [&](QDialog& dialog) {
+                EXPECT_EQ(dialog.windowTitle(), "Command List");
+                auto* box = dynamic_cast<TSimpleComboWidget*>(DialogItem(dialog, IDC_COMMANDS));
+                ASSERT_NE(box, nullptr);
+                const QString button = QString::fromLatin1(act(*box));
+                for (QPushButton* b : dialog.findChildren<QPushButton*>())
+                  if (b->text() == button)
+                    b->click();
+              });
   }
   // Chooses entry row and presses OK.
   void Choose(int row)
