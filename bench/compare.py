@@ -137,7 +137,9 @@ def start(name, build, scratch, device):
     return process, capture, None
 
 
-def measure(name, build, load_seconds):
+def launch(name, build):
+    """Starts a program on a fresh pseudo-terminal; returns it with the seconds until its
+    window was viewable (or, without a window, until its first output), None if never."""
     scratch = tempfile.mkdtemp(prefix='kalvix-compare-')
     master, slave, device = serial_pty()
     began = time.monotonic()
@@ -148,7 +150,20 @@ def measure(name, build, load_seconds):
         while capture.first is None and time.monotonic() - began < 20:
             time.sleep(0.005)
         shown = capture.first
-    result = {'name': name, 'start_s': (shown - began) if shown else float('nan')}
+    return scratch, master, slave, device, process, capture, (shown - began) if shown else None
+
+
+def stop(scratch, master, slave, process):
+    process.kill()
+    process.wait()
+    os.close(master)
+    os.close(slave)
+    shutil.rmtree(scratch, ignore_errors=True)
+
+
+def measure(name, build, load_seconds):
+    scratch, master, slave, device, process, capture, start_s = launch(name, build)
+    result = {'name': name, 'start_s': start_s if start_s is not None else float('nan')}
     time.sleep(2)
     # Idle: nothing arrives for 10 s.
     cpu0 = cpu_seconds(process.pid)
@@ -180,11 +195,7 @@ def measure(name, build, load_seconds):
         result['shown_total'] = capture.records() * RECORD
         result['sent_total'] = feeder.sent + feeder.dropped
     result['peak_rss_mb'] = peak_rss_mb(process.pid)
-    process.kill()
-    process.wait()
-    os.close(master)
-    os.close(slave)
-    shutil.rmtree(scratch, ignore_errors=True)
+    stop(scratch, master, slave, process)
     return result
 
 
@@ -192,22 +203,9 @@ def startups(build, name, times):
     """Start-up alone, repeated: each start measured as in measure()."""
     found = []
     for _ in range(times):
-        scratch = tempfile.mkdtemp(prefix='kalvix-compare-')
-        master, slave, device = serial_pty()
-        began = time.monotonic()
-        process, capture, title = start(name, build, scratch, device)
-        if title:
-            shown = wait_viewable(title)
-        else:
-            while capture.first is None and time.monotonic() - began < 20:
-                time.sleep(0.005)
-            shown = capture.first
-        found.append(round(shown - began, 3) if shown else None)
-        process.kill()
-        process.wait()
-        os.close(master)
-        os.close(slave)
-        shutil.rmtree(scratch, ignore_errors=True)
+        scratch, master, slave, _, process, _, start_s = launch(name, build)
+        found.append(round(start_s, 3) if start_s is not None else None)
+        stop(scratch, master, slave, process)
     return found
 
 
