@@ -283,9 +283,15 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsItsOldestLinesAndShowsTheNewest
   EXPECT_EQ(after.substr(0, 3), "11,");
 }
 
-TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
+TEST_F(TerminalWindowTest, EnterPressesTheFocusedButtonAndElseLeavesTheWindowAloneAsEscapeDoes)
 {
+  Store.LinkPort(1, "loopback");
   Start();
+  Frame->Show(SW_SHOW);
+  QApplication::setActiveWindow(Frame->GetWidget());   // focus exists only in the active window
+  QWidget* send = Client->ChildWithId(IDC_SEND)->GetWidget();
+  Field(IDC_SENDTEXT).SetText("41");
+  Field(IDC_SENDTEXT).SetFocus();
   QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Return);
   QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Escape);
   SendMessage(Client.get(), WM_COMMAND, IDOK, 0);
@@ -293,6 +299,12 @@ TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
   QApplication::processEvents();
   EXPECT_TRUE(Client->IsCreated());
   EXPECT_FALSE(Client->GetWidget()->isHidden());
+  EXPECT_FALSE(send->isHidden()) << "nothing was sent";
+
+  send->setFocus();
+  QTest::keyClick(send, Qt::Key_Return);
+  EXPECT_TRUE(send->isHidden()) << "Send was pressed";
+  EXPECT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
 }
 
 } // namespace
