@@ -273,10 +273,8 @@ void TKalvixDlgClient::CmSend()
   Sending = true;
   SegStart = 0;
   DelayIndex = 0;
-  // Nothing of a stopped transmission carries over: its pause is dropped, and a write of it
-  // still in flight is waited for, then this one starts from its first byte.
-  if (SendState == Pausing)
-    SendState = Ready;
+  // A pause of a stopped transmission runs out first; a write of it still in flight is waited
+  // for, then this one starts from its first byte.
   Restart = SendState == Writing;
   ShowSendButton(false);
 }
