@@ -69,10 +69,17 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
   // Whether the menu is still open is clear only once Qt has finished switching pop-ups.
   const auto checkLater = [this] { QTimer::singleShot(0, Receiver(), [this] { CheckMenuClosed(); }); };
 
-  QObject::connect(&menuBar, &QMenuBar::hovered, Receiver(), select);
+  // The menu bar highlights what the mouse passes over even while no menu is open; that is no
+  // menu selection. The menu opens when a pop-up shows or the keyboard enters the bar.
+  QObject::connect(&menuBar, &QMenuBar::hovered, Receiver(), [this, &menuBar, select](QAction* action) {
+    if (InMenu || menuBar.hasFocus())
+      select(action);
+  });
   QObject::connect(&menuBar, &QMenuBar::triggered, Receiver(), [this] { MenuClosed(); });
-  menuBar.installEventFilter(new TEventHook([checkLater](QObject*, QEvent* event) {
-    if (event->type() == QEvent::Leave || event->type() == QEvent::FocusOut)
+  menuBar.installEventFilter(new TEventHook([&menuBar, select, checkLater](QObject*, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && menuBar.activeAction())
+      select(menuBar.activeAction());
+    else if (event->type() == QEvent::Leave || event->type() == QEvent::FocusOut)
       checkLater();
   }, Receiver()));
 
@@ -85,6 +92,7 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
       MenuSelect(-1);
   }, Receiver());
   for (QMenu* menu : menuBar.findChildren<QMenu*>()) {
+    QObject::connect(menu, &QMenu::aboutToShow, Receiver(), [menu, select] { select(menu->menuAction()); });
     QObject::connect(menu, &QMenu::hovered, Receiver(), select);
     QObject::connect(menu, &QMenu::aboutToHide, Receiver(), checkLater);
     menu->installEventFilter(separatorHook);
