@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -282,19 +283,31 @@ TEST_F(SetupDialogTest, NumberFieldsOutOfRangeAreRefusedWithTheirRangeAndTheFocu
     int Id;
     const char* Text;
     const char* Message;   // null: accepted
+    bool Pasted = false;   // typed otherwise
   };
   const TCase cases[] = {
     {IDC_LINELENGTH, "", RangeLine},  {IDC_LINELENGTH, "0", RangeLine},  {IDC_LINELENGTH, "81", RangeLine},
     {IDC_LINELENGTH, "99", RangeLine}, {IDC_LINELENGTH, "1", nullptr},   {IDC_LINELENGTH, "+7", nullptr},
     {IDC_DELAYTIME, "", nullptr},     {IDC_DELAYTIME, "9999", nullptr},  {IDC_DELAYCHAR, "256", RangeChar},
     {IDC_DELAYCHAR, "999", RangeChar}, {IDC_DELAYCHAR, "255", nullptr},  {IDC_DELAYCHAR, "", nullptr},
+    // Pasted text goes in as it is; a wrong character in it gives the range message.
+    {IDC_DELAYTIME, "5x", "Value is not in the range 0 to 9999.", true},
+    {IDC_DELAYCHAR, "1\u20ac", RangeChar, true},
+    {IDC_LINELENGTH, "12", nullptr, true},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.Id << " '" << c.Text << "'");
+    SCOPED_TRACE(testing::Message() << c.Id << " '" << c.Text << "'" << (c.Pasted ? " pasted" : ""));
     Presenter.Boxes.clear();
     LoadPortSettings(Xfer, LineLength, DelayTime, DelayChar);
     const int result = Run([&](TComSetup& d) {
-      Type(d, c.Id, c.Text);
+      if (c.Pasted) {
+        Type(d, c.Id, "");
+        QApplication::clipboard()->setText(QString::fromUtf8(c.Text));
+        QTest::keyClick(Field(d, c.Id), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(Field(d, c.Id)->text(), QString::fromUtf8(c.Text));
+      } else {
+        Type(d, c.Id, c.Text);
+      }
       Ok(d);
       if (c.Message) {
         EXPECT_EQ(QApplication::focusWidget(), Field(d, c.Id));

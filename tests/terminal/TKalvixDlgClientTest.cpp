@@ -7,6 +7,8 @@
 #include "tests/support/ScratchStore.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextCursor>
@@ -175,16 +177,12 @@ TEST_F(TerminalWindowTest, SwitchModeEmptiesBothFieldsAndSwapsFilterAndCaption)
   Start();
   Deliver("\x41\x42");
   Field(IDC_SENDTEXT).SetText("41,42");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "x");   // refused in binary mode
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,42");
 
   SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
   EXPECT_TRUE(Client->IsTextMode());
   EXPECT_EQ(Received(), "");
   EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
   EXPECT_EQ(Frame->GetCaption(), "Kalvix in text mode");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "AT x/0D");
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "AT x/0D");
   Deliver("ab");
   Deliver("\r");
   Deliver("c");
@@ -193,14 +191,61 @@ TEST_F(TerminalWindowTest, SwitchModeEmptiesBothFieldsAndSwapsFilterAndCaption)
   SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
   EXPECT_FALSE(Client->IsTextMode());
   EXPECT_EQ(Frame->GetCaption(), "Kalvix in binary mode");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "1b;x");
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "1;");
 
   Deliver("\x01");
   SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
   EXPECT_EQ(Received(), "");
   EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
   EXPECT_FALSE(Client->IsTextMode());
+}
+
+TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItHoldsAlready)
+{
+  struct TCase {
+    bool TextMode;
+    const char* Held;     // put there by the program (a chosen command), unfiltered
+    const char* Typed;    // key by key; \b is Backspace, \x7f Delete, \x1a Ctrl+Z
+    const char* Pasted;   // then in one paste
+    const char* Expected;
+  };
+  const TCase cases[] = {
+    {false, "", "1b;x,#:F", "", "1;,#:F"},
+    {false, "1b,0d", "zq x1F", "", "1b,0d1F"},
+    {false, "1b,0d", "", ",2F", "1b,0d,2F"},
+    {false, "1b,0d", "", ",2f", "1b,0d"},             // a paste with a character outside goes in not at all
+    {false, "1b,0d", "\b\b\x1a", ",2f", "1b,0d"},      // an undo brings back what was held, nothing more
+    {false, "", "\u20ac\u00e4A", "A\u20ac", "A"},
+    {true, "", "AT x/0D~\x7f", "", "AT x/0D~"},        // DEL deletes: it is typed as no character
+    {true, "\x01", "x\u20ac\u03c9y\u00e4", "", "\x01xy"},
+    {true, "\xe4", "", "b\u00e4", "\xe4"},
+    {true, "\xe4", "", "ok", "\xe4ok"},
+    {true, "", "", "x\u20acy", ""},
+  };
+  Start();
+  Frame->Show(SW_SHOW);
+  QApplication::setActiveWindow(Frame->GetWidget());
+  QWidget* field = Field(IDC_SENDTEXT).GetWidget();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.TextMode << " '" << c.Typed << "' '" << c.Pasted << "'");
+    if (Client->IsTextMode() != c.TextMode)
+      SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
+    Field(IDC_SENDTEXT).SetText(c.Held);
+    Field(IDC_SENDTEXT).SetFocus();
+    qobject_cast<QLineEdit*>(field)->end(false);
+    for (const QChar ch : QString::fromUtf8(c.Typed)) {
+      if (ch == u'\x1a')
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+      else
+        QTest::sendKeyEvent(QTest::Click, field,
+                            ch == u'\x7f' ? Qt::Key_Delete : ch == u'\b' ? Qt::Key_Backspace : Qt::Key(ch.toUpper().unicode()),
+                            QString(ch), Qt::NoModifier);
+    }
+    if (*c.Pasted) {
+      QApplication::clipboard()->setText(QString::fromUtf8(c.Pasted));
+      QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    }
+    EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), c.Expected);
+  }
 }
 
 TEST_F(TerminalWindowTest, AnUnopenablePortIsReportedOnceAndNothingRuns)
