@@ -210,31 +210,57 @@ int TEdit::GetTextLen() const
   return int(GetText().size());
 }
 
-void TEdit::DropLeadingLines(long atLeast)
+void TEdit::MakeRoomFor(long incoming)
 {
   QPlainTextEdit* multi = Multi();
-  if (!multi || atLeast <= 0)
+  if (!multi || Capacity() < 0)
+    return;
+  const QTextCursor keep = multi->textCursor();
+  long needed = long(GetTextLen()) - long(FromEditorText(keep.selectedText()).size()) + incoming - Capacity();
+  if (needed <= 0)
     return;
   QTextDocument* doc = multi->document();
-  long freed = 0;
-  QTextBlock block = doc->firstBlock();
-  while (block.isValid() && freed < atLeast && block.next().isValid()) {
-    freed += block.length() + 1;   // its characters and its line break, CR LF being two
-    block = block.next();
+  const int end = doc->characterCount() - 1;
+  const int lastLine = doc->blockCount() - 1;
+  // Lines before the caret's first line may go from the start, lines after its last from the
+  // end; what dropping them frees, a line break counting two.
+  const int before = doc->findBlock(keep.selectionStart()).blockNumber();
+  const int after = doc->findBlock(keep.selectionEnd()).blockNumber() + 1;
+  const auto leading = [doc](int n) { return long(doc->findBlockByNumber(n).position()) + n; };
+  const auto trailing = [&](int from) { return from > lastLine ? 0L : long(end - doc->findBlockByNumber(from).position()) + (lastLine - from); };
+  int lead = 0;               // the first lead lines go
+  int trailFrom = lastLine + 1;   // the lines from trailFrom on go
+  const auto takeLeading = [&] {
+    while (lead < before && leading(lead) < needed)
+      ++lead;
+    needed -= leading(lead);
+  };
+  const auto takeTrailing = [&] {
+    while (trailFrom > after && trailing(trailFrom) < needed)
+      --trailFrom;
+    needed -= trailing(trailFrom);
+  };
+  if (keep.selectionStart() >= end - keep.selectionEnd()) {
+    takeLeading();
+    if (needed > 0)
+      takeTrailing();
+  } else {
+    takeTrailing();
+    if (needed > 0)
+      takeLeading();
   }
-  if (freed < atLeast)   // not enough whole lines before the last: the last goes too
-    block = QTextBlock();
-  const int end = block.isValid() ? block.position() : doc->characterCount() - 1;
-  // The user's caret and selection stay where they were in the remaining text.
-  QTextCursor keep = multi->textCursor();
-  const int anchor = std::max(keep.anchor() - end, 0);
-  const int position = std::max(keep.position() - end, 0);
   QTextCursor cut(doc);
-  cut.setPosition(0);
-  cut.setPosition(end, QTextCursor::KeepAnchor);
-  cut.removeSelectedText();
-  keep.setPosition(anchor);
-  keep.setPosition(position, QTextCursor::KeepAnchor);
+  if (trailFrom <= lastLine) {
+    cut.setPosition(doc->findBlockByNumber(trailFrom).position());
+    cut.setPosition(end, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+  }
+  if (lead > 0) {
+    cut.setPosition(0);
+    cut.setPosition(doc->findBlockByNumber(lead).position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+  }
+  // The user's caret and selection followed their characters.
   multi->setTextCursor(keep);
 }
 

@@ -32,10 +32,13 @@ public:
   // Puts text in place of the selection, at the caret, and keeps the caret in view; it cannot
   // be undone. What would pass the limit is cut off.
   void Insert(std::string_view text);
-  // Multi-line: removes whole lines from the start until at least atLeast characters are
-  // gone (the last line too when the others are not enough). The caret and selection keep
-  // their place in the text that remains.
-  void DropLeadingLines(long atLeast);
+  // Multi-line with a limit: makes room for incoming characters about to replace the
+  // selection at the caret (the selection counts as room). Whole lines go from the end of the
+  // field farther from the caret: the first lines while it is nearer the end, as while text is
+  // appended; the last lines while it is nearer the start. Lines from the other end follow
+  // when that is not enough. The lines that hold the caret and selection stay, and the caret
+  // and selection stay on their characters.
+  void MakeRoomFor(long incoming);
   void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
   void SetTextLimit(UINT textLimit);

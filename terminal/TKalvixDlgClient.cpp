@@ -185,10 +185,8 @@ void TKalvixDlgClient::ShowReceived()
 {
   if (PendingText.empty())
     return;
-  // A full field gives up its oldest lines, so what arrives is always shown.
-  const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
-  if (long(PendingText.size()) > room)
-    ReceiveField->DropLeadingLines(long(PendingText.size()) - room);
+  // A full field gives up whole lines of its oldest text, so what arrives is always shown.
+  ReceiveField->MakeRoomFor(long(PendingText.size()));
   ReceiveField->Insert(PendingText);
   PendingText.clear();
 }

@@ -309,23 +309,59 @@ TEST_F(TerminalWindowTest, APseudoTerminalWithoutModemLinesShowsTheLampsOff)
     EXPECT_EQ(Lamp(id).GetState(), TLed::LedGreen) << "status 0 equals the start value: nothing to redraw";
 }
 
-TEST_F(TerminalWindowTest, AFullReceiveFieldDropsItsOldestLinesAndShowsTheNewest)
+TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndKeepsWhatArrives)
 {
+  // 270 lines of 80 values, 242 characters each with the break: 65 340 of 65 534.
+  constexpr int Lines = 270;
+  const auto line = [](int value) {
+    char v[4];
+    std::snprintf(v, sizeof v, "%02X,", value & 0xFF);
+    std::string s;
+    for (int i = 0; i < 80; ++i)
+      s += v;
+    return s + "\r\n";
+  };
+  const auto lines = [&](int from, int to) {   // lines from..to-1
+    std::string s;
+    for (int i = from; i < to; ++i)
+      s += line(i);
+    return s;
+  };
+  struct TCase {
+    const char* Where;
+    int Anchor, Caret;   // at the start of these lines; -1: the end of the text
+    std::string Expected;
+  };
+  const std::string in = line(0xEE) + line(0xCC) + "DD,";   // what arrives, in three polls
+  const TCase cases[] = {
+    {"caret at the end", -1, -1, lines(2, Lines) + in},
+    {"caret at the start", 0, 0, in + lines(0, Lines - 2)},
+    {"caret nearer the start", 100, 100, lines(0, 100) + in + lines(100, Lines - 2)},
+    {"caret nearer the end", 200, 200, lines(2, 200) + in + lines(200, Lines)},
+    // The selection gives room: nothing needs to go.
+    {"two lines selected", 10, 12, lines(0, 10) + in + lines(12, Lines)},
+  };
   Start();
-  // 80 values a line: 242 characters with the line break.
-  const std::string chunk(80, '\x11');
-  for (int i = 0; i < 300; ++i)
-    Deliver(chunk);
-  const std::string text = Received();
-  EXPECT_LE(text.size(), 65534u);
-  EXPECT_GT(text.size(), 65534u - 242);
-  Deliver("\x22");
-  const std::string after = Received();
-  EXPECT_LE(after.size(), 65534u);
-  EXPECT_EQ(after.substr(after.size() - 3), "22,");
-  EXPECT_EQ(after.substr(0, 242), text.substr(242, 242)) << "not whole lines were dropped";
-  // Every line still starts at a value: nothing was cut mid-line.
-  EXPECT_EQ(after.substr(0, 3), "11,");
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Where);
+    SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
+    Field(IDC_RECEIVE).SetText(lines(0, Lines));
+    QTextCursor cursor = ReceiveWidget()->textCursor();
+    const auto at = [](int n) { return n * 241; };   // a line break is one character to the widget
+    if (c.Anchor < 0) {
+      cursor.movePosition(QTextCursor::End);
+    } else {
+      cursor.setPosition(at(c.Anchor));
+      cursor.setPosition(at(c.Caret), QTextCursor::KeepAnchor);
+    }
+    ReceiveWidget()->setTextCursor(cursor);
+    Deliver(std::string(80, '\xEE'));
+    Deliver(std::string(80, '\xCC'));
+    Deliver("\xDD");
+    const std::string text = Received();
+    EXPECT_LE(text.size(), 65534u);
+    EXPECT_TRUE(text == c.Expected) << text.size() << " characters, expected " << c.Expected.size();
+  }
 }
 
 TEST_F(TerminalWindowTest, EnterPressesTheFocusedButtonAndElseLeavesTheWindowAloneAsEscapeDoes)
