@@ -126,13 +126,21 @@ TEST_F(MainFrameFixture, HighlightedItemsShowTheirHintsAndClosingTheMenuBringsBa
     QApplication::processEvents();
     EXPECT_EQ(StatusText(), "before") << item;
   }
+  // No field has the focus yet: the menu bar keeps it once it has taken it.
+  if (QWidget* focused = QApplication::focusWidget())
+    focused->clearFocus();
   QTest::mouseClick(FrameWidget().windowHandle(), Qt::LeftButton, {}, mouseTo("&File"));
   QMenu* fileMenu = TopLevel("&File")->menu();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
   EXPECT_EQ(StatusText(), "Creates a new window");
-  // While the menu is open, the mouse over a command of the bar highlights it.
+  // While the menu is open, the mouse over a command of the bar highlights it; Escape ends it.
   mouseTo("Set&up");
   EXPECT_EQ(StatusText(), "Setup of COM port 1");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
+  mouseTo("Switch &Mode");
+  QApplication::processEvents();
+  EXPECT_EQ(StatusText(), "before");
   Bar().setActiveAction(TopLevel("&File"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
   EXPECT_EQ(StatusText(), "Creates a new window");
