@@ -4,9 +4,15 @@
 #include "framework/TFrameWindow.h"
 #include "resources/ResourceIds.h"
 
+#include "platform/QuitSignals.h"
+
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <unistd.h>
 
 // Translates the main window's accelerators before a key reaches any of its widgets, so that
 // the widgets' own shortcuts for the same keys never act.
@@ -88,8 +94,23 @@ bool TApplication::StartInstance()
 
 int TApplication::Run()
 {
+  // Watched before the port is opened: from then on no such signal ends the program with the
+  // port's lock file left behind.
+  if (const int fd = CatchQuitSignals(); fd >= 0 && !QuitWatch) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+    QuitWatch.reset(notifier);
+    QObject::connect(notifier, &QSocketNotifier::activated, [this, fd] {
+      const bool first = QuitSignal == 0;
+      for (unsigned char signal = 0; read(fd, &signal, 1) == 1;)
+        QuitSignal = QuitSignal ? QuitSignal : signal;
+      if (first && QuitSignal)
+        QuitOnSignal(QuitSignal);
+    });
+  }
   if (!StartInstance())
     return 1;
+  if (QuitSignal)
+    return 128 + QuitSignal;
   // The loop ends when the main window is destroyed, not when some last window closes.
   QApplication::setQuitOnLastWindowClosed(false);
   QEventLoop loop;
@@ -97,6 +118,17 @@ int TApplication::Run()
   const int result = MainWindow && MainWindow->IsCreated() ? loop.exec() : 0;
   Loop = nullptr;
   return result;
+}
+
+void TApplication::QuitOnSignal(int signal)
+{
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+      dialog->reject();
+  if (Loop)
+    Loop->exit(128 + signal);
+  // A dialog may still open on the way out of a cancelled one, in its own loop.
+  QTimer::singleShot(50, QuitWatch.get(), [this, signal] { QuitOnSignal(signal); });
 }
 
 void TApplication::MainWindowDestroyed()
