@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <unistd.h>
 
@@ -104,7 +105,7 @@ int TApplication::Run()
       for (unsigned char signal = 0; read(fd, &signal, 1) == 1;)
         QuitSignal = QuitSignal ? QuitSignal : signal;
       if (first && QuitSignal)
-        QuitOnSignal(QuitSignal);
+        QuitOnSignal();
     });
   }
   if (!StartInstance())
@@ -117,18 +118,23 @@ int TApplication::Run()
   Loop = &loop;
   const int result = MainWindow && MainWindow->IsCreated() ? loop.exec() : 0;
   Loop = nullptr;
-  return result;
+  return QuitSignal ? 128 + QuitSignal : result;
 }
 
-void TApplication::QuitOnSignal(int signal)
+void TApplication::QuitOnSignal()
 {
+  // In the message loop itself the main window goes as by File > Exit, without its questions.
+  if (Loop && QThread::currentThread()->loopLevel() == 1 && MainWindow && MainWindow->IsCreated()) {
+    MainWindow->Destroy();
+    MainWindowDestroyed();
+    return;
+  }
+  // Inside a dialog's loop, or before the message loop runs: the dialogs are cancelled, and a
+  // little later, once their loops have returned, the rest.
   for (QWidget* widget : QApplication::topLevelWidgets())
     if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
       dialog->reject();
-  if (Loop)
-    Loop->exit(128 + signal);
-  // A dialog may still open on the way out of a cancelled one, in its own loop.
-  QTimer::singleShot(50, QuitWatch.get(), [this, signal] { QuitOnSignal(signal); });
+  QTimer::singleShot(50, QuitWatch.get(), [this] { QuitOnSignal(); });
 }
 
 void TApplication::MainWindowDestroyed()

@@ -54,9 +54,9 @@ protected:
 private:
   class TAcceleratorFilter;
 
-  // A signal asks nothing: open dialogs are cancelled, and the message loop ends; the windows
-  // then go with the application, without their closing questions.
-  void QuitOnSignal(int signal);
+  // A signal asks nothing: open dialogs are cancelled, and the main window is destroyed
+  // without its closing questions, which ends the message loop.
+  void QuitOnSignal();
 
   std::string Name;
   std::string CmdLine;
