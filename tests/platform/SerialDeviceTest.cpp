@@ -156,34 +156,21 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessAndWhenItC
   }
   EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file outlived the port";
 
-  // pid 1 always lives; a small pid that nothing has is dead. Both fit every form below.
+  // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
+  // always lives, or a small pid that nothing has.
   const pid_t live = 1;
   pid_t dead = 0;
   for (pid_t pid = 999; pid > 1 && !dead; --pid)
     if (kill(pid, 0) != 0 && errno == ESRCH)
       dead = pid;
   ASSERT_NE(dead, 0);
-  struct TForm {
-    const char* Name;
-    std::function<std::string(pid_t)> Bytes;
-    bool NamesPid;
-  };
-  const TForm forms[] = {
-      {"ten digits and a newline", [&](pid_t p) { return text("%10d\n", p); }, true},
-      {"digits and a newline", [&](pid_t p) { return text("%d\n", p); }, true},
-      {"four bytes of text", [&](pid_t p) { return text("%4d", p); }, true},
-      {"four bytes of text with a newline", [&](pid_t p) { return text("%3d\n", p); }, true},
-      {"with program and user", [&](pid_t p) { return text("%10d minicom root\n", p); }, true},
-      {"binary", [](pid_t p) { return std::string(reinterpret_cast<const char*>(&p), 4); }, true},
-      {"garbage", [](pid_t) { return std::string("no pid here\n"); }, false},
-      {"empty", [](pid_t) { return std::string(); }, false},
-  };
-  for (const TForm& form : forms)
+  for (const char* format : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d minicom root\n", static_cast<const char*>(nullptr),
+                             "no pid here\n", ""})
     for (const pid_t pid : {live, dead}) {
-      SCOPED_TRACE(std::string(form.Name) + (pid == live ? ", live" : ", dead"));
-      const std::string bytes = form.Bytes(pid);
+      const std::string bytes = format ? text(format, pid) : std::string(reinterpret_cast<const char*>(&pid), 4);
+      SCOPED_TRACE(::testing::PrintToString(bytes));
       std::ofstream(lockFile, std::ios::binary) << bytes;
-      const bool held = form.NamesPid && pid == live;
+      const bool held = pid == live && (!format || std::strchr(format, '%'));
       EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), held ? pid : 0);
       auto dev = OpenComDevice("COM1");
       EXPECT_EQ(dev == nullptr, held);
