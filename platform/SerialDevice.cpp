@@ -2,6 +2,7 @@
 
 #include "platform/LoopbackDevice.h"
 #include "platform/StoreDirectory.h"
+#include "platform/SystemConsole.h"
 #include "platform/TtyDevice.h"
 
 #include <cerrno>
@@ -126,15 +127,18 @@ std::string ResolveComDevice(const std::string& comName)
   char target[PATH_MAX];
   const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
   if (n < 0) {
-    if (errno == ENOENT)
-      return "/dev/ttyS" + std::string(1, char(comName[3] - 1));
-    return link;   // not a link: let the open decide
+    if (errno != ENOENT)
+      return link;   // not a link: let the open decide
+    const std::string device = DefaultComDevice(comName[3] - '0');
+    return IsSystemConsole(device) ? std::string() : device;
   }
   target[n] = '\0';
   if (std::string(target) == "loopback")
     return "loopback";
   return link;     // opening the link follows it, relative targets included
 }
+
+std::string DefaultComDevice(int number) { return "/dev/ttyS" + std::to_string(number - 1); }
 
 std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
 {

@@ -104,8 +104,11 @@ private:
 
 // What COMn names: the link ports/COMn in the store directory, or /dev/ttyS<n-1> without one.
 // Returns the path to open, or "loopback" for the built-in loopback plug; empty for a name
-// other than COM1 to COM4.
+// other than COM1 to COM4, and for a default device that is a system console (only a link
+// may name the console).
 std::string ResolveComDevice(const std::string& comName);
+// The device COM<number> names without a link: /dev/ttyS<number-1>.
+std::string DefaultComDevice(int number);
 
 // Opens COM1 to COM4 exclusively for reading and writing. Null when the name is not one of
 // those, the device is absent or not a terminal, or another opener holds it.

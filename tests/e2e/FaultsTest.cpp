@@ -7,10 +7,12 @@
 
 #include <QElapsedTimer>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -344,15 +346,17 @@ TEST_F(KalvixFaults, HugeBinaryAndUnreadableCommandFilesNeitherHangNorBreakThePr
     return Client().Commands().Commands.GetStrings();
   };
 
-  // Four megabytes of lines.
+  // A gibibyte that takes no disk: two mebibytes of lines, then zero bytes. The list takes
+  // its first 16 384 lines.
   const std::string huge = Store.Root() + "/huge.dat";
   {
     std::ofstream out(huge, std::ios::binary);
-    for (int i = 0; i < 4 * 1024 * 1024 / 16; ++i)
-      out << "41,42,43,44,45\r\n";
+    for (int i = 0; i < 2 * 1024 * 1024 / 16; ++i)
+      out << (i < 16384 ? "41,42,43,44,45\r\n" : "46,47,48,49,4A\r\n");
   }
+  std::filesystem::resize_file(huge, std::uintmax_t(1) << 30);
   const std::vector<std::string> hugeList = load(huge);
-  EXPECT_EQ(hugeList.size(), std::size_t(4 * 1024 * 1024 / 16));
+  EXPECT_EQ(hugeList.size(), 16384u);
   EXPECT_EQ(hugeList.back(), "41,42,43,44,45");
   QElapsedTimer clock;
   clock.start();
@@ -457,6 +461,64 @@ TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
   Exit();
   EXPECT_LT(clock.elapsed(), 2000);
   EXPECT_TRUE(Presenter.Boxes.empty());
+}
+
+// The program itself in a child process, ended by a signal as kill, Ctrl-C in its shell or a
+// logout would: the normal way out, with the port's lock file gone.
+TEST(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
+{
+  TScratchStore store;
+  TPty line;
+  const std::string lockFile = store.LockDir() + "/LCK.." + line.SlavePath().substr(line.SlavePath().rfind('/') + 1);
+  const auto waitFor = [](const std::function<bool()>& done) {
+    for (int i = 0; i < 1000; ++i, usleep(20000))
+      if (done())
+        return true;
+    return false;
+  };
+  // Whether the program catches SIGTERM yet, from its signal mask.
+  const auto catchesTerm = [](pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("SigCgt:", 0) == 0)
+        return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+    return false;
+  };
+  struct TCase {
+    int Signal;
+    bool PortThere;   // else the start shows its port-unavailable message box
+  };
+  for (const TCase c : {TCase {SIGTERM, true}, TCase {SIGINT, true}, TCase {SIGHUP, true}, TCase {SIGTERM, false}}) {
+    SCOPED_TRACE(std::string(strsignal(c.Signal)) + (c.PortThere ? "" : ", message box open"));
+    store.LinkPort(1, c.PortThere ? line.SlavePath() : store.Root() + "/gone");
+    const pid_t child = fork();
+    if (child == 0) {
+      // As a shell starts a program in the foreground, whatever the test's own start ignores.
+      for (const int s : {SIGTERM, SIGINT, SIGHUP})
+        signal(s, SIG_DFL);
+      execl(KALVIX_EXE, "kalvix", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_GT(child, 0);
+    if (c.PortThere) {
+      EXPECT_TRUE(waitFor([&] { return access(lockFile.c_str(), F_OK) == 0; })) << "the port was not taken";
+    } else {
+      EXPECT_TRUE(waitFor([&] { return catchesTerm(child); }));
+      usleep(500000);   // into the message box's own loop, as a rule
+    }
+    kill(child, c.Signal);
+    int status = 0;
+    const bool ended = waitFor([&] { return waitpid(child, &status, WNOHANG) == child; });
+    if (!ended) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+    }
+    EXPECT_TRUE(ended) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + c.Signal);
+    EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file was left behind";
+  }
 }
 
 } // namespace
