@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +19,9 @@ void SetModemLine(int fd, int line, bool on)
   // Pseudo-terminals have no modem lines; that is no error of the line settings.
   (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
 }
+
+// Unix 98 pseudo-terminal slaves have majors 136 to 143.
+constexpr unsigned UnixPtySlaveMajor = 136;
 
 // What reads and writes fail with once the device is gone (an adapter unplugged).
 bool Gone(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
@@ -66,6 +70,10 @@ bool TTtyDevice::Attach()
   }
   Fd = fd;
   Lock = std::move(lock);
+  struct stat node {};
+  fstat(fd, &node);
+  Pseudo = S_ISCHR(node.st_mode) && major(node.st_rdev) >= UnixPtySlaveMajor && major(node.st_rdev) < UnixPtySlaveMajor + 8;
+  lstat(Path.c_str(), &LinkAtAttach);
   return true;
 }
 
@@ -86,8 +94,13 @@ TTtyDevice::~TTtyDevice() { Detach(); }
 void TTtyDevice::CheckAttached()
 {
   // While the device is away, a stat of its name is all a poll costs.
-  struct stat node {};
-  if (Fd >= 0 || stat(Path.c_str(), &node) != 0 || !Attach())
+  struct stat link {}, node {};
+  if (Fd >= 0 || lstat(Path.c_str(), &link) != 0 || stat(Path.c_str(), &node) != 0)
+    return;
+  if (Pseudo && link.st_ino == LinkAtAttach.st_ino && link.st_ctim.tv_sec == LinkAtAttach.st_ctim.tv_sec &&
+      link.st_ctim.tv_nsec == LinkAtAttach.st_ctim.tv_nsec)
+    return;
+  if (!Attach())
     return;
   if (Configured)
     ApplyLine(Applied, PlanLine(Applied));

@@ -2,6 +2,8 @@
 #include "platform/SerialDevice.h"
 #include "platform/UucpLock.h"
 
+#include <sys/stat.h>
+
 // A terminal device of the kernel (a serial port, a USB adapter, a pseudo-terminal), held
 // exclusively: flock keeps out every other cooperating opener, root included; a UUCP lock
 // file tells the programs that use those; TIOCEXCL keeps out programs that lock nothing.
@@ -34,6 +36,10 @@ private:
 
   const std::string Path;
   int Fd = -1;
+  // A pseudo-terminal's number goes to whoever opens the next one: once it has gone, only a
+  // COM link made anew (another inode or change time than at the last attach) names it again.
+  bool Pseudo = false;
+  struct stat LinkAtAttach {};
   std::unique_ptr<TUucpLock> Lock;
   // The settings last applied: taken up again after a detach, and the source of the DTR and RTS
   // controls GetCommState reports (drivers without modem lines could not report them).

@@ -6,6 +6,7 @@
 #include <asm/termbits.h>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -340,8 +341,12 @@ TEST_F(TComPortTest, APseudoTerminalWithoutModemLinesHasNoStatusAndHoldsNothing)
   EXPECT_EQ(bare.Receive(4, 1000), "free");
 }
 
-TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedAndFreesTheWriter)
+TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedFreesTheWriterAndOnlyANewLinkBringsItBack)
 {
+  // COM1 names the line through a second link, as /dev/serial/by-id names an adapter.
+  const std::string via = Store.Root() + "/via";
+  std::filesystem::create_symlink(Pty.SlavePath(), via);
+  Store.LinkPort(1, via);
   OpenAndConfigure();
   ASSERT_TRUE(Pty.Send("last"));
   std::this_thread::sleep_for(20ms);
@@ -356,6 +361,18 @@ TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedAndFreesTheWriter)
   for (int i = 0; i < 5; ++i)
     Port.Poll();
   EXPECT_EQ(Owner.Sizes.size(), 1u);
+
+  // A pseudo-terminal that turns up under the unchanged COM link may be anyone's (their numbers
+  // are reused): it is left alone. Once the link is made anew, it is taken up.
+  TPty next;
+  std::filesystem::remove(via);
+  std::filesystem::create_symlink(next.SlavePath(), via);
+  Port.Poll();
+  EXPECT_EQ(Port.Write("x", 1), -1);
+  Store.LinkPort(1, next.SlavePath());
+  Port.Poll();
+  ASSERT_EQ(Port.Write("y", 1), 0);
+  EXPECT_EQ(next.Receive(1, 1000), "y");
 }
 
 TEST_F(TComPortTest, TheOwnerMayCloseThePortWhileHandlingReceivedData)
