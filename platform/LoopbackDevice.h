@@ -4,8 +4,8 @@
 #include <array>
 
 // The loopback plug: every byte written comes back to be read, DTR is wired to DSR and DCD,
-// RTS to CTS, so output gated by a line the plug holds low does not move. Lets the whole program run without hardware. One holder per process, like a
-// real port.
+// RTS to CTS, so output gated by a line the plug holds low does not move. Lets the whole
+// program run without hardware. One holder per process, like a real port.
 class TLoopbackDevice final : public TSerialDevice {
 public:
   static constexpr std::uint32_t Capacity = 4096;
