@@ -27,6 +27,21 @@ std::int64_t NowNs()
 
 } // namespace
 
+bool TSerialDevice::SetCommState(const TDcb& dcb)
+{
+  const TLinePlan plan = PlanLine(dcb);
+  if (!plan.Valid || !ApplyLine(dcb, plan))
+    return false;
+  Gates = plan.Gates;
+  return true;
+}
+
+bool TSerialDevice::OutputHeld()
+{
+  std::uint32_t status = 0;
+  return Gates != 0 && GetCommModemStatus(status) && (status & Gates) != Gates;
+}
+
 bool TSerialDevice::PurgeComm(std::uint32_t flags)
 {
   bool ok = true;
@@ -87,7 +102,9 @@ TIoResult TSerialDevice::GetOverlappedResult(TOverlapped& ov, std::uint32_t& tra
 TIoResult TSerialDevice::Progress(TOverlapped& ov)
 {
   bool failed = false;
-  while (ov.Done < ov.Length) {
+  // A held write keeps its bytes: they go out, in order, once every gate line is up.
+  const bool held = ov.IsWrite && ov.Done < ov.Length && OutputHeld();
+  while (!held && ov.Done < ov.Length) {
     const long n = ov.IsWrite ? WriteSome(ov.Buffer + ov.Done, ov.Length - ov.Done)
                               : ReadSome(ov.Buffer + ov.Done, ov.Length - ov.Done);
     if (n < 0) {
