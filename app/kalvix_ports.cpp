@@ -2,6 +2,7 @@
 // changes that mapping.
 #include "platform/PortMap.h"
 #include "platform/StoreDirectory.h"
+#include "platform/UucpLock.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,7 @@ namespace {
 
 const char Usage[] =
     "Usage: kalvix-ports                    list serial devices and the COM1..COM4 mapping\n"
-    "       kalvix-ports map N DEVICE       let COMN name DEVICE (a path, or \"loopback\")\n"
+    "       kalvix-ports map N DEVICE       let COMN name DEVICE (a terminal device, or \"loopback\")\n"
     "       kalvix-ports unmap N            remove the mapping of COMN (it then means /dev/ttyS<N-1>)\n"
     "       kalvix-ports --help\n"
     "\n"
@@ -41,10 +42,14 @@ int List()
       state = "built-in loopback plug";
     else if (m.Resolved.empty())
       state = "not present";
+    else if (m.Holder == TUucpLock::Unreadable)
+      state = m.Resolved + ", held (a lock file that cannot be read)";
     else if (m.Held)
       state = m.Resolved + ", held by process " + std::to_string(m.Holder);
     else
       state = m.Resolved + ", free";
+    if (m.Console)
+      state += m.Linked ? ", console" : ", console (opened only through a link)";
     std::printf("  COM%d  %-40s %s%s\n", n, m.Device.c_str(), m.Linked ? "" : "(default) ", state.c_str());
   }
   return 0;

@@ -4,6 +4,8 @@
 //
 //   receive_load [rate-bytes-per-s [seconds]]   one run (default 25600 B/s for 12 s)
 //   receive_load --max                          highest rate kept up without loss
+//   receive_load --away [seconds]               polling a device that has gone (default 10 s),
+//                                               then taking up a new one under the same name
 #include "serial/TComPort.h"
 
 #include <atomic>
@@ -55,23 +57,35 @@ struct TResult {
   bool Clean() const { return Sent == Received && Mismatch < 0 && MaxLagMs < 250; }
 };
 
-TResult Run(std::uint64_t rate, double seconds)
+void OpenPty(int& master, int& slave)
 {
-  TResult r;
-  int master = -1, slave = -1;
   termios raw {};
   cfmakeraw(&raw);
   if (openpty(&master, &slave, nullptr, &raw, nullptr) != 0) {
     std::perror("openpty");
     std::exit(1);
   }
-  // A scratch store whose COM1 links to the pseudo-terminal: no real port is ever touched.
+}
+
+// Makes COM1 of the scratch store name the slave: no real port is ever touched.
+void LinkCom1(const char* dir, int slave)
+{
+  const std::string link = std::string(dir) + "/kalvix/ports/COM1";
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(ttyname(slave), link);
+}
+
+TResult Run(std::uint64_t rate, double seconds)
+{
+  TResult r;
+  int master = -1, slave = -1;
+  OpenPty(master, slave);
   char dir[] = "/tmp/kalvix-bench-XXXXXX";
   if (!mkdtemp(dir))
     std::exit(1);
   setenv("XDG_CONFIG_HOME", dir, 1);
   std::filesystem::create_directories(std::string(dir) + "/kalvix/ports");
-  std::filesystem::create_symlink(ttyname(slave), std::string(dir) + "/kalvix/ports/COM1");
+  LinkCom1(dir, slave);
 
   TChecker checker;
   TComPort port;
@@ -139,6 +153,61 @@ TResult Run(std::uint64_t rate, double seconds)
   return r;
 }
 
+// The device goes away (its master closes, as a USB adapter's node goes when it is pulled);
+// the port is polled every 100 ms for the given time, then a new device appears under COM1.
+int Away(double seconds)
+{
+  int master = -1, slave = -1;
+  OpenPty(master, slave);
+  char dir[] = "/tmp/kalvix-bench-XXXXXX";
+  if (!mkdtemp(dir))
+    return 1;
+  setenv("XDG_CONFIG_HOME", dir, 1);
+  std::filesystem::create_directories(std::string(dir) + "/kalvix/ports");
+  LinkCom1(dir, slave);
+  TChecker checker;
+  TComPort port;
+  if (port.Open(&checker, 1, 1024, 1024) != 1 || port.Configure(9600, 8, 0, 0, 0, 1, 1, 0, 0) != 0)
+    return 1;
+  close(master);
+  close(slave);
+  port.Poll();   // finds it gone
+
+  const int polls = int(seconds * 10);
+  const double cpu0 = ThreadCpuSeconds();
+  auto tick = Clock::now();
+  for (int i = 0; i < polls; ++i) {
+    tick += std::chrono::milliseconds(100);
+    std::this_thread::sleep_until(tick);
+    port.Poll();
+    port.GetModemStatus();
+    port.Write("x", 1);   // a send step running on
+  }
+  const double cpu = ThreadCpuSeconds() - cpu0;
+
+  OpenPty(master, slave);
+  const auto back = Clock::now();
+  LinkCom1(dir, slave);
+  int ticks = 0;
+  while (port.Write("y", 1) != 0 && ticks < 50) {
+    tick = Clock::now() + std::chrono::milliseconds(100);
+    std::this_thread::sleep_until(tick);
+    port.Poll();
+    ++ticks;
+  }
+  char got = 0;
+  const bool takenUp = ticks < 50 && read(master, &got, 1) == 1 && got == 'y';
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - back).count();
+  std::printf("device away %.0f s: %d polls, CPU %.1f ms (%.1f us a poll); new device taken up after %d poll(s), "
+              "%.0f ms: %s\n",
+              seconds, polls, cpu * 1e3, cpu * 1e6 / polls, ticks, ms, takenUp ? "OK" : "FAILED");
+  port.Close();
+  close(master);
+  close(slave);
+  std::filesystem::remove_all(dir);
+  return takenUp ? 0 : 1;
+}
+
 void Print(std::uint64_t rate, const TResult& r)
 {
   const double mb = double(r.Received) / 1e6;
@@ -154,6 +223,8 @@ void Print(std::uint64_t rate, const TResult& r)
 
 int main(int argc, char** argv)
 {
+  if (argc > 1 && std::string(argv[1]) == "--away")
+    return Away(argc > 2 ? std::strtod(argv[2], nullptr) : 10);
   if (argc > 1 && std::string(argv[1]) == "--max") {
     std::uint64_t best = 0;
     for (std::uint64_t rate = 25600; rate <= 409600; rate *= 2) {

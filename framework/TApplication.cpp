@@ -4,9 +4,16 @@
 #include "framework/TFrameWindow.h"
 #include "resources/ResourceIds.h"
 
+#include "platform/QuitSignals.h"
+
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+#include <unistd.h>
 
 // Translates the main window's accelerators before a key reaches any of its widgets, so that
 // the widgets' own shortcuts for the same keys never act.
@@ -91,15 +98,46 @@ bool TApplication::StartInstance()
 
 int TApplication::Run()
 {
+  // Watched before the port is opened: from then on no such signal ends the program with the
+  // port's lock file left behind.
+  if (const int fd = CatchQuitSignals(); fd >= 0 && !QuitWatch) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+    QuitWatch.reset(notifier);
+    QObject::connect(notifier, &QSocketNotifier::activated, [this, fd] {
+      const bool first = QuitSignal == 0;
+      for (unsigned char signal = 0; read(fd, &signal, 1) == 1;)
+        QuitSignal = QuitSignal ? QuitSignal : signal;
+      if (first && QuitSignal)
+        QuitOnSignal();
+    });
+  }
   if (!StartInstance())
     return 1;
+  if (QuitSignal)
+    return 128 + QuitSignal;
   // The loop ends when the main window is destroyed, not when some last window closes.
   QApplication::setQuitOnLastWindowClosed(false);
   QEventLoop loop;
   Loop = &loop;
   const int result = MainWindow && MainWindow->IsCreated() ? loop.exec() : 0;
   Loop = nullptr;
-  return result;
+  return QuitSignal ? 128 + QuitSignal : result;
+}
+
+void TApplication::QuitOnSignal()
+{
+  // In the message loop itself the main window goes as by File > Exit, without its questions.
+  if (Loop && QThread::currentThread()->loopLevel() == 1 && MainWindow && MainWindow->IsCreated()) {
+    MainWindow->Destroy();
+    MainWindowDestroyed();
+    return;
+  }
+  // Inside a dialog's loop, or before the message loop runs: the dialogs are cancelled, and a
+  // little later, once their loops have returned, the rest.
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+      dialog->reject();
+  QTimer::singleShot(50, QuitWatch.get(), [this] { QuitOnSignal(); });
 }
 
 void TApplication::MainWindowDestroyed()

@@ -24,6 +24,7 @@ public:
   TApplication& operator=(const TApplication&) = delete;
 
   // StartInstance, then the message loop; the loop's result, or 1 if the start failed.
+  // SIGTERM, SIGINT and SIGHUP end it too, with 128 + the signal's number (QuitOnSignal).
   int Run();
   // The framework's instance start: BuildMainWindow, then the main window is created and
   // shown with the show command. False if there is no main window or it cannot be created.
@@ -54,6 +55,10 @@ protected:
 private:
   class TAcceleratorFilter;
 
+  // A signal asks nothing: open dialogs are cancelled, and the main window is destroyed
+  // without its closing questions, which ends the message loop.
+  void QuitOnSignal();
+
   std::string Name;
   std::string CmdLine;
   int CmdShow = SW_SHOWDEFAULT;
@@ -65,4 +70,6 @@ private:
   std::unique_ptr<QObject> Filter;
   std::unique_ptr<TFrameWindow> MainWindow;
   QEventLoop* Loop = nullptr;
+  std::unique_ptr<QObject> QuitWatch;
+  int QuitSignal = 0;
 };

@@ -24,18 +24,17 @@ bool TLoopbackDevice::GetCommState(TDcb& dcb)
   return true;
 }
 
-bool TLoopbackDevice::SetCommState(const TDcb& dcb)
+bool TLoopbackDevice::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
 {
-  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.StopBits > TWOSTOPBITS ||
-      dcb.Parity > SPACEPARITY)
-    return false;
   Dcb = dcb;
+  Dtr = plan.Dtr;
+  Rts = plan.Rts;
   return true;
 }
 
 bool TLoopbackDevice::GetCommModemStatus(std::uint32_t& status)
 {
-  status = (Dtr() ? MS_DSR_ON | MS_RLSD_ON : 0) | (Rts() ? MS_CTS_ON : 0);
+  status = (Dtr ? MS_DSR_ON | MS_RLSD_ON : 0) | (Rts ? MS_CTS_ON : 0);
   return true;
 }
 
@@ -51,9 +50,6 @@ long TLoopbackDevice::ReadSome(std::uint8_t* buffer, std::uint32_t count)
 
 long TLoopbackDevice::WriteSome(const std::uint8_t* buffer, std::uint32_t count)
 {
-  // Output gated by a handshake line that the plug holds low does not move.
-  if ((Dcb.fOutxCtsFlow && !Rts()) || (Dcb.fOutxDsrFlow && !Dtr()))
-    return 0;
   const std::uint32_t n = std::min(count, Capacity - Size);
   for (std::uint32_t i = 0; i < n; ++i)
     Ring[(Head + Size + i) % Capacity] = buffer[i];

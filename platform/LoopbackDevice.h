@@ -4,8 +4,8 @@
 #include <array>
 
 // The loopback plug: every byte written comes back to be read, DTR is wired to DSR and DCD,
-// RTS to CTS. Lets the whole program run without hardware. One holder per process, like a
-// real port.
+// RTS to CTS, so output gated by a line the plug holds low does not move. Lets the whole
+// program run without hardware. One holder per process, like a real port.
 class TLoopbackDevice final : public TSerialDevice {
 public:
   static constexpr std::uint32_t Capacity = 4096;
@@ -15,10 +15,10 @@ public:
 
   bool SetupComm(std::uint32_t rxQueue, std::uint32_t txQueue) override;
   bool GetCommState(TDcb& dcb) override;
-  bool SetCommState(const TDcb& dcb) override;
   bool GetCommModemStatus(std::uint32_t& status) override;
 
 protected:
+  bool ApplyLine(const TDcb& dcb, const TLinePlan& plan) override;
   long ReadSome(std::uint8_t* buffer, std::uint32_t count) override;
   long WriteSome(const std::uint8_t* buffer, std::uint32_t count) override;
   std::uint32_t OutputQueued() override { return 0; }
@@ -27,10 +27,10 @@ protected:
 
 private:
   TLoopbackDevice() = default;
-  bool Dtr() const { return Dcb.fDtrControl != DTR_CONTROL_DISABLE; }
-  bool Rts() const { return Dcb.fRtsControl != RTS_CONTROL_DISABLE; }
 
   TDcb Dcb;
+  bool Dtr = true;
+  bool Rts = true;
   std::array<std::uint8_t, Capacity> Ring {};
   std::uint32_t Head = 0;   // next byte to read
   std::uint32_t Size = 0;

@@ -2,11 +2,13 @@
 
 #include "platform/SerialDevice.h"
 #include "platform/StoreDirectory.h"
+#include "platform/SystemConsole.h"
 #include "platform/UucpLock.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -73,6 +75,28 @@ pid_t FlockHolder(const struct stat& st)
   return 0;
 }
 
+// A terminal device by its number, as the tty drivers list it (name, node, major, minors, type:
+// "serial  /dev/ttyS  4  64-111  serial"), without opening it: opening a serial port raises
+// DTR and RTS. The system's aliases (/dev/tty, /dev/console, /dev/ptmx) name no line.
+bool IsTerminal(dev_t device)
+{
+  std::ifstream drivers("/proc/tty/drivers");
+  std::string line;
+  while (std::getline(drivers, line)) {
+    std::istringstream in(line);
+    std::string name, node, minors, type;
+    unsigned driverMajor = 0, first = 0, last = 0;
+    if (!(in >> name >> node >> driverMajor >> minors >> type) || type.rfind("system", 0) == 0)
+      continue;
+    const int parts = std::sscanf(minors.c_str(), "%u-%u", &first, &last);
+    if (parts == 1)
+      last = first;
+    if (parts >= 1 && driverMajor == major(device) && minor(device) >= first && minor(device) <= last)
+      return true;
+  }
+  return false;
+}
+
 } // namespace
 
 std::vector<TSerialDeviceInfo> ListSerialDevices()
@@ -119,7 +143,7 @@ TPortMapping ReadPortMapping(int number)
     target[n] = '\0';
     m.Device = target;
   } else {
-    m.Device = ResolveComDevice("COM" + std::to_string(number));
+    m.Device = DefaultComDevice(number);
   }
   if (m.Device == "loopback") {
     m.Resolved = "loopback";
@@ -127,6 +151,7 @@ TPortMapping ReadPortMapping(int number)
   }
   m.Resolved = RealPath(m.Linked ? link : m.Device);
   if (!m.Resolved.empty()) {
+    m.Console = IsSystemConsole(m.Resolved);
     m.Holder = PortHolder(m.Resolved);
     m.Held = m.Holder != 0;
   }
@@ -143,8 +168,8 @@ std::string MapPort(int number, const std::string& device)
     if (real.empty())
       return "no such device: " + device;
     struct stat st {};
-    if (stat(real.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
-      return "not a character device: " + device;
+    if (stat(real.c_str(), &st) != 0 || !S_ISCHR(st.st_mode) || !IsTerminal(st.st_rdev))
+      return "not a terminal device: " + device;
     // Prefer the stable name: ttyUSB numbers change with the order of plugging in.
     target = device[0] == '/' ? device : real;
     for (const TSerialDeviceInfo& d : ListSerialDevices())

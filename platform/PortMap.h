@@ -15,8 +15,10 @@ struct TPortMapping {
   bool Linked = false;    // a link exists (else the default /dev/ttyS<n-1> applies)
   std::string Device;     // the link's target, or the default device
   std::string Resolved;   // the real path, "loopback", or empty when it names nothing
-  pid_t Holder = 0;       // a process known to hold it, 0 when free or unknown
+  pid_t Holder = 0;       // a process known to hold it, 0 when free or unknown, or
+                          // TUucpLock::Unreadable for a lock file that cannot be read
   bool Held = false;
+  bool Console = false;   // a system console: opened only through a link
 };
 
 // Serial devices present: stable by-id names, ttyUSB/ttyACM devices, and ttyS ports with a
@@ -25,10 +27,11 @@ std::vector<TSerialDeviceInfo> ListSerialDevices();
 
 TPortMapping ReadPortMapping(int number);
 
-// Maps COM<number> to a device path (its stable /dev/serial/by-id name when there is one) or to
-// "loopback". Returns an empty string on success, else what went wrong.
+// Maps COM<number> to a terminal device (its stable /dev/serial/by-id name when there is one)
+// or to "loopback". Returns an empty string on success, else what went wrong.
 std::string MapPort(int number, const std::string& device);
 std::string UnmapPort(int number);
 
-// A process that holds the device: by a UUCP lock file or a flock on it; 0 when none is known.
+// A process that holds the device: by a UUCP lock file or a flock on it; 0 when none is known,
+// TUucpLock::Unreadable when a lock file holds it that cannot be read.
 pid_t PortHolder(const std::string& devicePath);

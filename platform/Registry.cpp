@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <cstring>
+#include <memory>
 #include <string>
 
 struct TRegistryKey {
@@ -111,6 +112,8 @@ public:
   sqlite3* Db = nullptr;
 
   bool Commit() { return Committed = Exec("COMMIT"); }
+  // False once a failure has ended the transaction (SQLite rolls back on some by itself).
+  bool InTransaction() const { return Ok && !sqlite3_get_autocommit(Db); }
 
   bool Exec(const char* sql) { return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
@@ -149,21 +152,32 @@ private:
   bool Committed = false;
 };
 
+// The store of the open TRegTransaction, if one is open.
+TStore* Transaction = nullptr;
+
 bool ValidHandle(HKEY key) { return key && !key->Path.empty(); }
 
 LONG SetValueIn(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
 {
-  TStore store(true);
-  if (!store.Usable())
+  std::unique_ptr<TStore> own;
+  TStore* store = Transaction;
+  if (!store)
+    store = (own = std::make_unique<TStore>(true)).get();
+  if (!store->Usable())
     return ERROR_REGISTRY_IO_FAILED;
-  const int exists = store.KeyExists(path);
-  if (exists < 0)
+  // Inside a transaction a failed write is undone alone; the others stay. One that is over
+  // takes no more writes: they would be committed each on its own.
+  if (!own && (!store->InTransaction() || !store->Exec("SAVEPOINT value")))
     return ERROR_REGISTRY_IO_FAILED;
-  if (exists == 0)
-    return ERROR_KEY_DELETED;
-  if (!store.SetValue(path, name, type, data, size) || !store.Commit())
-    return ERROR_REGISTRY_IO_FAILED;
-  return ERROR_SUCCESS;
+  const int exists = store->KeyExists(path);
+  LONG result = exists < 0 ? ERROR_REGISTRY_IO_FAILED : exists == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+  if (result == ERROR_SUCCESS && !store->SetValue(path, name, type, data, size))
+    result = ERROR_REGISTRY_IO_FAILED;
+  if (own)
+    return result == ERROR_SUCCESS && !own->Commit() ? ERROR_REGISTRY_IO_FAILED : result;
+  if (result != ERROR_SUCCESS)
+    store->Exec("ROLLBACK TO value");
+  return store->Exec("RELEASE value") ? result : ERROR_REGISTRY_IO_FAILED;
 }
 
 } // namespace
@@ -172,6 +186,23 @@ const HKEY HKEY_CLASSES_ROOT = &ClassesRoot;
 const HKEY HKEY_LOCAL_MACHINE = &LocalMachine;
 
 const char* RegistryFileName() { return "registry.db"; }
+
+TRegTransaction::TRegTransaction()
+{
+  Outermost = !Transaction;
+  if (Outermost)
+    Transaction = new TStore(true);
+}
+
+TRegTransaction::~TRegTransaction()
+{
+  if (!Outermost)
+    return;
+  if (Transaction->Usable())
+    Transaction->Commit();
+  delete Transaction;
+  Transaction = nullptr;
+}
 
 LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result)
 {

@@ -1,9 +1,9 @@
 #pragma once
 // The settings store, shaped like a registry: two hives, keys with case-insensitive names,
 // typed values kept as their exact bytes. It lives in one SQLite database, registry.db in the
-// store directory. Every call is one transaction of its own; a store that is missing,
-// unreadable, locked for long or corrupt makes calls fail and never blocks for more than a
-// moment.
+// store directory. Every call is one transaction of its own (value writes can be gathered into
+// one, see TRegTransaction); a store that is missing, unreadable, locked for long or corrupt
+// makes calls fail and never blocks for more than a moment.
 #include <cstdint>
 
 struct TRegistryKey;
@@ -44,3 +44,19 @@ LONG RegCloseKey(HKEY key);
 
 // Where the store lives: registry.db in the store directory.
 const char* RegistryFileName();
+
+// While one lives, the values this process writes (RegSetValueEx, RegSetValue on an existing
+// key) go into one transaction, committed when it ends: a crash or a kill on the way leaves
+// none of them stored. A write that fails inside it is undone alone, as on its own. Other
+// calls keep their own transactions and may fail while this one holds the store. Nested
+// ones join the outer one.
+class TRegTransaction {
+public:
+  TRegTransaction();
+  ~TRegTransaction();
+  TRegTransaction(const TRegTransaction&) = delete;
+  TRegTransaction& operator=(const TRegTransaction&) = delete;
+
+private:
+  bool Outermost = false;
+};

@@ -2,6 +2,7 @@
 
 #include "platform/LoopbackDevice.h"
 #include "platform/StoreDirectory.h"
+#include "platform/SystemConsole.h"
 #include "platform/TtyDevice.h"
 
 #include <cerrno>
@@ -25,6 +26,21 @@ std::int64_t NowNs()
 }
 
 } // namespace
+
+bool TSerialDevice::SetCommState(const TDcb& dcb)
+{
+  const TLinePlan plan = PlanLine(dcb);
+  if (!plan.Valid || !ApplyLine(dcb, plan))
+    return false;
+  Gates = plan.Gates;
+  return true;
+}
+
+bool TSerialDevice::OutputHeld()
+{
+  std::uint32_t status = 0;
+  return Gates != 0 && GetCommModemStatus(status) && (status & Gates) != Gates;
+}
 
 bool TSerialDevice::PurgeComm(std::uint32_t flags)
 {
@@ -86,7 +102,9 @@ TIoResult TSerialDevice::GetOverlappedResult(TOverlapped& ov, std::uint32_t& tra
 TIoResult TSerialDevice::Progress(TOverlapped& ov)
 {
   bool failed = false;
-  while (ov.Done < ov.Length) {
+  // A held write keeps its bytes: they go out, in order, once every gate line is up.
+  const bool held = ov.IsWrite && ov.Done < ov.Length && OutputHeld();
+  while (!held && ov.Done < ov.Length) {
     const long n = ov.IsWrite ? WriteSome(ov.Buffer + ov.Done, ov.Length - ov.Done)
                               : ReadSome(ov.Buffer + ov.Done, ov.Length - ov.Done);
     if (n < 0) {
@@ -126,15 +144,18 @@ std::string ResolveComDevice(const std::string& comName)
   char target[PATH_MAX];
   const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
   if (n < 0) {
-    if (errno == ENOENT)
-      return "/dev/ttyS" + std::string(1, char(comName[3] - 1));
-    return link;   // not a link: let the open decide
+    if (errno != ENOENT)
+      return link;   // not a link: let the open decide
+    const std::string device = DefaultComDevice(comName[3] - '0');
+    return IsSystemConsole(device) ? std::string() : device;
   }
   target[n] = '\0';
   if (std::string(target) == "loopback")
     return "loopback";
   return link;     // opening the link follows it, relative targets included
 }
+
+std::string DefaultComDevice(int number) { return "/dev/ttyS" + std::to_string(number - 1); }
 
 std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
 {

@@ -2,6 +2,8 @@
 // Serial devices: the COM names, the line parameters and the overlapped transfers the port
 // object works with. Transfers never block: they finish at once or stay in flight, and a
 // completion check later tells which.
+#include "platform/LinePlan.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -66,11 +68,14 @@ public:
   // Driver queue sizes; a driver with fixed queues accepts any size.
   virtual bool SetupComm(std::uint32_t rxQueue, std::uint32_t txQueue) = 0;
   virtual bool GetCommState(TDcb& dcb) = 0;
-  // Succeeds when the driver accepted the request. What a driver cannot do (a pseudo-terminal
-  // is always 8 bits without parity; Linux has no DSR output gating) is not an error:
-  // GetCommState reports what the line really uses.
-  virtual bool SetCommState(const TDcb& dcb) = 0;
+  // Carries out the line plan of dcb; fails when no line can carry it or the driver refuses.
+  // What a driver cannot do (a pseudo-terminal is always 8 bits without parity) is not an
+  // error: GetCommState reports what the line really uses.
+  bool SetCommState(const TDcb& dcb);
   virtual bool GetCommModemStatus(std::uint32_t& status) = 0;
+  // Looks, cheaply, whether a device that went away (an adapter unplugged) is back, and if so
+  // takes it up again with its last line settings. Meant to be called on every poll.
+  virtual void CheckAttached() {}
 
   bool SetCommTimeouts(const TCommTimeouts& timeouts) { Timeouts = timeouts; return true; }
   // Ends the transfers in flight of the named directions and drops their queued bytes.
@@ -85,6 +90,10 @@ public:
 protected:
   TSerialDevice() = default;
 
+  virtual bool ApplyLine(const TDcb& dcb, const TLinePlan& plan) = 0;
+  // The input lines that hold output, as the last line plan set them.
+  std::uint32_t OutputGates() const { return Gates; }
+
   // What a driver provides. ReadSome/WriteSome move at most count bytes without waiting and
   // return the count moved (0 when nothing can move now) or -1 when the device failed.
   virtual long ReadSome(std::uint8_t* buffer, std::uint32_t count) = 0;
@@ -96,16 +105,23 @@ protected:
 
 private:
   TIoResult Progress(TOverlapped& ov);
+  // Output waits while a gate line is low. A line without modem lines (a pseudo-terminal) has
+  // none to wait for: were it held, nothing could ever be sent.
+  bool OutputHeld();
 
   TCommTimeouts Timeouts;
+  std::uint32_t Gates = 0;
   TOverlapped* InFlightRead = nullptr;
   TOverlapped* InFlightWrite = nullptr;
 };
 
 // What COMn names: the link ports/COMn in the store directory, or /dev/ttyS<n-1> without one.
 // Returns the path to open, or "loopback" for the built-in loopback plug; empty for a name
-// other than COM1 to COM4.
+// other than COM1 to COM4, and for a default device that is a system console (only a link
+// may name the console).
 std::string ResolveComDevice(const std::string& comName);
+// The device COM<number> names without a link: /dev/ttyS<number-1>.
+std::string DefaultComDevice(int number);
 
 // Opens COM1 to COM4 exclusively for reading and writing. Null when the name is not one of
 // those, the device is absent or not a terminal, or another opener holds it.

@@ -6,11 +6,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr tcflag_t SizeFlags[] = {CS5, CS6, CS7, CS8};
 
 bool GetTermios(int fd, termios2& t) { return ioctl(fd, TCGETS2, &t) == 0; }
 
@@ -20,21 +20,40 @@ void SetModemLine(int fd, int line, bool on)
   (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
 }
 
+// Unix 98 pseudo-terminal slaves have majors 136 to 143.
+constexpr unsigned UnixPtySlaveMajor = 136;
+
+// What reads and writes fail with once the device is gone (an adapter unplugged).
+bool Gone(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
+
 } // namespace
 
 std::unique_ptr<TSerialDevice> TTtyDevice::Open(const std::string& path)
 {
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
+  std::unique_ptr<TTtyDevice> device(new TTtyDevice(path));
+  if (!device->Attach())
     return nullptr;
+  return device;
+}
+
+bool TTtyDevice::Attach()
+{
+  const int fd = open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return false;
   termios2 t {};
   if (!GetTermios(fd, t) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
-    return nullptr;
+    return false;
   }
-  std::unique_ptr<TTtyDevice> device(new TTtyDevice(fd));
-  if (!device->Lock.Acquire(path) || ioctl(fd, TIOCEXCL) != 0)
-    return nullptr;
+  // A lock file we still hold names the device as it was; the one now there may have another
+  // name. Released first: for the same name, the new lock file takes its place.
+  Lock.reset();
+  auto lock = std::make_unique<TUucpLock>();
+  if (!lock->Acquire(Path) || ioctl(fd, TIOCEXCL) != 0) {
+    close(fd);
+    return false;
+  }
   // Raw bytes both ways: no echo, no line editing, no translation, no signals and no
   // software flow control eating 0x11 and 0x13 until someone asks for it.
   t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | INPCK);
@@ -46,21 +65,46 @@ std::unique_ptr<TSerialDevice> TTtyDevice::Open(const std::string& path)
   t.c_cc[VTIME] = 0;
   if (ioctl(fd, TCSETS2, &t) != 0) {
     ioctl(fd, TIOCNXCL);
-    return nullptr;
+    close(fd);
+    return false;
   }
-  device->Owned = true;
-  return device;
+  Fd = fd;
+  Lock = std::move(lock);
+  struct stat node {};
+  fstat(fd, &node);
+  Pseudo = S_ISCHR(node.st_mode) && major(node.st_rdev) >= UnixPtySlaveMajor && major(node.st_rdev) < UnixPtySlaveMajor + 8;
+  lstat(Path.c_str(), &LinkAtAttach);
+  return true;
 }
 
-TTtyDevice::~TTtyDevice()
+void TTtyDevice::Detach()
 {
+  if (Fd < 0)
+    return;
   // Unsent bytes would make close() wait for the line (up to the driver's closing_wait);
   // a closing window must never wait for a device.
-  if (Owned) {
-    ioctl(Fd, TCFLSH, TCOFLUSH);
-    ioctl(Fd, TIOCNXCL);
-  }
+  ioctl(Fd, TCFLSH, TCOFLUSH);
+  ioctl(Fd, TIOCNXCL);
   close(Fd);
+  Fd = -1;
+}
+
+TTtyDevice::~TTtyDevice() { Detach(); }
+
+void TTtyDevice::CheckAttached()
+{
+  // While the device is away, a stat of its name is all a poll costs.
+  struct stat link {}, node {};
+  if (Fd >= 0 || lstat(Path.c_str(), &link) != 0 || stat(Path.c_str(), &node) != 0)
+    return;
+  if (Pseudo && link.st_ino == LinkAtAttach.st_ino && link.st_ctim.tv_sec == LinkAtAttach.st_ctim.tv_sec &&
+      link.st_ctim.tv_nsec == LinkAtAttach.st_ctim.tv_nsec)
+    return;
+  if (!Attach())
+    return;
+  if (Configured)
+    ApplyLine(Applied, PlanLine(Applied));
+  PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
 }
 
 bool TTtyDevice::SetupComm(std::uint32_t, std::uint32_t)
@@ -90,68 +134,34 @@ bool TTtyDevice::GetCommState(TDcb& dcb)
     dcb.Parity = (t.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
   dcb.fParity = (t.c_cflag & PARENB) != 0;
   dcb.fBinary = true;
-  dcb.fOutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
-  dcb.fOutxDsrFlow = false;   // Linux has no DSR output gating
+  dcb.fOutxCtsFlow = (t.c_cflag & CRTSCTS) || (OutputGates() & MS_CTS_ON);
+  dcb.fOutxDsrFlow = (OutputGates() & MS_DSR_ON) != 0;
   dcb.fOutX = (t.c_iflag & IXON) != 0;
   dcb.fInX = (t.c_iflag & IXOFF) != 0;
   dcb.XonChar = char(t.c_cc[VSTART]);
   dcb.XoffChar = char(t.c_cc[VSTOP]);
-  int lines = 0;
-  const bool haveLines = ioctl(Fd, TIOCMGET, &lines) == 0;
-  dcb.fDtrControl = haveLines ? ((lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE) : DtrControl;
-  if (dcb.fOutxCtsFlow)
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-  else
-    dcb.fRtsControl = haveLines ? ((lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE) : RtsControl;
+  // The levels as requested: a driver without modem lines could not report them.
+  dcb.fDtrControl = Applied.fDtrControl;
+  dcb.fRtsControl = (t.c_cflag & CRTSCTS) ? RTS_CONTROL_HANDSHAKE : Applied.fRtsControl;
   return true;
 }
 
-bool TTtyDevice::SetCommState(const TDcb& dcb)
+bool TTtyDevice::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
 {
-  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.StopBits > TWOSTOPBITS ||
-      dcb.Parity > SPACEPARITY)
-    return false;
   termios2 t {};
   if (!GetTermios(Fd, t))
     return false;
-
-  t.c_cflag &= ~tcflag_t(CBAUD | (CBAUD << IBSHIFT));
-  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
-  t.c_ispeed = t.c_ospeed = dcb.BaudRate;
-
-  t.c_cflag = (t.c_cflag & ~tcflag_t(CSIZE)) | SizeFlags[dcb.ByteSize - 5];
-  if (dcb.StopBits == ONESTOPBIT)
-    t.c_cflag &= ~tcflag_t(CSTOPB);
-  else
-    t.c_cflag |= CSTOPB;
-
-  t.c_cflag &= ~tcflag_t(PARENB | PARODD | CMSPAR);
-  switch (dcb.Parity) {
-  case ODDPARITY: t.c_cflag |= PARENB | PARODD; break;
-  case EVENPARITY: t.c_cflag |= PARENB; break;
-  case MARKPARITY: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-  case SPACEPARITY: t.c_cflag |= PARENB | CMSPAR; break;
-  default: break;
-  }
-
-  // The kernel couples CTS output gating and RTS input throttling in one flag.
-  if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
-    t.c_cflag |= CRTSCTS;
-  else
-    t.c_cflag &= ~tcflag_t(CRTSCTS);
-  t.c_iflag = dcb.fOutX ? (t.c_iflag | IXON) : (t.c_iflag & ~tcflag_t(IXON));
-  t.c_iflag = dcb.fInX ? (t.c_iflag | IXOFF) : (t.c_iflag & ~tcflag_t(IXOFF));
+  t.c_cflag = (t.c_cflag & ~plan.CflagMask) | plan.Cflag;
+  t.c_ispeed = t.c_ospeed = plan.Speed;
+  t.c_iflag = (t.c_iflag & ~plan.IflagMask) | plan.Iflag;
   t.c_cc[VSTART] = cc_t(dcb.XonChar);
   t.c_cc[VSTOP] = cc_t(dcb.XoffChar);
-
   if (ioctl(Fd, TCSETS2, &t) != 0)
     return false;
-
-  DtrControl = dcb.fDtrControl;
-  RtsControl = dcb.fRtsControl;
-  SetModemLine(Fd, TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
-  if (!(t.c_cflag & CRTSCTS))
-    SetModemLine(Fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
+  Applied = dcb;
+  Configured = true;
+  SetModemLine(Fd, TIOCM_DTR, plan.Dtr);
+  SetModemLine(Fd, TIOCM_RTS, plan.Rts);
   return true;
 }
 
@@ -167,28 +177,36 @@ bool TTtyDevice::GetCommModemStatus(std::uint32_t& status)
 
 long TTtyDevice::ReadSome(std::uint8_t* buffer, std::uint32_t count)
 {
-  for (;;) {
+  while (Fd >= 0) {
     const ssize_t n = read(Fd, buffer, count);
     if (n > 0)
       return long(n);
-    if (n == 0)
-      return -1;   // hung up
-    if (errno == EINTR)
+    if (n < 0 && errno == EINTR)
       continue;
-    return errno == EAGAIN ? 0 : -1;
+    if (n < 0 && errno == EAGAIN)
+      return 0;
+    if (n == 0 || Gone(errno))   // 0: hung up
+      Detach();
+    return -1;
   }
+  return -1;
 }
 
 long TTtyDevice::WriteSome(const std::uint8_t* buffer, std::uint32_t count)
 {
-  for (;;) {
+  while (Fd >= 0) {
     const ssize_t n = write(Fd, buffer, count);
     if (n >= 0)
       return long(n);
     if (errno == EINTR)
       continue;
-    return errno == EAGAIN ? 0 : -1;
+    if (errno == EAGAIN)
+      return 0;
+    if (Gone(errno))
+      Detach();
+    return -1;
   }
+  return -1;
 }
 
 std::uint32_t TTtyDevice::OutputQueued()

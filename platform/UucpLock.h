@@ -1,13 +1,17 @@
 #pragma once
 // UUCP lock files (LCK..<device> in /run/lock or /var/lock), the convention by which serial
-// programs that do not use flock tell each other that a port is taken.
+// programs that do not use flock tell each other that a port is taken. KALVIX_LOCK_DIR, when
+// set, names the one directory used instead (tests keep their lock files out of the real one).
 #include <string>
 #include <sys/types.h>
 
 class TUucpLock {
 public:
-  // The live process that a lock file names for the device at path, or 0 when none does (no
-  // file, or one whose process is gone). Our own process never counts as a holder.
+  // A lock file there that cannot be read: it counts as held, by a process we cannot name.
+  static constexpr pid_t Unreadable = -1;
+
+  // The live process that a lock file names for the device at path, Unreadable, or 0 when no
+  // lock holds it (no file, or one that names no live process). Our own process never counts.
   static pid_t Holder(const std::string& devicePath);
 
   // Takes the lock for the device (best effort: a lock directory we may not write is no

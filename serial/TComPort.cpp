@@ -165,6 +165,11 @@ void TComPort::Poll()
       break;
     }
   }
+
+  // Last, once what a vanished device had delivered is out: an unplugged adapter that is back
+  // is taken up again, and the next poll reads from it.
+  if (Device)
+    Device->CheckAttached();
 }
 
 long TComPort::GetModemStatus()

@@ -130,6 +130,8 @@ void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_
   delayTime = TextValue(xfer.DelayTimeText, sizeof xfer.DelayTimeText);
   delayChar = TextValue(xfer.DelayCharText, sizeof xfer.DelayCharText);
 
+  // All thirteen go in together: an end on the way must not leave a mix of old and new.
+  const TRegTransaction transaction;
   WriteText<7>(key, "Baudrate", xfer.BaudRateData);
   WriteText<6>(key, "COM-Port", xfer.PortData);
   WriteText<6>(key, "DataBits", xfer.DataBitsData);

@@ -49,7 +49,8 @@ struct TComSetupXfer {
   // The line parameters for TComPort::Configure. A list without a selection (a stored text
   // that matches no entry) gives the parameter of its default entry.
   TLineSettings LineSettings() const;
-  // The DTR and RTS indicators are lit when the line is set or hardware handshake drives it.
-  bool DtrLit() const { return SetDtrCheck != 0 || HandshakeData.GetSelIndex() == 1; }
-  bool RtsLit() const { return SetRtsCheck != 0 || HandshakeData.GetSelIndex() == 1; }
+  // The DTR and RTS indicators are lit when the line is set or hardware handshake drives it,
+  // judged by the handshake the port is configured with (Hardware for an unmatched text).
+  bool DtrLit() const { return SetDtrCheck != 0 || LineSettings().Handshake == 1; }
+  bool RtsLit() const { return SetRtsCheck != 0 || LineSettings().Handshake == 1; }
 };

@@ -23,17 +23,21 @@ void TCommandListXfer::Load(const std::string& fileName)
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(stream, &std::fclose);
   std::string entry;
   bool started = false;   // something was read for the entry, if only its end
-  for (int c; (c = std::getc(file.get())) != EOF && c != 0x1A;) {
+  const auto add = [&] {
+    if (Commands.GetStrings().size() < EntriesMax)
+      Commands.AddString(entry);
+    entry.clear();
+  };
+  int c;
+  for (std::size_t taken = 0; taken < ReadMax && Commands.GetStrings().size() < EntriesMax &&
+                              (c = std::getc(file.get())) != EOF && c != 0x1A;
+       ++taken) {
     if (c == '\r')
       continue;
-    if (entry.size() == EntryMax) {
-      // A full entry ends here; its line goes on in the next one.
-      Commands.AddString(entry);
-      entry.clear();
-    }
+    if (entry.size() == EntryMax)
+      add();   // a full entry ends here; its line goes on in the next one
     if (c == '\n') {
-      Commands.AddString(entry);
-      entry.clear();
+      add();
       started = false;
     } else {
       entry.push_back(char(c));
@@ -41,5 +45,5 @@ void TCommandListXfer::Load(const std::string& fileName)
     }
   }
   if (started)
-    Commands.AddString(entry);
+    add();
 }

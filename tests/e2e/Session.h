@@ -27,7 +27,6 @@
 #include <map>
 #include <memory>
 #include <sqlite3.h>
-#include <sys/resource.h>
 
 class KalvixSession : public ::testing::Test {
 protected:
@@ -158,14 +157,6 @@ protected:
     }
     sqlite3_close(db);
     return values;
-  }
-
-  // CPU seconds this process (the program and the test) has used so far.
-  static double CpuSeconds()
-  {
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
   }
 
   // What the far end of line reads while the program runs: until want bytes are there or

@@ -1,10 +1,12 @@
 // A working day with the whole program: receiving and sending in both modes over a
 // pseudo-terminal, command files, the setup dialog down to the store and back after a restart,
-// and the modem-line lamps over the loopback plug.
+// handshake over a null-modem cable, and the modem-line lamps over the loopback plug.
 #include "tests/e2e/Session.h"
+#include "tests/support/NullModem.h"
 
 #include <cstdio>
 #include <fstream>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -160,6 +162,45 @@ TEST_F(KalvixSession, SetupIsStoredAppliedAndFoundAgainAfterARestart)
   EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "19200");
   EXPECT_EQ(Client().Settings().HandshakeData.GetSelection(), "no");
   applied();
+}
+
+TEST_F(KalvixSession, HandshakeSettingsDriveTheLinesAndHoldOutputUntilTheDeviceIsReady)
+{
+  TPty line;
+  TNullModem cable(line);
+  Store.LinkPort(1, line.SlavePath());
+  Start();
+  // Hardware, the default: DTR and RTS up, and output waits for DSR as well as for CTS.
+  EXPECT_EQ(cable.Sees(), TIOCM_DSR | TIOCM_CAR | TIOCM_CTS);
+  cable.SetDtr(false);
+  Send("41,42,43");
+  QTest::qWait(300);
+  EXPECT_TRUE(StopShown());
+  EXPECT_EQ(line.Receive(1, 0), "");
+  cable.SetDtr(true);
+  EXPECT_EQ(Collect(line, 3, 2000), "ABC");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return SendShown(); }, 2000));
+
+  // XOn / XOff with RTS off and CTS in use: RTS stays down, and output waits for CTS.
+  Setup([](QDialog& d) {
+    Choose(d, IDC_HANDSHAKE, "XOn / XOff");
+    Check(d, IDC_SETDTR, true);
+    Check(d, IDC_SETRTS, false);
+    Check(d, IDC_USECTS, true);
+    Check(d, IDC_USEDSR, false);
+    Click(d, IDOK);
+  });
+  EXPECT_EQ(cable.Sees(), TIOCM_DSR | TIOCM_CAR);
+  EXPECT_EQ(Lamp(IDC_LED_RTS), TLed::LedOff);
+  cable.SetRts(false);
+  Send("44;45");
+  QTest::qWait(300);
+  // Stopped while held: the write handed over goes out once CTS rises, and nothing after it.
+  ClickStop();
+  EXPECT_TRUE(SendShown());
+  cable.SetRts(true);
+  EXPECT_EQ(Collect(line, 2, 1000), "D");
+  EXPECT_TRUE(Presenter.Boxes.empty());
 }
 
 TEST_F(KalvixSession, TheLoopbackPlugWiresDtrToDsrAndDcdAndRtsToCtsAndEchoesWhatIsSent)

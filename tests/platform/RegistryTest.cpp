@@ -118,11 +118,24 @@ TEST_F(RegistryTest, OpeningWithoutCreateFindsOnlyExistingKeys)
   EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Document.1\\DefaultIcon", &k), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RegistryTest, WritingToAKeyDeletedMeanwhileFails)
+TEST_F(RegistryTest, WritingToAKeyDeletedMeanwhileFailsAloneAlsoInATransaction)
 {
-  Key k(HKEY_CLASSES_ROOT, "Gone");
+  Key gone(HKEY_CLASSES_ROOT, "Gone");
+  Key kept(HKEY_CLASSES_ROOT, "Kept");
   ASSERT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Gone"), ERROR_SUCCESS);
-  EXPECT_EQ(Set(k.H, "v", "1"), ERROR_KEY_DELETED);
+  EXPECT_EQ(Set(gone.H, "v", "1"), ERROR_KEY_DELETED);
+  std::string got;
+  {
+    const TRegTransaction transaction;
+    EXPECT_EQ(Set(kept.H, "a", "1"), ERROR_SUCCESS);
+    EXPECT_EQ(Set(gone.H, "v", "1"), ERROR_KEY_DELETED);
+    EXPECT_EQ(Set(kept.H, "b", "2"), ERROR_SUCCESS);
+    EXPECT_EQ(Query(kept.H, "a", got, 4), ERROR_FILE_NOT_FOUND) << "stored before the transaction ended";
+  }
+  EXPECT_EQ(Query(kept.H, "a", got, 4), ERROR_SUCCESS);
+  EXPECT_EQ(got, "1");
+  EXPECT_EQ(Query(kept.H, "b", got, 4), ERROR_SUCCESS);
+  EXPECT_EQ(got, "2");
 }
 
 TEST_F(RegistryTest, ACorruptStoreMakesCallsFailWithoutTouchingTheFile)

@@ -5,11 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,7 +51,7 @@ protected:
   TPty Pty;
 };
 
-TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDevice)
+TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnlessItIsAConsole)
 {
   Store.LinkPort(1, Pty.SlavePath());
   Store.LinkPort(2, "loopback");
@@ -56,6 +62,16 @@ TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDevice)
   for (const char* bad : {"COM0", "COM5", "COM", "COM12", "com1", "LPT1", ""})
     EXPECT_EQ(ResolveComDevice(bad), "") << bad;
   EXPECT_EQ(OpenComDevice("COM5"), nullptr);
+
+  // A system console is no default: COM3 names nothing while ttyS2 is one. Through a link the
+  // user made, a console opens (the pty stands in for it).
+  const std::string ptyName = Pty.SlavePath().substr(Pty.SlavePath().rfind('/') + 1);
+  std::ofstream(Store.ConsoleList()) << "ttyS2                -W- (EC  p a)    4:66\n"
+                                     << ptyName << "                -W- (E   p  )  136:0\n";
+  Store.UnlinkPort(4);
+  EXPECT_EQ(ResolveComDevice("COM3"), "");
+  EXPECT_EQ(ResolveComDevice("COM4"), "/dev/ttyS3");
+  EXPECT_NE(OpenComDevice("COM1"), nullptr);
 }
 
 TEST_F(SerialDeviceTest, AMissingOrNonTerminalDeviceDoesNotOpen)
@@ -102,46 +118,89 @@ TEST_F(SerialDeviceTest, APortIsHeldExclusivelyAgainstThisAndOtherPrograms)
   EXPECT_EQ(OpenComDevice("COM2"), nullptr);
 }
 
-TEST_F(SerialDeviceTest, AUucpLockFileOfALiveProcessHoldsThePort)
+// Runs check in a child process that gets five seconds; its exit status, or -1 when it hung.
+int Bounded(const std::function<int()>& check)
+{
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(5);
+    _exit(check());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Contents(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessAndWhenItCannotBeRead)
 {
   Store.LinkPort(1, Pty.SlavePath());
-  const std::string name = Pty.SlavePath().substr(Pty.SlavePath().rfind('/') + 1);
-  const std::string lockFile = "/run/lock/LCK.." + name;
-  if (access("/run/lock", W_OK) != 0)
-    GTEST_SKIP() << "/run/lock is not writable here";
+  const std::string lockFile = Store.LockDir() + "/LCK.." + Pty.SlavePath().substr(Pty.SlavePath().rfind('/') + 1);
+  const auto text = [](const char* format, pid_t pid) {
+    char bytes[64];
+    std::snprintf(bytes, sizeof bytes, format, int(pid));
+    return std::string(bytes);
+  };
+  const std::string ours = text("%10d\n", getpid());
 
   // While we hold the port, our own lock file tells other programs so.
   {
     auto dev = OpenComDevice("COM1");
     ASSERT_NE(dev, nullptr);
-    EXPECT_EQ(access(lockFile.c_str(), F_OK), 0);
+    EXPECT_EQ(Contents(lockFile), ours);
   }
   EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file outlived the port";
 
-  const pid_t child = fork();
-  if (child == 0) {
-    pause();
-    _exit(0);
-  }
-  const auto writeLock = [&](pid_t pid) {
-    FILE* f = fopen(lockFile.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fprintf(f, "%10d\n", int(pid));
-    fclose(f);
+  // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
+  // always lives, or a small pid that nothing has.
+  const pid_t live = 1;
+  pid_t dead = 0;
+  for (pid_t pid = 999; pid > 1 && !dead; --pid)
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+      dead = pid;
+  ASSERT_NE(dead, 0);
+  for (const char* format : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d minicom root\n", static_cast<const char*>(nullptr),
+                             "no pid here\n", ""})
+    for (const pid_t pid : {live, dead}) {
+      const std::string bytes = format ? text(format, pid) : std::string(reinterpret_cast<const char*>(&pid), 4);
+      SCOPED_TRACE(::testing::PrintToString(bytes));
+      std::ofstream(lockFile, std::ios::binary) << bytes;
+      const bool held = pid == live && (!format || std::strchr(format, '%'));
+      EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), held ? pid : 0);
+      auto dev = OpenComDevice("COM1");
+      EXPECT_EQ(dev == nullptr, held);
+      // A live holder's file stays as it was; a stale one is replaced by ours.
+      EXPECT_EQ(Contents(lockFile), held ? bytes : ours);
+      dev.reset();
+      unlink(lockFile.c_str());
+    }
+
+  // Not a plain file, planted by anyone who may write the lock directory: neither waited for
+  // nor followed nor removed, and the port stays untouched.
+  const std::string elsewhere = Store.Root() + "/elsewhere";
+  std::ofstream(elsewhere) << text("%10d\n", dead);
+  const std::function<int()> plant[] = {
+      [&] { return mkfifo(lockFile.c_str(), 0644); },
+      [&] { return mkdir(lockFile.c_str(), 0755); },
+      [&] { return symlink(elsewhere.c_str(), lockFile.c_str()); },
   };
-  writeLock(child);
-  EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), child);
-  EXPECT_EQ(OpenComDevice("COM1"), nullptr);
-  EXPECT_EQ(access(lockFile.c_str(), F_OK), 0) << "a live holder's lock file was removed";
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  // Now stale: ignored, and replaced by ours while we hold the port.
-  EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), 0);
-  {
-    auto dev = OpenComDevice("COM1");
-    EXPECT_NE(dev, nullptr);
+  for (const auto& make : plant) {
+    ASSERT_EQ(make(), 0);
+    struct stat before {};
+    lstat(lockFile.c_str(), &before);
+    SCOPED_TRACE(S_ISFIFO(before.st_mode) ? "FIFO" : S_ISDIR(before.st_mode) ? "directory" : "link");
+    EXPECT_EQ(Bounded([&] { return TUucpLock::Holder(Pty.SlavePath()) == TUucpLock::Unreadable ? 0 : 1; }), 0);
+    EXPECT_EQ(Bounded([&] { return OpenComDevice("COM1") == nullptr ? 0 : 1; }), 0);
+    struct stat after {};
+    EXPECT_EQ(lstat(lockFile.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    std::filesystem::remove(lockFile);
   }
-  unlink(lockFile.c_str());
 }
 
 TEST_F(SerialDeviceTest, TheLineIsRawSoEveryByteValuePassesBothWays)
@@ -184,32 +243,26 @@ TEST_F(SerialDeviceTest, LineParametersReachTheDriverAndReadBack)
   ASSERT_TRUE(dev->GetCommState(dcb));
   dcb.BaudRate = 256000;   // no B-constant exists for it
   dcb.StopBits = TWOSTOPBITS;
-  dcb.fOutxCtsFlow = true;
   dcb.fOutX = true;
   ASSERT_TRUE(dev->SetCommState(dcb));
 
   termios2 t = LineOf(Pty);
   EXPECT_EQ(t.c_ospeed, 256000u);
   EXPECT_TRUE(t.c_cflag & CSTOPB);
-  EXPECT_TRUE(t.c_cflag & CRTSCTS);
   EXPECT_TRUE(t.c_iflag & IXON);
   TDcb back;
   ASSERT_TRUE(dev->GetCommState(back));
   EXPECT_EQ(back.BaudRate, 256000u);
   EXPECT_EQ(back.StopBits, TWOSTOPBITS);
-  EXPECT_TRUE(back.fOutxCtsFlow);
   // A pseudo-terminal forces 8 data bits and no parity; the request is accepted and the
   // read-back tells the truth.
   dcb.ByteSize = 7;
   dcb.Parity = EVENPARITY;
-  dcb.fOutxCtsFlow = false;
-  dcb.fRtsControl = RTS_CONTROL_ENABLE;
   dcb.fOutX = false;
   ASSERT_TRUE(dev->SetCommState(dcb));
   ASSERT_TRUE(dev->GetCommState(back));
   EXPECT_EQ(back.ByteSize, 8);
   EXPECT_EQ(back.Parity, NOPARITY);
-  EXPECT_FALSE(back.fOutxCtsFlow);
   EXPECT_FALSE(LineOf(Pty).c_iflag & IXON);
 
   TDcb bad = dcb;

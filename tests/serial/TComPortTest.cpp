@@ -1,10 +1,12 @@
 #include "serial/TComPort.h"
-#include "tests/support/ScratchStore.h"
+#include "tests/support/NullModem.h"
 
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -76,6 +78,7 @@ protected:
 
   TScratchStore Store;
   TPty Pty;
+  TNullModem Modem {Pty};
   TRecorder Owner;
   TComPort Port;
 };
@@ -194,88 +197,156 @@ TEST_F(TComPortTest, ALongStreamIsTakenInBurstsWithoutLoss)
   EXPECT_LE(polls, 15);
 }
 
-TEST_F(TComPortTest, ConfigureMapsEachHandshakeKindToTheLine)
+// One row of Configure's handshake arguments and what the line must do: the kernel's RTS/CTS
+// handshake, the levels the device sees of DTR and RTS, and the lines that hold output
+// (C: CTS, D: DSR).
+struct THandshakeRow {
+  int Kind, SetDtr, SetRts, UseCts, UseDsr;
+  bool Crtscts, Dtr, Rts;
+  const char* HeldBy;
+};
+
+TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsOutputAsConfigured)
 {
   OpenAndConfigure();
-  const auto crtscts = [&] {
-    termios2 t {};
-    const int fd = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ioctl(fd, TCGETS2, &t);
-    close(fd);
-    return (t.c_cflag & CRTSCTS) != 0;
+  const THandshakeRow rows[] = {
+      // No handshake: the set flags drive the lines, the use flags count for nothing.
+      {0, 0, 0, 1, 1, false, false, false, ""},
+      {0, 1, 0, 0, 0, false, true, false, ""},
+      {0, 0, 1, 0, 0, false, false, true, ""},
+      {0, 1, 1, 1, 1, false, true, true, ""},
+      // Hardware: the kernel's RTS handshake, DTR up, output held by CTS and DSR, flags ignored.
+      {1, 0, 0, 0, 0, true, true, true, "CD"},
+      {1, 1, 1, 1, 1, true, true, true, "CD"},
+      // XOn / XOff: lines as set, never the kernel's handshake, output held as the use flags say.
+      {2, 0, 0, 0, 0, false, false, false, ""},
+      {2, 0, 0, 0, 1, false, false, false, "D"},
+      {2, 0, 0, 1, 0, false, false, false, "C"},
+      {2, 0, 0, 1, 1, false, false, false, "CD"},
+      {2, 0, 1, 0, 0, false, false, true, ""},
+      {2, 0, 1, 0, 1, false, false, true, "D"},
+      {2, 0, 1, 1, 1, false, false, true, "CD"},
+      {2, 1, 0, 0, 0, false, true, false, ""},
+      {2, 1, 0, 0, 1, false, true, false, "D"},
+      {2, 1, 0, 1, 0, false, true, false, "C"},
+      {2, 1, 0, 1, 1, false, true, false, "CD"},
+      {2, 1, 1, 0, 0, false, true, true, ""},
+      {2, 1, 1, 0, 1, false, true, true, "D"},
+      {2, 1, 1, 1, 0, false, true, true, "C"},
+      {2, 1, 1, 1, 1, false, true, true, "CD"},
+      {2, 0, 1, 1, 0, false, false, true, "C"},
+      // Any other kind leaves all of it as the row before set it.
+      {3, 1, 0, 0, 1, false, false, true, "C"},
   };
-  ASSERT_EQ(Port.Configure(115200, 8, 2, 0, 1, 0, 0, 0, 0), 0);
-  EXPECT_TRUE(crtscts());
-  EXPECT_EQ(Port.CommState().fDtrControl, DTR_CONTROL_HANDSHAKE);
-  EXPECT_EQ(Port.CommState().fRtsControl, RTS_CONTROL_HANDSHAKE);
-  EXPECT_TRUE(Port.CommState().fOutxCtsFlow && Port.CommState().fOutxDsrFlow);
+  for (const THandshakeRow& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "kind " << r.Kind << " setDtr " << r.SetDtr << " setRts " << r.SetRts
+                                      << " useCts " << r.UseCts << " useDsr " << r.UseDsr);
+    ASSERT_EQ(Port.Configure(9600, 8, 0, 0, r.Kind, r.SetDtr, r.SetRts, r.UseCts, r.UseDsr), 0);
+    EXPECT_EQ((Modem.Cflag() & CRTSCTS) != 0, r.Crtscts);
+    EXPECT_EQ(Modem.Sees(), (r.Dtr ? TIOCM_DSR | TIOCM_CAR : 0) | (r.Rts ? TIOCM_CTS : 0));
+    // Each input line low in turn: a write it holds stays in flight until the line rises.
+    for (const char line : {'C', 'D'}) {
+      const bool held = std::strchr(r.HeldBy, line) != nullptr;
+      const auto device = [&](bool on) { line == 'C' ? Modem.SetRts(on) : Modem.SetDtr(on); };
+      device(false);
+      ASSERT_EQ(Port.Write(&line, 1), 0);
+      Port.Poll();
+      EXPECT_EQ(Port.IsWriteIdle(), !held) << line;
+      if (held) {
+        EXPECT_EQ(Port.Write("!", 1), -2);
+        EXPECT_EQ(Pty.Receive(1, 50), "") << line;
+      }
+      device(true);
+      Port.Poll();
+      EXPECT_TRUE(Port.IsWriteIdle()) << line;
+      EXPECT_EQ(Pty.Receive(1, 1000), std::string(1, line));
+    }
+  }
 
-  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 0, 1, 0, 1, 1), 0);
-  EXPECT_FALSE(crtscts());
-  EXPECT_FALSE(Port.CommState().fOutxCtsFlow || Port.CommState().fOutxDsrFlow);
-  EXPECT_EQ(Port.CommState().fDtrControl, DTR_CONTROL_ENABLE);
-  EXPECT_EQ(Port.CommState().fRtsControl, RTS_CONTROL_DISABLE);
-
-  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 2, 0, 1, 1, 0), 0);
-  EXPECT_TRUE(crtscts());
-  EXPECT_TRUE(Port.CommState().fOutxCtsFlow);
-  EXPECT_FALSE(Port.CommState().fOutxDsrFlow);
-  EXPECT_EQ(Port.CommState().fDtrControl, DTR_CONTROL_DISABLE);
-
-  // Kind 3 leaves flow control alone but still sets the rest and purges.
+  // Kind 3 still sets the speed and purges both directions.
   ASSERT_TRUE(Pty.Send("stale input"));
   std::this_thread::sleep_for(20ms);
   ASSERT_EQ(Port.Configure(4800, 8, 0, 0, 3, 1, 1, 0, 1), 0);
-  EXPECT_TRUE(crtscts());
-  EXPECT_TRUE(Port.CommState().fOutxCtsFlow);
-  EXPECT_FALSE(Port.CommState().fOutxDsrFlow);
-  EXPECT_EQ(Port.CommState().BaudRate, 4800u);
+  EXPECT_EQ(Modem.Speed(), 4800u);
   Port.Poll();
   std::this_thread::sleep_for(110ms);
   Port.Poll();
   EXPECT_TRUE(Owner.Bytes.empty()) << "configure did not drop queued input";
-
-  EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);
-  EXPECT_EQ(Port.Configure(9600, 9, 0, 0, 0, 0, 0, 0, 0), -1);
 }
 
-TEST_F(TComPortTest, ParityAndFramingFollowTheArguments)
-{
-  Store.LinkPort(2, "loopback");
-  ASSERT_EQ(Port.Open(&Owner, 2, 1024, 1024), 2);
-  for (int parity = 0; parity <= 4; ++parity) {
-    ASSERT_EQ(Port.Configure(1200, 7, 1, parity, 0, 0, 0, 0, 0), 0);
-    EXPECT_EQ(Port.CommState().Parity, parity);
-    EXPECT_EQ(Port.CommState().fParity, parity != 0);
-    EXPECT_EQ(Port.CommState().ByteSize, 7);
-    EXPECT_EQ(Port.CommState().StopBits, ONE5STOPBITS);
-  }
-}
-
-TEST_F(TComPortTest, LoopbackModemLinesFollowDtrAndRts)
-{
-  Store.LinkPort(2, "loopback");
-  ASSERT_EQ(Port.Open(&Owner, 2, 1024, 1024), 2);
-  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 0, 1, 0, 0, 0), 0);
-  EXPECT_EQ(Port.GetModemStatus(), long(MS_DSR_ON | MS_RLSD_ON));
-  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 0, 0, 1, 0, 0), 0);
-  EXPECT_EQ(Port.GetModemStatus(), long(MS_CTS_ON));
-  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 1, 0, 0, 0, 0), 0);   // hardware: both driven
-  EXPECT_EQ(Port.GetModemStatus(), long(MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON));
-
-  ASSERT_EQ(Port.Write("echo", 4), 0);
-  PollUntil(4);
-  EXPECT_EQ(Owner.Bytes, "echo");
-}
-
-TEST_F(TComPortTest, APseudoTerminalHasNoModemStatus)
+TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
 {
   OpenAndConfigure();
-  EXPECT_EQ(Port.GetModemStatus(), -1);
+  constexpr std::uint32_t Sizes[] = {CS5, CS6, CS7, CS8};
+  // none, odd, even, and the stick parities: CMSPAR with PARODD sends a 1 (mark), without it a 0.
+  constexpr std::uint32_t Parities[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+  for (int stopBits = 0; stopBits <= 2; ++stopBits)
+    for (int byteSize = 5; byteSize <= 8; ++byteSize)
+      for (int parity = 0; parity <= 4; ++parity) {
+        SCOPED_TRACE(::testing::Message() << byteSize << " bits, stop bits " << stopBits << ", parity " << parity);
+        // 1.5 stop bits exist only with 5 data bits, 2 only with 6 to 8.
+        const bool valid = stopBits == 0 || (stopBits == 1) == (byteSize == 5);
+        const std::uint32_t before = Modem.Cflag();
+        ASSERT_EQ(Port.Configure(256000, byteSize, stopBits, parity, 0, 1, 1, 0, 0), valid ? 0 : -1);
+        if (!valid) {
+          EXPECT_EQ(Modem.Cflag(), before);
+          continue;
+        }
+        EXPECT_EQ(Modem.Speed(), 256000u);
+        EXPECT_EQ(Modem.Cflag() & CBAUD, std::uint32_t(BOTHER));
+        EXPECT_EQ(Modem.Cflag() & CSIZE, Sizes[byteSize - 5]);
+        EXPECT_EQ((Modem.Cflag() & CSTOPB) != 0, stopBits != 0);
+        EXPECT_EQ(Modem.Cflag() & (PARENB | PARODD | CMSPAR), Parities[parity]);
+        EXPECT_EQ(Port.CommState().fParity, parity != 0);
+      }
+  EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);
+  EXPECT_EQ(Port.Configure(9600, 9, 0, 0, 0, 0, 0, 0, 0), -1);
+  EXPECT_EQ(Port.Configure(9600, 8, 0, 5, 0, 0, 0, 0, 0), -1);
 }
 
-TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedAndFreesTheWriter)
+TEST_F(TComPortTest, AHeldWriteKeepsEveryByteInOrderUntilItsGateRisesAndConfigureDropsIt)
 {
+  OpenAndConfigure();
+  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 2, 1, 1, 0, 1), 0);   // output held while DSR is low
+  Modem.SetDtr(false);
+  const std::string data = Pattern(1024);
+  ASSERT_EQ(Port.Write(data.data(), 1024), 0);
+  for (int i = 0; i < 3; ++i) {
+    Port.Poll();
+    EXPECT_FALSE(Port.IsWriteIdle());
+  }
+  EXPECT_EQ(Pty.Receive(1, 100), "");
+  Modem.SetDtr(true);
+  Port.Poll();
+  EXPECT_EQ(Pty.Receive(1024, 2000), data);
+  EXPECT_TRUE(Port.IsWriteIdle());
+
+  Modem.SetDtr(false);
+  ASSERT_EQ(Port.Write(data.data(), 1024), 0);
+  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 2, 1, 1, 0, 1), 0);
+  EXPECT_TRUE(Port.IsWriteIdle());
+  Modem.SetDtr(true);
+  Port.Poll();
+  EXPECT_EQ(Pty.Receive(1, 100), "") << "a purged write went out";
+}
+
+TEST_F(TComPortTest, APseudoTerminalWithoutModemLinesHasNoStatusAndHoldsNothing)
+{
+  TPty bare;
+  Store.LinkPort(2, bare.SlavePath());
+  ASSERT_EQ(Port.Open(&Owner, 2, 1024, 1024), 2);
+  ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 1, 0, 0, 0, 0), 0);   // hardware handshake
+  EXPECT_EQ(Port.GetModemStatus(), -1);
+  ASSERT_EQ(Port.Write("free", 4), 0);
+  EXPECT_EQ(bare.Receive(4, 1000), "free");
+}
+
+TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedFreesTheWriterAndOnlyANewLinkBringsItBack)
+{
+  // COM1 names the line through a second link, as /dev/serial/by-id names an adapter.
+  const std::string via = Store.Root() + "/via";
+  std::filesystem::create_symlink(Pty.SlavePath(), via);
+  Store.LinkPort(1, via);
   OpenAndConfigure();
   ASSERT_TRUE(Pty.Send("last"));
   std::this_thread::sleep_for(20ms);
@@ -290,6 +361,18 @@ TEST_F(TComPortTest, AVanishedLineDeliversWhatArrivedAndFreesTheWriter)
   for (int i = 0; i < 5; ++i)
     Port.Poll();
   EXPECT_EQ(Owner.Sizes.size(), 1u);
+
+  // A pseudo-terminal that turns up under the unchanged COM link may be anyone's (their numbers
+  // are reused): it is left alone. Once the link is made anew, it is taken up.
+  TPty next;
+  std::filesystem::remove(via);
+  std::filesystem::create_symlink(next.SlavePath(), via);
+  Port.Poll();
+  EXPECT_EQ(Port.Write("x", 1), -1);
+  Store.LinkPort(1, next.SlavePath());
+  Port.Poll();
+  ASSERT_EQ(Port.Write("y", 1), 0);
+  EXPECT_EQ(next.Receive(1, 1000), "y");
 }
 
 TEST_F(TComPortTest, TheOwnerMayCloseThePortWhileHandlingReceivedData)

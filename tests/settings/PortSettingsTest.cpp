@@ -5,11 +5,14 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,12 +44,14 @@ protected:
   {
     Put(name, std::string {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}, REG_DWORD);
   }
-  // Every value under the settings key, read straight from the database file.
+  // Every value under the settings key, read straight from the database file (opened for
+  // writing, so that what a killed writer left half done is rolled back first, as any next
+  // writer does).
   std::map<std::string, std::pair<int, std::string>> Stored()
   {
     std::map<std::string, std::pair<int, std::string>> values;
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     sqlite3_stmt* s = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(db, "SELECT name, type, data FROM registry_values WHERE path = 'HKEY_LOCAL_MACHINE\\Software\\Kalvix'",
                                  -1, &s, nullptr),
@@ -175,6 +180,46 @@ TEST_F(PortSettingsTest, TextsAndNumbersComeBackAsEdited)
   EXPECT_EQ(back.DelayChar, 255);
   EXPECT_STREQ(back.Xfer.DelayTimeText, "9999");
   EXPECT_EQ(back.Xfer.SetDtrCheck, 1u);
+}
+
+TEST_F(PortSettingsTest, ASaveKilledOnTheWayLeavesTheOldSettingsOrTheNewNeverAMix)
+{
+  TLoaded a = Load();
+  TLoaded b = Load();
+  // b differs from a in every one of the thirteen values.
+  b.Xfer.BaudRateData.SelectString("38400");
+  b.Xfer.PortData.SelectString("COM 2");
+  b.Xfer.DataBitsData.SelectString("5 Bit");
+  b.Xfer.HandshakeData.SelectString("no");
+  b.Xfer.ParityData.SelectString("odd");
+  b.Xfer.StopBitsData.SelectString("2 Bit");
+  b.Xfer.SetDtrCheck = b.Xfer.SetRtsCheck = b.Xfer.UseCtsCheck = b.Xfer.UseDsrCheck = 1;
+  std::snprintf(b.Xfer.LineLengthText, sizeof b.Xfer.LineLengthText, "40");
+  std::snprintf(b.Xfer.DelayTimeText, sizeof b.Xfer.DelayTimeText, "100");
+  std::snprintf(b.Xfer.DelayCharText, sizeof b.Xfer.DelayCharText, "59");
+  Save(b);
+  const auto newer = Stored();
+  Save(a);
+  const auto older = Stored();
+  ASSERT_EQ(older.size(), 13u);
+  for (const auto& [name, value] : older)
+    ASSERT_NE(newer.at(name), value) << name;
+
+  // A child saves one and the other without pause until it is killed, at a different moment
+  // each round.
+  for (int round = 0; round < 8; ++round) {
+    const pid_t child = fork();
+    if (child == 0)
+      for (;;) {
+        Save(b);
+        Save(a);
+      }
+    usleep(useconds_t(30000 + 7000 * round));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const auto now = Stored();
+    EXPECT_TRUE(now == older || now == newer) << "round " << round << ": a mix of old and new settings";
+  }
 }
 
 TEST_F(PortSettingsTest, AValueLongerThanItsReadLimitTakesItsDefault)

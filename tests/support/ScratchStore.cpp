@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
@@ -16,12 +17,16 @@ TScratchStore::TScratchStore()
   if (!mkdtemp(pattern))
     throw std::runtime_error("mkdtemp failed");
   RootDir = pattern;
-  if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
-    HadXdg = true;
-    SavedXdg = old;
+  for (const auto& [name, value] : {std::pair(std::string("XDG_CONFIG_HOME"), RootDir),
+                                    std::pair(std::string("KALVIX_LOCK_DIR"), LockDir()),
+                                    std::pair(std::string("KALVIX_CONSOLE_LIST"), ConsoleList())}) {
+    const char* old = std::getenv(name.c_str());
+    SavedEnvironment.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    setenv(name.c_str(), value.c_str(), 1);
   }
-  setenv("XDG_CONFIG_HOME", RootDir.c_str(), 1);
   std::filesystem::create_directories(StoreDir() + "/ports");
+  std::filesystem::create_directories(LockDir());
+  std::ofstream {ConsoleList()};
   for (int n = 1; n <= 4; ++n)
     LinkPort(n, RootDir + "/no-such-device");
 }
@@ -31,10 +36,8 @@ TScratchStore::~TScratchStore()
   std::error_code ec;
   std::filesystem::permissions(StoreDir(), std::filesystem::perms::owner_all, ec);
   std::filesystem::remove_all(RootDir, ec);
-  if (HadXdg)
-    setenv("XDG_CONFIG_HOME", SavedXdg.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
+  for (const auto& [name, old] : SavedEnvironment)
+    old ? setenv(name.c_str(), old->c_str(), 1) : unsetenv(name.c_str());
 }
 
 void TScratchStore::LinkPort(int n, const std::string& target) const

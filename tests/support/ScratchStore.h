@@ -1,10 +1,15 @@
 #pragma once
 // Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
 // never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Points XDG_CONFIG_HOME at a fresh temporary directory for its lifetime and links every
-// COMn to a path that does not exist, so nothing can reach /dev/ttyS*.
+// COMn to a path that does not exist, so nothing can reach /dev/ttyS*. Lock files go to a
+// lock directory of its own (KALVIX_LOCK_DIR), and the system consoles are those of a list of
+// its own (KALVIX_CONSOLE_LIST), empty until the test writes one.
 class TScratchStore {
 public:
   TScratchStore();
@@ -15,14 +20,15 @@ public:
   const std::string& Root() const { return RootDir; }     // XDG_CONFIG_HOME
   std::string StoreDir() const { return RootDir + "/kalvix"; }
   std::string DatabasePath() const { return StoreDir() + "/registry.db"; }
+  std::string LockDir() const { return RootDir + "/lock"; }
+  std::string ConsoleList() const { return RootDir + "/consoles"; }
   // Makes ports/COM<n> a link to target ("loopback" or a device path).
   void LinkPort(int n, const std::string& target) const;
   void UnlinkPort(int n) const;
 
 private:
   std::string RootDir;
-  std::string SavedXdg;
-  bool HadXdg = false;
+  std::vector<std::pair<std::string, std::optional<std::string>>> SavedEnvironment;
 };
 
 // A pseudo-terminal pair in raw mode. The test plays the device at the master; the program

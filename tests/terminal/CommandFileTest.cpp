@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,12 +66,27 @@ TEST_F(CommandFileTest, EveryByteValueSurvives)
   EXPECT_EQ(got.size(), (all.size() + 78) / 79);
 }
 
-TEST_F(CommandFileTest, AHugeSingleLineBecomesManyEntries)
+TEST_F(CommandFileTest, OnlyTheFirstMebibyteOfAHugeFileIsReadAndNoMoreThan16384Entries)
 {
-  const std::string line(10 * 1024 * 1024, 'z');
-  const Entries got = LoadBytes(line);
-  EXPECT_EQ(got.size(), (line.size() + 78) / 79);
-  EXPECT_EQ(got.back().size(), line.size() % 79 == 0 ? 79u : line.size() % 79);
+  EXPECT_EQ(LoadBytes(std::string(20000, '\n')), Entries(16384, ""));
+
+  // A gibibyte that takes no disk: a line, then zero bytes, then a line at the very end.
+  const std::string file = Store.Root() + "/image.bin";
+  const int fd = open(file.c_str(), O_CREAT | O_WRONLY, 0600);
+  ASSERT_GE(fd, 0);
+  const off_t size = off_t(1) << 30;
+  ASSERT_EQ(write(fd, "first\n", 6), 6);
+  ASSERT_EQ(ftruncate(fd, size), 0);
+  ASSERT_EQ(pwrite(fd, "last\n", 5, size - 5), 5);
+  close(fd);
+  TCommandListXfer xfer;
+  xfer.Load(file);
+  const Entries got = xfer.Commands.GetStrings();
+  // After "first", 1 048 570 zero bytes up to the mebibyte: 13 273 entries of 79 and one of 3.
+  ASSERT_EQ(got.size(), 1u + 13273u + 1u);
+  EXPECT_EQ(got.front(), "first");
+  EXPECT_EQ(got[1], std::string(79, '\0'));
+  EXPECT_EQ(got.back(), std::string(3, '\0'));
 }
 
 class OpenCommandFileTest : public CommandFileTest {

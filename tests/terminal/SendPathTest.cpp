@@ -3,17 +3,13 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "tests/support/RecordingPresenter.h"
-#include "tests/support/ScratchStore.h"
+#include "tests/support/NullModem.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <termios.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -103,19 +99,12 @@ protected:
   }
   bool SendShown() { return !Client->ChildWithId(IDC_SEND)->GetWidget()->isHidden(); }
   bool StopShown() { return !Client->ChildWithId(IDC_STOP)->GetWidget()->isHidden(); }
-  // Software flow control on the line: the far end's XOFF holds our writes in flight.
-  void HoldWrites(bool hold)
-  {
-    termios t {};
-    tcgetattr(Pty.Slave(), &t);
-    t.c_iflag |= IXON;
-    tcsetattr(Pty.Slave(), TCSANOW, &t);
-    ASSERT_TRUE(Pty.Send(hold ? "\x13" : "\x11"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  // The far end lowers RTS, our CTS: under the default Hardware handshake writes stay in flight.
+  void HoldWrites(bool hold) { Modem.SetRts(!hold); }
 
   TScratchStore Store;
   TPty Pty;
+  TNullModem Modem {Pty};
   TRecordingPresenter Presenter;
   std::unique_ptr<TSendHarness> Client;
 };

@@ -1,10 +1,10 @@
 // The terminal window on real widgets: display formatting, lamps, Clear and Switch Mode, and
-// the port behind it on pseudo-terminals and the loopback plug.
+// the port behind it on pseudo-terminals, with and without a null-modem cable.
 #include "terminal/TKalvixDlgClient.h"
 
 #include "settings/PortSettings.h"
 #include "tests/support/RecordingPresenter.h"
-#include "tests/support/ScratchStore.h"
+#include "tests/support/NullModem.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -267,33 +268,61 @@ TEST_F(TerminalWindowTest, AnUnopenablePortIsReportedOnceAndNothingRuns)
   EXPECT_EQ(Presenter.Boxes.size(), 1u);
 }
 
-TEST_F(TerminalWindowTest, LampsFollowTheSettingsAndTheLoopbackLines)
+TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAndInputLampsTheDevicesLines)
 {
-  Store.LinkPort(1, "loopback");
-  StoreSettings("no", 1, 0);
+  TPty pty;
+  TNullModem modem(pty);
+  Store.LinkPort(1, pty.SlavePath());
+  struct TRow {
+    const char* Handshake;
+    std::uint32_t SetDtr, SetRts;
+    bool Dtr, Rts;
+  };
+  const TRow rows[] = {
+      {"no", 1, 0, true, false},
+      {"no", 0, 1, false, true},
+      {"Hardware", 0, 0, true, true},
+      {"hardware", 0, 0, true, true},   // matches no entry: configured as Hardware, and lit so
+      {"XOn / XOff", 0, 0, false, false},
+      {"XOn / XOff", 1, 1, true, true},
+  };
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.Handshake);
+    StoreSettings(r.Handshake, r.SetDtr, r.SetRts);
+    Start();
+    EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), r.Dtr ? TLed::LedRed : TLed::LedOff);
+    EXPECT_EQ(Lamp(IDC_LED_RTS).GetState(), r.Rts ? TLed::LedRed : TLed::LedOff);
+    EXPECT_EQ(modem.Sees(), (r.Dtr ? TIOCM_DSR | TIOCM_CAR : 0) | (r.Rts ? TIOCM_CTS : 0));
+    TearDown();
+  }
+
+  // The device's DTR reaches us as DSR and DCD, its RTS as CTS; ring and carrier on their own.
   Start();
-  EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), TLed::LedRed);
-  EXPECT_EQ(Lamp(IDC_LED_RTS).GetState(), TLed::LedOff);
-  Tick();
-  EXPECT_EQ(Lamp(IDC_LED_DSR).GetState(), TLed::LedGreen);
-  EXPECT_EQ(Lamp(IDC_LED_DCD).GetState(), TLed::LedGreen);
-  EXPECT_EQ(Lamp(IDC_LED_CTS).GetState(), TLed::LedOff);
-  EXPECT_EQ(Lamp(IDC_LED_RI).GetState(), TLed::LedOff);
+  struct TLines {
+    bool Dtr, Rts, Ri, Dcd;
+    bool CtsLit, DsrLit, RiLit, DcdLit;
+  };
+  const TLines lines[] = {
+      {false, false, false, false, false, false, false, false}, {true, false, false, false, false, true, false, true},
+      {false, true, false, false, true, false, false, false},   {false, false, true, false, false, false, true, false},
+      {false, false, false, true, false, false, false, true},   {true, true, true, true, true, true, true, true},
+  };
+  const auto lit = [](bool on) { return on ? TLed::LedGreen : TLed::LedOff; };
+  for (const TLines& l : lines) {
+    modem.SetDtr(l.Dtr);
+    modem.SetRts(l.Rts);
+    modem.SetRi(l.Ri);
+    modem.SetDcd(l.Dcd);
+    Tick();
+    EXPECT_EQ(Lamp(IDC_LED_CTS).GetState(), lit(l.CtsLit));
+    EXPECT_EQ(Lamp(IDC_LED_DSR).GetState(), lit(l.DsrLit));
+    EXPECT_EQ(Lamp(IDC_LED_RI).GetState(), lit(l.RiLit));
+    EXPECT_EQ(Lamp(IDC_LED_DCD).GetState(), lit(l.DcdLit));
+  }
   // An unchanged status word touches no lamp.
   Lamp(IDC_LED_DSR).SetState(TLed::LedRed);
   Tick();
   EXPECT_EQ(Lamp(IDC_LED_DSR).GetState(), TLed::LedRed);
-}
-
-TEST_F(TerminalWindowTest, HardwareHandshakeLightsBothOutputLamps)
-{
-  Store.LinkPort(1, "loopback");
-  StoreSettings("Hardware", 0, 0);
-  Start();
-  EXPECT_EQ(Lamp(IDC_LED_DTR).GetState(), TLed::LedRed);
-  EXPECT_EQ(Lamp(IDC_LED_RTS).GetState(), TLed::LedRed);
-  Tick();
-  EXPECT_EQ(Lamp(IDC_LED_CTS).GetState(), TLed::LedGreen);
 }
 
 TEST_F(TerminalWindowTest, APseudoTerminalWithoutModemLinesShowsTheLampsOff)

@@ -1,0 +1,10 @@
+#pragma once
+// SIGTERM, SIGINT and SIGHUP (kill, Ctrl-C in the launching shell, a logout) as bytes on a
+// pipe, so that the event loop ends the program the normal way, with the port closed and its
+// lock file removed, instead of the signal killing it.
+
+// Catches the three signals and returns the pipe's read end (non-blocking): each caught signal
+// writes its number there as one byte. A signal ignored at start stays ignored, as for a
+// program started with nohup. -1 when no pipe can be made. Once per process; later calls
+// return the same descriptor.
+int CatchQuitSignals();

@@ -1,0 +1,38 @@
+#pragma once
+// A null-modem cable for pseudo-terminals, which have no modem lines of their own. It works at
+// the system-call boundary: NullModem.cpp defines ioctl for the test executable that links it
+// (linked in, not preloaded, so that a sanitizer runtime stays first) and answers the
+// modem-line requests on the slave of a pseudo-terminal with a cable attached. Everything
+// else, and every other descriptor, goes on to the real ioctl, so the program's own device
+// code runs unchanged above it.
+#include "tests/support/ScratchStore.h"
+
+#include <cstdint>
+
+struct TNullModemCable;
+
+class TNullModem {
+public:
+  // Attaches the cable to pty's slave; the device at the master starts with DTR and RTS up,
+  // and so do the program's lines, as when a port is opened.
+  explicit TNullModem(const TPty& pty);
+  ~TNullModem();
+  TNullModem(const TNullModem&) = delete;
+  TNullModem& operator=(const TNullModem&) = delete;
+
+  // The device's lines: its DTR reaches the program as DSR and DCD, its RTS as CTS.
+  void SetDtr(bool on);
+  void SetRts(bool on);
+  // Ring, and carrier on top of what the device's DTR gives.
+  void SetRi(bool on);
+  void SetDcd(bool on);
+  // What the device sees of the program's DTR and RTS: TIOCM_DSR | TIOCM_CAR, and TIOCM_CTS.
+  int Sees() const;
+  // The termios the program last set on the slave; all zero before it set any.
+  std::uint32_t Cflag() const;
+  std::uint32_t Iflag() const;
+  std::uint32_t Speed() const;
+
+private:
+  TNullModemCable* Wires;
+};
