@@ -185,10 +185,8 @@ void TKalvixDlgClient::ShowReceived()
 {
   if (PendingText.empty())
     return;
-  // A full field gives up its oldest lines, so what arrives is always shown.
-  const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
-  if (long(PendingText.size()) > room)
-    ReceiveField->DropLeadingLines(long(PendingText.size()) - room);
+  // A full field gives up whole lines of its oldest text, so what arrives is always shown.
+  ReceiveField->MakeRoomFor(long(PendingText.size()));
   ReceiveField->Insert(PendingText);
   PendingText.clear();
 }
@@ -273,10 +271,8 @@ void TKalvixDlgClient::CmSend()
   Sending = true;
   SegStart = 0;
   DelayIndex = 0;
-  // Nothing of a stopped transmission carries over: its pause is dropped, and a write of it
-  // still in flight is waited for, then this one starts from its first byte.
-  if (SendState == Pausing)
-    SendState = Ready;
+  // A pause of a stopped transmission runs out first; a write of it still in flight is waited
+  // for, then this one starts from its first byte.
   Restart = SendState == Writing;
   ShowSendButton(false);
 }
