@@ -217,6 +217,15 @@ bool TFrameWindow::IsMenuItemChecked(int id) const
   return action && action->isChecked();
 }
 
+bool TFrameWindow::SetMenuItemText(int id, const char* text)
+{
+  QAction* action = FindMenuItem(id);
+  if (!action)
+    return false;
+  action->setText(ToQString(text));
+  return true;
+}
+
 QAction* TFrameWindow::FindMenuItem(int id) const
 {
   QMenuBar* bar = GetMenuBar();

@@ -17,9 +17,21 @@ int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, con
 
 bool TRecordingPresenter::OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
 {
-  FileRequests.push_back({title, data});
+  return AnswerFile(title, data, false);
+}
+
+bool TRecordingPresenter::SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
+{
+  return AnswerFile(title, data, true);
+}
+
+bool TRecordingPresenter::AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save)
+{
+  FileRequests.push_back({title, data, save});
   if (FileAnswer.empty())
     return false;
   data.FileName = FileAnswer;
+  if (FilterAnswer)
+    data.FilterIndex = FilterAnswer;
   return true;
 }
