@@ -58,10 +58,8 @@ private:
     if (!filters.isEmpty()) {
       dialog.setNameFilters(filters);
       dialog.selectNameFilter(filters.value(std::max(data.FilterIndex, 1) - 1, filters.first()));
-      if (!data.DefExt.empty()) {
-        suffixFor(dialog.selectedNameFilter());
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffixFor);
-      }
+      suffixFor(dialog.selectedNameFilter());
+      QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffixFor);
     }
     if (!data.FileName.empty())
       dialog.selectFile(QFile::decodeName(data.FileName.c_str()));

@@ -58,6 +58,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
       OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
       OnCommand<&TKalvixDlgClient::CmSelect>(CM_SELECT),
       OnCommand<&TKalvixDlgClient::CmLogToFile>(CM_LOGTOFILE),
+      OnMessage<&TKalvixDlgClient::LogFailed>(LogFailedMessage),
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -400,7 +401,7 @@ void TKalvixDlgClient::CmLogToFile()
   data.Flags = OFN_HIDEREADONLY;
   data.Filter = "Raw data (*.bin)|*.bin|Text log with times (*.log)|*.log|All Files (*.*)|*.*|";
   data.FilterIndex = 1;
-  data.DefExt = "bin";
+  // A name typed without an ending gets that of the chosen filter, none under All Files.
   if (TFileSaveDialog(this, data, "Log to File").Execute() != IDOK)
     return;
   // Under All Files the name's ending decides.
@@ -431,10 +432,15 @@ void TKalvixDlgClient::FlushLog()
 void TKalvixDlgClient::LogEnded(int error)
 {
   ShowLogging(false);
-  // After a failed flush this is the tick's last step: the ticks that the box's own loop runs
-  // meanwhile find the log closed.
+  // Told once the tick is over: a box open inside it would hold the poll timer.
   if (error)
-    ReportLog(IDS_LOG_FAILED, Log.Path(), error);
+    PostMessage(LogFailedMessage, WPARAM(error), 0);
+}
+
+LRESULT TKalvixDlgClient::LogFailed(WPARAM error, LPARAM)
+{
+  ReportLog(IDS_LOG_FAILED, Log.Path(), int(error));
+  return 0;
 }
 
 void TKalvixDlgClient::ShowLogging(bool on)

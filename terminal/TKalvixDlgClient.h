@@ -27,6 +27,8 @@ public:
   static constexpr std::size_t MaxChunk = 80;
   // The text of one chunk: an escape or value of three characters and a line break per byte.
   static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
+  // Posted when a write of the log failed; wParam = the errno.
+  static constexpr UINT LogFailedMessage = WM_USER + 1;
 
   explicit TKalvixDlgClient(TWindow* parent, int resourceId = IDD_CLIENT);
   ~TKalvixDlgClient() override;
@@ -77,6 +79,7 @@ protected:
   void FlushLog();
   // The log has ended (error: the errno why, or 0): the menu item says so, the user is told.
   void LogEnded(int error);
+  LRESULT LogFailed(WPARAM error, LPARAM);
   // The menu item: "Stop &Logging" with a check mark while a log runs.
   void ShowLogging(bool on);
   // A message box with the string messageId, the file's name and the reason for error.

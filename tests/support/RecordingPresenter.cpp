@@ -12,6 +12,8 @@ TRecordingPresenter::~TRecordingPresenter()
 int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type)
 {
   Boxes.push_back({owner, text, caption, type});
+  if (WhileShown)
+    WhileShown();
   return IDOK;
 }
 

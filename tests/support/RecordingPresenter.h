@@ -3,6 +3,7 @@
 // its lifetime.
 #include "framework/TPresenter.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
   bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
 
   std::vector<TBox> Boxes;
+  // Runs inside each message box before it is answered, as a user who takes time to read it.
+  std::function<void()> WhileShown;
   // File dialogs asked for, with what they were given; each is answered with FileAnswer and
   // the filter FilterAnswer (0: the one given), or cancelled when FileAnswer is empty.
   struct TFileRequest {

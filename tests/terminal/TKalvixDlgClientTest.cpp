@@ -519,7 +519,13 @@ TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTe
   EXPECT_EQ(Presenter.Boxes[0].Caption, "Kalvix");
   EXPECT_EQ(Presenter.Boxes[0].Type, UINT(MB_OK | MB_ICONEXCLAMATION));
 
-  // A device that is always full stands in for a full disk.
+  // A device that is always full stands in for a full disk. While its box is up, the poll goes on.
+  int ticksWhileShown = 0;
+  Presenter.WhileShown = [&] {
+    const int before = Client->Ticks;
+    QTest::qWait(350);
+    ticksWhileShown = Client->Ticks - before;
+  };
   Presenter.FileAnswer = "/dev/full";
   SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);
   EXPECT_EQ(Presenter.FileRequests.size(), 3u) << "a log that could not be opened still runs";
@@ -529,6 +535,7 @@ TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTe
   EXPECT_EQ(Presenter.Boxes[1].Text,
             "Logging has stopped: the log file cannot be written:\n/dev/full\nNo space left on device");
   EXPECT_EQ(Presenter.Boxes[1].Caption, "Kalvix");
+  EXPECT_GE(ticksWhileShown, 2);
   ASSERT_TRUE(pty.Send("\x42"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "41,42,"; }, 2000)) << Received();
   EXPECT_EQ(Presenter.Boxes.size(), 2u);
