@@ -206,7 +206,8 @@ bool TFrameWindow::CheckMenuItem(int id, bool checked)
   QAction* action = FindMenuItem(id);
   if (!action)
     return false;
-  action->setCheckable(true);
+  // An unchecked item shows no mark at all, not an empty box.
+  action->setCheckable(checked);
   action->setChecked(checked);
   return true;
 }
