@@ -383,25 +383,6 @@ TEST_F(TerminalWindowTest, ManyChunksOfOnePollAreShownWholeAndInOrder)
 
 namespace {
 
-// The process's time zone for the object's lifetime.
-class TTimeZone {
-public:
-  explicit TTimeZone(const char* zone) : Saved(std::getenv("TZ") ? std::getenv("TZ") : ""), Had(std::getenv("TZ"))
-  {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~TTimeZone()
-  {
-    Had ? setenv("TZ", Saved.c_str(), 1) : unsetenv("TZ");
-    tzset();
-  }
-
-private:
-  std::string Saved;
-  bool Had;
-};
-
 TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFileHeld)
 {
   // 2000 records: in text mode each shows as one line of its own.
@@ -423,8 +404,10 @@ TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFil
       {2, "binary-mode.log", false, true},
       {3, "all-files.log", true, true},   // under All Files a name ending in .log is a text log
   };
-  // Local time, in a zone half an hour off any whole-hour one, such as the machine's UTC.
-  const TTimeZone zone("KLV-05:30");
+  // Local time, in a zone half an hour off any whole-hour one such as the machine's UTC (no
+  // other test here reads the zone).
+  setenv("TZ", "KLV-05:30", 1);
+  tzset();
   TPty pty;
   Store.LinkPort(1, pty.SlavePath());
   for (const TRow& r : rows) {
