@@ -4,19 +4,24 @@
 // reordered byte anywhere between the device and the field shows.
 //
 //   kalvix_load preset                 store the bench's port settings in $XDG_CONFIG_HOME
-//   kalvix_load text|binary RATE SECONDS
+//   kalvix_load text|binary RATE SECONDS [raw|log]
+//
+// With raw or log, File > Log to File runs throughout, to a raw file or a text log; a raw
+// file is compared with the bytes sent.
 //
 // The feeder writes without blocking and drops what the pseudo-terminal refuses, as a line
 // without handshake does when its reader falls behind; dropped bytes are counted as lost.
 #include "app/TKalvixApp.h"
 #include "framework/TEdit.h"
 #include "framework/TFrameWindow.h"
+#include "framework/TPresenter.h"
 #include "framework/WindowMessages.h"
 #include "resources/ResourceIds.h"
 #include "settings/PortSettings.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -107,6 +112,28 @@ double CpuSeconds()
   return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Answers the log's file dialog with one file and the filter of its form.
+class TLogPresenter final : public TPresenter {
+public:
+  TLogPresenter(std::string file, int filter) : File(std::move(file)), Filter(filter) {}
+  int MessageBox(QWidget*, const std::string& text, const std::string&, UINT) override
+  {
+    std::fprintf(stderr, "message box: %s\n", text.c_str());
+    return IDOK;
+  }
+  bool OpenFileName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
+  bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
+  {
+    data.FileName = File;
+    data.FilterIndex = Filter;
+    return true;
+  }
+
+private:
+  std::string File;
+  int Filter;
+};
+
 int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
@@ -119,8 +146,10 @@ int main(int argc, char** argv)
     StorePresetSettings();
     return 0;
   }
-  if (argc != 4 || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0)) {
-    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS\n");
+  const char* logForm = argc == 5 ? argv[4] : "";
+  if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
+      (argc == 5 && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
+    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log]\n");
     return 2;
   }
   const bool textMode = std::strcmp(argv[1], "text") == 0;
@@ -162,6 +191,14 @@ int main(int argc, char** argv)
   TWindow* client = app.GetMainWindow()->GetClientWindow();
   if (textMode)
     SendMessage(client, WM_COMMAND, CM_SWITCHMODE, 0);
+  const bool logRaw = std::strcmp(logForm, "raw") == 0;
+  const std::string logFile = std::string(root) + (logRaw ? "/capture.bin" : "/capture.log");
+  TLogPresenter presenter(logFile, logRaw ? 1 : 2);
+  if (*logForm) {
+    TPresenter* previous = TPresenter::Install(&presenter);
+    SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);
+    TPresenter::Install(previous);
+  }
   auto* field = dynamic_cast<TEdit*>(client->ChildWithId(IDC_RECEIVE));
   if (!field)
     return 1;
@@ -204,6 +241,19 @@ int main(int argc, char** argv)
   QApplication::exec();
   feeder.join();
   const double cpu = CpuSeconds() - cpuBefore;
+  if (*logForm)
+    SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);   // ends the log
+  std::error_code noSize;
+  const auto logBytes = *logForm ? std::filesystem::file_size(logFile, noSize) : 0;
+  bool logExact = true;
+  if (logRaw) {
+    std::FILE* f = std::fopen(logFile.c_str(), "rb");
+    std::vector<std::uint8_t> logged(delivered.size() + 1);
+    const std::size_t n = f ? std::fread(logged.data(), 1, logged.size(), f) : 0;
+    if (f)
+      std::fclose(f);
+    logExact = n == delivered.size() && std::equal(delivered.begin(), delivered.end(), logged.begin());
+  }
 
   const std::vector<std::string> shown = SplitLines(field->GetText());
   const std::vector<std::string> expected = ExpectedLines(delivered, textMode);
@@ -214,9 +264,10 @@ int main(int argc, char** argv)
   rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
-              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f\n",
+              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s\n",
               argv[1], rate, seconds, total, dropped, field->GetTextLen(), shown.size(), exact ? "yes" : "no", cpu,
-              cpu / (double(total) / 1e6), double(usage.ru_maxrss) / 1024.0, startSeconds);
+              cpu / (double(total) / 1e6), double(usage.ru_maxrss) / 1024.0, startSeconds, *logForm ? logForm : "none",
+              static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-");
   std::filesystem::remove_all(root);
-  return exact && dropped == 0 ? 0 : 1;
+  return exact && dropped == 0 && logExact ? 0 : 1;
 }
