@@ -33,20 +33,21 @@ int TComPort::Configure(int baud, int byteSize, int stopBits, int parity, int ha
   Dcb.Parity = std::uint8_t(std::clamp(parity, 0, 255));
   const std::uint8_t dtr = setDtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
   const std::uint8_t rts = setRts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-  switch (handshake) {
-  case 0:
+  // Another kind changes no flow-control field.
+  switch (THandshake(handshake)) {
+  case THandshake::None:
     Dcb.fOutxCtsFlow = false;
     Dcb.fOutxDsrFlow = false;
     Dcb.fDtrControl = dtr;
     Dcb.fRtsControl = rts;
     break;
-  case 1:
+  case THandshake::Hardware:
     Dcb.fOutxCtsFlow = true;
     Dcb.fOutxDsrFlow = true;
     Dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
     Dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
     break;
-  case 2:
+  case THandshake::XonXoff:
     Dcb.fOutxCtsFlow = useCts != 0;
     Dcb.fOutxDsrFlow = useDsr != 0;
     Dcb.fDtrControl = dtr;

@@ -5,6 +5,11 @@
 #include <cstdint>
 #include <memory>
 
+// The handshake kinds Configure takes. None: DTR and RTS as set, nothing holds output.
+// Hardware: RTS/CTS and DTR/DSR. XOn / XOff: DTR and RTS as set, output held by the chosen
+// gates (CTS, DSR).
+enum class THandshake : int { None = 0, Hardware = 1, XonXoff = 2 };
+
 // One serial port: opened, configured, read and written without ever waiting for the device.
 // Received bytes go to the owner window as WM_USER (wParam = count 1..80, lParam = address of
 // the bytes, valid during the call only), sent from Poll.
