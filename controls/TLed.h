@@ -25,6 +25,10 @@ public:
   // other than the three shows the unlit lamp.
   void DrawEntireItem(QPainter& dc) override;
 
+protected:
+  // Only an owner-drawn button: any other face would not show the lamp.
+  bool Binds(const QWidget& widget) const override;
+
 private:
   std::int32_t LampState = LedOff;
 };

@@ -14,6 +14,11 @@ TComboBox::TComboBox(TWindow* parent, int resourceId, UINT textLimit)
   EnableTransfer();
 }
 
+bool TComboBox::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QComboBox*>(&widget) || dynamic_cast<const TSimpleComboWidget*>(&widget);
+}
+
 QComboBox* TComboBox::List() const
 {
   return qobject_cast<QComboBox*>(GetWidget());

@@ -29,6 +29,10 @@ public:
   // equal to it. Any other field is left alone.
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
 
+protected:
+  // A drop-down list or a simple combo box.
+  bool Binds(const QWidget& widget) const override;
+
 private:
   QComboBox* List() const;
   void TransferSimple(TComboBoxData& data, TTransferDirection direction);

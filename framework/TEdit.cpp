@@ -135,6 +135,11 @@ private:
   TEdit& Edit;
 };
 
+bool TEdit::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QPlainTextEdit*>(&widget);
+}
+
 const TResponseTable& TEdit::Responses() const
 {
   static constexpr TResponseEntry entries[] = {

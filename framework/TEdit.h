@@ -62,6 +62,8 @@ public:
 
 protected:
   const TResponseTable& Responses() const override;
+  // A single-line or multi-line edit control.
+  bool Binds(const QWidget& widget) const override;
   void WidgetBound() override;
 
   void CmUndo();

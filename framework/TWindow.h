@@ -102,6 +102,9 @@ protected:
   virtual QWidget* MakeWidget(QWidget* parentWidget);
   // A widget that this window already holds for child id (a dialog's template control).
   virtual QWidget* TemplateWidget(int /*id*/) const { return nullptr; }
+  // Whether a template control of the parent, found by this window's id, is of the kind this
+  // window drives. Create refuses one that is not, rather than leave a dead control.
+  virtual bool Binds(const QWidget& /*widget*/) const { return true; }
   // Runs once the widget is there, to hand it what was set before.
   virtual void WidgetBound() {}
   // Shows Title on the widget.

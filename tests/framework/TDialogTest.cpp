@@ -1,36 +1,28 @@
 // Dialogs from templates: layout by the font's dialog units, binding, transfer, closing.
 #include "framework/TButton.h"
 #include "framework/TButtonWidget.h"
+#include "framework/TCheckBox.h"
+#include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
+#include "framework/TStatic.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceTypes.h"
 #include "tests/support/RecordingPresenter.h"
 
 #include <QDialog>
-#include <QFontMetrics>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <functional>
+#include <memory>
+#include <tuple>
 #include <gtest/gtest.h>
 
 namespace {
-// Dialog units by their definition: x in quarters of the average Latin letter width, y in
-// eighths of the font height.
-QRect ExpectedRect(const QFont& font, int x, int y, int w, int h)
-{
-  const QFontMetrics metrics(font);
-  const double baseX = double((metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2);
-  const double baseY = metrics.height();
-  const auto px = [](int units, double base, int parts) { return int(std::lround(units * base / parts)); };
-  return QRect(px(x, baseX, 4), px(y, baseY, 8), px(w, baseX, 4), px(h, baseY, 8));
-}
-
 // Accepts digits only; records every time it had to complain.
 class TDigits final : public TValidator {
 public:
@@ -68,49 +60,47 @@ private:
 };
 }
 
-TEST(Dialog, Template2000HasItsControlsInOrderAtTheRectanglesOfTheFontsDialogUnits)
+TEST(Dialog, TemplateControlsTakeTheirPlacesInTheFontsDialogUnitsAndTheirStyles)
 {
-  const TDialogTemplate* tpl = FindDialogTemplate(IDD_CLIENT);
-  ASSERT_NE(tpl, nullptr);
   TDialog dialog(nullptr, IDD_CLIENT);
   ASSERT_TRUE(dialog.Create());
   QWidget* widget = dialog.GetWidget();
-  EXPECT_EQ(dialog.GetCaption(), "Dialog Client");
   EXPECT_EQ(widget->windowTitle(), "Dialog Client");
-  const QFont font = dialog.DialogFont();
-  EXPECT_EQ(font.pointSize(), 8);
-  EXPECT_EQ(widget->size(), ExpectedRect(font, 0, 0, 403, 158).size());
+  // The places below are those of the template's 8-point face as it resolves here: a dialog
+  // unit is 7/4 pixel across and 13/8 pixel down.
+  ASSERT_EQ(QFontInfo(dialog.DialogFont()).family(), "DejaVu Sans");
+  EXPECT_EQ(widget->size(), QSize(705, 257));
+  const std::pair<int, QRect> places[] = {
+    {IDC_SENDTEXT, {0, 42, 609, 23}},
+    {IDC_STOP, {611, 41, 91, 26}},
+    {IDC_LED_DTR, {21, 7, 28, 23}},
+    {IDC_RECEIVE, {0, 70, 707, 189}},
+  };
+  const auto control = [&](int id) {
+    for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (child->property("controlId").toInt() == id)
+        return child;
+    return static_cast<QWidget*>(nullptr);
+  };
+  for (const auto& [id, place] : places) {
+    ASSERT_NE(control(id), nullptr) << id;
+    EXPECT_EQ(control(id)->geometry(), place) << id;
+  }
 
   // Qt lists children bottom to top; the first control of a template lies on top.
-  QList<QWidget*> controls = widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-  std::reverse(controls.begin(), controls.end());
-  ASSERT_EQ(controls.size(), qsizetype(tpl->Controls.size()));
-  const char* kinds[] = {"QLineEdit", "TButtonWidget", "TButtonWidget", "TButtonWidget", "QLabel", "TButtonWidget",
-                         "QLabel",    "TButtonWidget", "QLabel",        "TButtonWidget", "QLabel", "TButtonWidget",
-                         "QLabel",    "TButtonWidget", "QLabel",        "QPlainTextEdit", "QFrame"};
-  for (std::size_t i = 0; i < tpl->Controls.size(); ++i) {
-    const TControlTemplate& item = tpl->Controls[i];
-    QWidget* control = controls[qsizetype(i)];
-    SCOPED_TRACE(i);
-    EXPECT_EQ(control->geometry(), ExpectedRect(font, item.X, item.Y, item.Width, item.Height));
-    EXPECT_EQ(control->property("controlId").toInt(), item.Id);
-    const char* kind = dynamic_cast<TButtonWidget*>(control) ? "TButtonWidget" : control->metaObject()->className();
-    EXPECT_STREQ(kind, kinds[i]);
-  }
-  EXPECT_EQ(qobject_cast<QPushButton*>(controls[1])->text(), "&Stop");
-  EXPECT_EQ(qobject_cast<QPushButton*>(controls[2])->text(), "&Send");
-  EXPECT_FALSE(static_cast<TButtonWidget*>(controls[2])->IsOwnerDraw());
-  EXPECT_TRUE(static_cast<TButtonWidget*>(controls[3])->IsOwnerDraw());
-  EXPECT_EQ(qobject_cast<QLabel*>(controls[4])->text(), "DTR");
-  EXPECT_EQ(qobject_cast<QLabel*>(controls[14])->text(), "RI");
-  auto* receive = qobject_cast<QPlainTextEdit*>(controls[15]);
+  const QList<QWidget*> controls = widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  EXPECT_EQ(controls.back(), control(IDC_SENDTEXT));
+  for (QWidget* child : controls)
+    EXPECT_FALSE(child->isHidden());
+  EXPECT_FALSE(static_cast<TButtonWidget*>(control(IDC_SEND))->IsOwnerDraw());
+  EXPECT_TRUE(static_cast<TButtonWidget*>(control(IDC_LED_DTR))->IsOwnerDraw());
+  auto* receive = qobject_cast<QPlainTextEdit*>(control(IDC_RECEIVE));
+  ASSERT_NE(receive, nullptr);
   EXPECT_TRUE(receive->isReadOnly());
   EXPECT_EQ(receive->lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_EQ(receive->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(receive->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_FALSE(receive->isUndoRedoEnabled());
-  for (QWidget* control : controls)
-    EXPECT_FALSE(control->isHidden());
 }
 
 TEST(Dialog, ControlObjectsBindToTheirIdsAndSignalsBecomeCommandsAndNotifications)
@@ -135,7 +125,7 @@ TEST(Dialog, ControlObjectsBindToTheirIdsAndSignalsBecomeCommandsAndNotification
   EXPECT_EQ(dialog.Sends, 1);
 }
 
-TEST(Dialog, AControlMissingFromTheTemplateIsNotCreated)
+TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsNotCreated)
 {
   TDialog dialog(nullptr, IDD_CLIENT);
   TEdit stray(&dialog, 4711);
@@ -147,6 +137,23 @@ TEST(Dialog, AControlMissingFromTheTemplateIsNotCreated)
   TDialog missing(nullptr, 31999);
   EXPECT_FALSE(missing.Create());
   EXPECT_EQ(missing.Execute(), -1);
+
+  // Bound to a template control it cannot drive, a control would be dead: it is refused, and
+  // so is the dialog.
+  using TMake = std::function<std::unique_ptr<TControl>(TWindow*, int)>;
+  const std::tuple<int, int, TMake> wrong[] = {
+    {IDD_CLIENT, IDC_SEND, [](TWindow* p, int id) { return std::make_unique<TEdit>(p, id); }},
+    {IDD_CLIENT, IDC_SENDTEXT, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
+    {IDD_CLIENT, IDC_RECEIVE, [](TWindow* p, int id) { return std::make_unique<TStatic>(p, id); }},
+    {IDD_SETUP, IDC_SETDTR, [](TWindow* p, int id) { return std::make_unique<TComboBox>(p, id); }},
+    {IDD_SETUP, IDC_PORT, [](TWindow* p, int id) { return std::make_unique<TCheckBox>(p, id); }},
+  };
+  for (const auto& [dialogId, id, make] : wrong) {
+    TDialog other(nullptr, dialogId);
+    const std::unique_ptr<TControl> control = make(&other, id);
+    EXPECT_FALSE(other.Create()) << id;
+    EXPECT_FALSE(control->IsCreated()) << id;
+  }
 }
 
 TEST(Dialog, TransferMovesTheRecordInAtSetUpAndOutAtOkInCreationOrder)
