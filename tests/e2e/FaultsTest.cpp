@@ -26,7 +26,7 @@
 namespace {
 
 constexpr const char* PortUnavailable =
-    "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!";
+  "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!";
 
 // Another program holding a device: a child process that opens it and takes its lock.
 class TPortHolder {
@@ -76,10 +76,7 @@ private:
 // Marks a file immutable, which stops root from writing it too; undone on destruction.
 class TImmutable {
 public:
-  explicit TImmutable(const std::string& path) : Fd(open(path.c_str(), O_RDONLY))
-  {
-    Applied = Fd >= 0 && Change(true);
-  }
+  explicit TImmutable(const std::string& path) : Fd(open(path.c_str(), O_RDONLY)) { Applied = Fd >= 0 && Change(true); }
   ~TImmutable()
   {
     if (Applied)
@@ -124,23 +121,14 @@ protected:
     EXPECT_EQ(s.ParityData.GetSelection(), "even");
     EXPECT_EQ(s.HandshakeData.GetSelection(), "Hardware");
   }
-  // Setup with another baud rate and OK; the seconds it took.
-  double SaveBaudRate(const char* baud)
+  // Setup with another baud rate and OK. How long a start or a save takes on a store that
+  // cannot be used is measured in bench/ (store_faults).
+  void SaveBaudRate(const char* baud)
   {
-    QElapsedTimer clock;
-    clock.start();
     Setup([&](QDialog& d) {
       Choose(d, IDC_BAUDRATE, baud);
       Click(d, IDOK);
     });
-    return double(clock.elapsed()) / 1000;
-  }
-  double TimedStart(bool unregister = false)
-  {
-    QElapsedTimer clock;
-    clock.start();
-    Start(unregister);
-    return double(clock.elapsed()) / 1000;
   }
   // The loopback port still carries what is sent: the program lives on.
   void ExpectWorkingLine()
@@ -155,7 +143,8 @@ protected:
     const TRegKey key(HKEY_LOCAL_MACHINE, "Software\\Kalvix");
     char value[7] = {};
     std::snprintf(value, sizeof value, "%s", text);
-    ASSERT_EQ(key.SetValue("Baudrate", REG_SZ, reinterpret_cast<const std::uint8_t*>(value), sizeof value), ERROR_SUCCESS);
+    ASSERT_EQ(key.SetValue("Baudrate", REG_SZ, reinterpret_cast<const std::uint8_t*>(value), sizeof value),
+              ERROR_SUCCESS);
   }
   static std::string Baud(const char* text) { return std::string(text) + std::string(7 - std::strlen(text), '\0'); }
 };
@@ -212,7 +201,7 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   clock.start();
   Store.LinkPort(1, back.SlavePath());
   ASSERT_TRUE(QTest::qWaitFor([&] { return backCable.Sees() == (TIOCM_DSR | TIOCM_CAR); }, 5000))
-      << "DTR up and RTS down, as set";
+    << "DTR up and RTS down, as set";
   std::printf("taken up again %lld ms after the device came back\n", static_cast<long long>(clock.elapsed()));
   EXPECT_EQ(backCable.Cflag() & (CSIZE | PARENB | PARODD), std::uint32_t(CS7 | PARENB | PARODD));
   ASSERT_TRUE(back.Send("\x32"));
@@ -276,11 +265,10 @@ TEST_F(KalvixFaults, ACorruptStoreGivesDefaultsIsLeftAloneAndASaveWorksOnceItIsG
     garbage += "this is no database\n";
   std::ofstream(Store.DatabasePath(), std::ios::binary) << garbage;
 
-  const double started = TimedStart();
-  EXPECT_LT(started, 10.0);
+  Start();
   ExpectDefaults();
   ExpectWorkingLine();
-  EXPECT_LT(SaveBaudRate("38400"), 10.0);
+  SaveBaudRate("38400");
   EXPECT_EQ(FileBytes(Store.DatabasePath()), garbage);
   EXPECT_TRUE(Presenter.Boxes.empty());   // store failures pass silently
 
@@ -290,7 +278,7 @@ TEST_F(KalvixFaults, ACorruptStoreGivesDefaultsIsLeftAloneAndASaveWorksOnceItIsG
   ExpectWorkingLine();
 }
 
-TEST_F(KalvixFaults, AStoreThatIsNoFileGivesDefaultsWithoutWaitingAndASaveWorksOnceItIsOne)
+TEST_F(KalvixFaults, AStoreThatIsNoFileGivesDefaultsAndASaveWorksOnceItIsOne)
 {
   Store.LinkPort(1, "loopback");
   // A directory cannot be opened as a database at all; a FIFO can, and then reads from it
@@ -303,12 +291,12 @@ TEST_F(KalvixFaults, AStoreThatIsNoFileGivesDefaultsWithoutWaitingAndASaveWorksO
     else
       std::filesystem::create_directory(Store.DatabasePath());
     // Removing the program's entries only reads the store until it finds them.
-    EXPECT_LT(TimedStart(true), 10.0);
+    Start(true);
     Exit();
-    EXPECT_LT(TimedStart(), 10.0);
+    Start();
     ExpectDefaults();
     ExpectWorkingLine();
-    EXPECT_LT(SaveBaudRate("38400"), 10.0);
+    SaveBaudRate("38400");
     EXPECT_TRUE(Presenter.Boxes.empty());
 
     std::filesystem::remove_all(Store.DatabasePath());
@@ -326,12 +314,12 @@ TEST_F(KalvixFaults, AReadOnlyStoreIsReadAndASaveIsDroppedUntilItIsWritableAgain
   if (!readOnly.Applied)
     GTEST_SKIP() << "this file system or user cannot make a file immutable";
 
-  EXPECT_LT(TimedStart(), 10.0);
+  Start();
   // What can be read applies; the rest takes its defaults.
   EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "38400");
   EXPECT_EQ(Client().Settings().ParityData.GetSelection(), "even");
   ExpectWorkingLine();
-  EXPECT_LT(SaveBaudRate("57600"), 10.0);
+  SaveBaudRate("57600");
   EXPECT_EQ(Stored()["Baudrate"], Baud("38400"));
   EXPECT_TRUE(Presenter.Boxes.empty());
 
@@ -341,7 +329,7 @@ TEST_F(KalvixFaults, AReadOnlyStoreIsReadAndASaveIsDroppedUntilItIsWritableAgain
   EXPECT_EQ(Stored().size(), 13u);
 }
 
-TEST_F(KalvixFaults, AStoreLockedByAnotherWriterGivesDefaultsInBoundedTimeAndASaveWorksOnceItIsFree)
+TEST_F(KalvixFaults, AStoreLockedByAnotherWriterGivesDefaultsAndASaveWorksOnceItIsFree)
 {
   Store.LinkPort(1, "loopback");
   StoreBaudRate("38400");
@@ -349,13 +337,10 @@ TEST_F(KalvixFaults, AStoreLockedByAnotherWriterGivesDefaultsInBoundedTimeAndASa
   ASSERT_EQ(sqlite3_open(Store.DatabasePath().c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
 
-  const double started = TimedStart();
-  EXPECT_LT(started, 10.0);
+  Start();
   ExpectDefaults();
   ExpectWorkingLine();
-  const double saved = SaveBaudRate("57600");
-  EXPECT_LT(saved, 10.0);
-  std::printf("start took %.2f s and a save %.2f s against the locked store\n", started, saved);
+  SaveBaudRate("57600");
   EXPECT_TRUE(Presenter.Boxes.empty());
 
   ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -553,4 +538,4 @@ TEST(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
   }
 }
 
-} // namespace
+}   // namespace
