@@ -1,6 +1,7 @@
 // The terminal window on real widgets: display formatting, lamps, Clear and Switch Mode, and
 // the port behind it on pseudo-terminals, with and without a null-modem cable.
 #include "terminal/TKalvixDlgClient.h"
+#include "terminal/TModemLamps.h"
 
 #include "settings/PortSettings.h"
 #include "tests/support/RecordingPresenter.h"
@@ -75,6 +76,36 @@ TEST(ReceiveFormat, TheColumnCarriesAcrossChunksAndShortLinesBreakEveryByte)
   // More than 80 bytes in one message: only 80 are taken.
   column = 0;
   EXPECT_EQ(Format(std::string(100, '\x01'), false, 80, column).size(), 80u * 3 + 2);
+}
+
+TEST(ModemLamps, OutputLampsAreRedAndInputLampsFollowOnlyAChangedStatusWord)
+{
+  TDialog dialog(nullptr, IDD_CLIENT);
+  TModemLamps lamps(&dialog);
+  ASSERT_TRUE(dialog.Create());
+  lamps.ShowOutputs(true, false);
+  EXPECT_EQ(lamps.DtrLed.GetState(), TLed::LedRed);
+  EXPECT_EQ(lamps.RtsLed.GetState(), TLed::LedOff);
+
+  constexpr int G = TLed::LedGreen, O = TLed::LedOff;
+  struct TRow {
+    long Status;
+    int Cts, Dsr, Ri, Dcd;
+  };
+  const TRow rows[] = {
+    {0x10, G, O, O, O}, {0x20 | 0x80, O, G, O, G}, {0x40, O, O, G, O}, {0xFF, G, G, G, G},
+    {-1, O, O, O, O},   // a status that cannot be read shows them all off
+  };
+  for (const TRow& r : rows) {
+    lamps.ShowInputs(r.Status);
+    EXPECT_EQ((std::vector<int> {lamps.CtsLed.GetState(), lamps.DsrLed.GetState(), lamps.RiLed.GetState(),
+                                 lamps.DcdLed.GetState()}),
+              (std::vector<int> {r.Cts, r.Dsr, r.Ri, r.Dcd}))
+      << r.Status;
+  }
+  lamps.DsrLed.SetState(TLed::LedRed);
+  lamps.ShowInputs(0);   // the same word as the last one shown: no lamp is touched
+  EXPECT_EQ(lamps.DsrLed.GetState(), TLed::LedRed);
 }
 
 // The terminal window, counting the ticks of its own poll timer.
