@@ -7,9 +7,7 @@
 
 class TLed : public TButton {
 public:
-  static constexpr int LedOff = 0;
-  static constexpr int LedGreen = 1;
-  static constexpr int LedRed = 2;
+  enum TLedState : int { LedOff = 0, LedGreen = 1, LedRed = 2 };
 
   // Bound to the owner-drawn button with this id of the parent dialog's template.
   TLed(TWindow* parent, int resourceId);
