@@ -106,14 +106,11 @@ void TKalvixDlgClient::ApplySettings()
 
 LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
+  if (id == DrainTimer)
+    PollPort();
   if (id != PollTimer)
     return 0;
-  // What one poll brings is shown with one insertion: laying out the field once per tick, not
-  // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
-  Polling = true;
-  Port.Poll();
-  Polling = false;
-  ShowReceived();
+  PollPort();
   long status = Port.GetModemStatus();
   // A status that cannot be read (a line without modem lines) shows every lamp off.
   if (status < 0)
@@ -128,6 +125,20 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   }
   SendTick();
   return 0;
+}
+
+void TKalvixDlgClient::PollPort()
+{
+  // What one poll brings is shown with one insertion: laying out the field once per poll, not
+  // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
+  Polling = true;
+  Port.Poll();
+  Polling = false;
+  ShowReceived();
+  if (Port.MoreToRead())
+    SetTimer(DrainTimer, 0);
+  else
+    KillTimer(DrainTimer);
 }
 
 std::size_t TKalvixDlgClient::FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode,
@@ -178,13 +189,17 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   return 0;
 }
 
-// The most one poll can bring fits the field whole.
-static_assert(TComPort::MaxReadsPerPoll * (TKalvixDlgClient::ChunkTextSize - 1) < TKalvixDlgClient::ReceiveLimit - 1);
-
 void TKalvixDlgClient::ShowReceived()
 {
   if (PendingText.empty())
     return;
+  // Of more than a field-full only the lines that fit can stay.
+  const std::size_t capacity = ReceiveField->GetTextLimit() - 1;
+  if (PendingText.size() > capacity) {
+    const std::size_t lineEnd = PendingText.find("\r\n", PendingText.size() - capacity - 2);
+    if (lineEnd != std::string::npos)
+      PendingText.erase(0, lineEnd + 2);
+  }
   // A full field gives up its oldest lines, so what arrives is always shown.
   const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
   if (long(PendingText.size()) > room)
@@ -235,6 +250,7 @@ void TKalvixDlgClient::CmSetup()
     return;
   SavePortSettings(key, Setup, LineLength, DelayTime, DelayChar);
   KillTimer(PollTimer);
+  KillTimer(DrainTimer);
   Port.Close();
   if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) < 0) {
     char text[160];

@@ -22,6 +22,9 @@ public:
   static constexpr int SendLimit = 81;         // the send field holds one less
   static constexpr UINT PollTimer = 1;
   static constexpr UINT PollInterval = 100;
+  // Polls again as soon as the window is idle while the line delivers faster than a poll's
+  // time budget takes it.
+  static constexpr UINT DrainTimer = 2;
   static constexpr std::uint32_t QueueSize = 1024;
   static constexpr std::size_t MaxChunk = 80;
   // The text of one chunk: an escape or value of three characters and a line break per byte.
@@ -60,6 +63,8 @@ protected:
 
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
+  // Polls the port and shows what the poll brought with one insertion.
+  void PollPort();
   // Inserts the text of the chunks received so far into the receive field.
   void ShowReceived();
   void CmClear();
