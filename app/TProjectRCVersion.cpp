@@ -3,16 +3,13 @@
 #include "platform/Version.h"
 
 #include <cstdio>
-#include <cstring>
 
 TProjectRCVersion::TProjectRCVersion(const char* fileName)
 {
+  // The running image itself, not the path it was started from: that file may have been
+  // replaced or removed since (a package upgrade).
   char path[255];
-  if (fileName) {
-    std::snprintf(path, sizeof path, "%s", fileName);
-  } else if (GetModuleFileName(path, sizeof path) == 0) {
-    return;
-  }
+  std::snprintf(path, sizeof path, "%s", fileName ? fileName : "/proc/self/exe");
   const std::uint32_t size = GetFileVersionInfoSize(path);
   if (size == 0)
     return;

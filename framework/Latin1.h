@@ -10,7 +10,7 @@ inline QString ToQString(std::string_view bytes)
   return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
 }
 
-// Characters beyond U+00FF (which only a paste can bring) become '?'.
+// Characters beyond U+00FF (only a field that lets pastes in unfiltered can hold them) become '?'.
 inline std::string ToBytes(const QString& text)
 {
   const QByteArray bytes = text.toLatin1();

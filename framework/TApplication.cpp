@@ -39,8 +39,11 @@ private:
 
 TApplication::TApplication(const char* name, int& argc, char** argv) : Name(name ? name : "")
 {
-  if (!QApplication::instance())
-    OwnQtApplication = std::make_unique<QApplication>(argc, argv);
+  if (!QApplication::instance()) {
+    QtProgramName = argc > 0 && argv && argv[0] ? argv[0] : Name;
+    QtArgv[0] = QtProgramName.data();
+    OwnQtApplication = std::make_unique<QApplication>(QtArgc, QtArgv);
+  }
   // Message boxes of the framework carry it as their caption.
   QCoreApplication::setApplicationName(ToQString(Name));
   for (int i = 1; i < argc && argv && argv[i]; ++i) {

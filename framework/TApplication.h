@@ -15,8 +15,9 @@ class TFrameWindow;
 
 class TApplication : public TMessageTarget {
 public:
-  // Makes the Qt application unless one exists; Qt takes its own options out of argc and argv,
-  // and the remaining arguments after the program name form the command line.
+  // Makes the Qt application unless one exists. Every argument after the program name belongs
+  // to the command line; Qt is given the program name alone, so that no argument changes how
+  // the toolkit runs (the platform and display come from the environment).
   TApplication(const char* name, int& argc, char** argv);
   ~TApplication() override;
   TApplication(const TApplication&) = delete;
@@ -61,6 +62,10 @@ private:
   std::string Name;
   std::string CmdLine;
   int CmdShow = SW_SHOWDEFAULT;
+  // What Qt sees of the command line; it must outlive the Qt application.
+  std::string QtProgramName;
+  int QtArgc = 1;
+  char* QtArgv[2] = {};
   std::unique_ptr<QApplication> OwnQtApplication;
   std::unique_ptr<QObject> Filter;
   std::unique_ptr<TFrameWindow> MainWindow;

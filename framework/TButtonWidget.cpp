@@ -7,7 +7,7 @@
 TButtonWidget::TButtonWidget(const QString& text, bool ownerDraw, QWidget* parent)
   : QPushButton(text, parent), OwnerDraw(ownerDraw)
 {
-  // Enter belongs to the dialog, which turns it into a command.
+  // Enter belongs to the dialog, which presses the focused button or runs its default command.
   setAutoDefault(false);
 }
 

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QStyleOptionMenuItem>
 #include <QTimer>
 #include <functional>
 
@@ -27,6 +28,17 @@ protected:
 
 private:
   std::function<void(QObject*, QEvent*)> Look;
+};
+
+// Qt's menu bar keeps to itself whether it is in menu mode (an item pressed with the mouse,
+// its pop-up open or not); it shows it only in how it draws the active item: pressed.
+struct TMenuBarLook : QMenuBar {
+  static bool Pressed(const QMenuBar& bar, const QAction& action)
+  {
+    QStyleOptionMenuItem option;
+    (bar.*&TMenuBarLook::initStyleOption)(&option, &action);
+    return option.state & QStyle::State_Sunken;
+  }
 };
 }
 
@@ -69,10 +81,19 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
   // Whether the menu is still open is clear only once Qt has finished switching pop-ups.
   const auto checkLater = [this] { QTimer::singleShot(0, Receiver(), [this] { CheckMenuClosed(); }); };
 
-  QObject::connect(&menuBar, &QMenuBar::hovered, Receiver(), select);
+  // The menu bar highlights what the mouse passes over even while no menu is open; that is no
+  // menu selection.
+  QObject::connect(&menuBar, &QMenuBar::hovered, Receiver(), [this, select](QAction* action) {
+    if (IsMenuOpen())
+      select(action);
+  });
   QObject::connect(&menuBar, &QMenuBar::triggered, Receiver(), [this] { MenuClosed(); });
-  menuBar.installEventFilter(new TEventHook([checkLater](QObject*, QEvent* event) {
-    if (event->type() == QEvent::Leave || event->type() == QEvent::FocusOut)
+  menuBar.installEventFilter(new TEventHook([this, &menuBar, select, checkLater](QObject*, QEvent* event) {
+    // The keyboard enters the bar: Qt highlights the first item before the bar has the focus.
+    if (event->type() == QEvent::FocusIn && menuBar.activeAction())
+      select(menuBar.activeAction());
+    // However the menu closes, the bar draws itself anew.
+    else if (InMenu && (event->type() == QEvent::Paint || event->type() == QEvent::Leave || event->type() == QEvent::FocusOut))
       checkLater();
   }, Receiver()));
 
@@ -111,10 +132,26 @@ void TDecoratedFrame::MenuClosed()
     StatusBar->SetText(TextBeforeMenu.c_str());
 }
 
+bool TDecoratedFrame::IsMenuOpen() const
+{
+  if (qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+    return true;
+  const QMenuBar* bar = GetMenuBar();
+  if (!bar)
+    return false;
+  // An item of the bar is highlighted by the keyboard (the bar has it only while the menu is
+  // open), or pressed with the mouse.
+  const QAction* active = bar->activeAction();
+  return active && (bar->hasFocus() || TMenuBarLook::Pressed(*bar, *active));
+}
+
 void TDecoratedFrame::CheckMenuClosed()
 {
-  QMenuBar* bar = GetMenuBar();
-  const bool popupOpen = qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr;
-  if (!popupOpen && (!bar || !bar->activeAction()))
-    MenuClosed();
+  if (IsMenuOpen())
+    return;
+  // Qt can leave the keyboard with a bar that is out of menu mode; with nothing to navigate,
+  // it only makes the bar look open to the next pointer that passes.
+  if (QMenuBar* bar = GetMenuBar(); bar && bar->hasFocus())
+    bar->clearFocus();
+  MenuClosed();
 }

@@ -31,7 +31,10 @@ private:
   void MenuSelect(int hintId);
   // The menu closed: the kept text comes back.
   void MenuClosed();
-  // Ends the hints once no part of the menu is active any more.
+  // Whether a pop-up of the menu is open, or the menu bar is in menu mode (entered by the
+  // keyboard, or an item pressed with the mouse).
+  bool IsMenuOpen() const;
+  // Ends the hints once the menu is not open any more.
   void CheckMenuClosed();
 
   bool TrackMenuSelection;

@@ -32,12 +32,18 @@ protected:
   void keyPressEvent(QKeyEvent* event) override
   {
     const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
-      Command(DefaultCommand());
-    else if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape)
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+      // Enter presses the push button that has the focus, as Space does; elsewhere it is the
+      // dialog's default command.
+      if (TButtonWidget* button = FocusedPushButton())
+        button->click();
+      else
+        Command(DefaultCommand());
+    } else if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape) {
       Command(IDCANCEL);
-    else
+    } else {
       QWidget::keyPressEvent(event);
+    }
   }
 
 private:
@@ -45,6 +51,11 @@ private:
   {
     if (OwnerAlive)
       ::SendMessage(&Owner, WM_COMMAND, MakeWParam(unsigned(id), BN_CLICKED), 0);
+  }
+  TButtonWidget* FocusedPushButton() const
+  {
+    auto* button = dynamic_cast<TButtonWidget*>(QApplication::focusWidget());
+    return button && isAncestorOf(button) && !button->IsOwnerDraw() ? button : nullptr;
   }
   // The default push button's id, else IDOK.
   int DefaultCommand() const

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextBlock>
@@ -17,18 +18,31 @@
 #include <cstring>
 
 namespace {
-// Lets the program's validator judge each edit of a single-line field.
-class TValidatorBridge final : public QValidator {
-public:
-  TValidatorBridge(const TValidator& validator, QObject* parent) : QValidator(parent), Checker(validator) {}
-  State validate(QString& input, int&) const override
-  {
-    return Checker.IsValidInput(ToBytes(input)) ? Acceptable : Invalid;
-  }
+// What an edit put into a text: the part of after that ends at the caret the edit left and
+// starts where after first differs from before.
+QString Inserted(const QString& before, const QString& after, qsizetype caret)
+{
+  caret = std::clamp<qsizetype>(caret, 0, after.size());
+  qsizetype start = 0;
+  while (start < caret && start < before.size() && before[start] == after[start])
+    ++start;
+  return after.mid(start, caret - start);
+}
 
-private:
-  const TValidator& Checker;
-};
+// The text a key press types into a line edit, by the rule Qt's line edit applies; empty for
+// keys that move, delete or run a shortcut.
+QString TypedText(const QKeyEvent& key)
+{
+  if (key.modifiers() == Qt::ControlModifier || key.modifiers() == (Qt::ShiftModifier | Qt::ControlModifier))
+    return {};
+  const QString text = key.text();
+  if (text.isEmpty())
+    return {};
+  const QChar c = text.front();
+  const bool types = c.isPrint() || c.category() == QChar::Other_Format || c.category() == QChar::Other_PrivateUse ||
+                     (c.isHighSurrogate() && text.size() > 1);
+  return types ? text : QString();
+}
 
 // The field whose call-back after losing the focus is pending; one at a time.
 QPointer<QObject> PendingReclaim;
@@ -61,17 +75,46 @@ std::string_view CutTo(std::string_view text, long room)
 }
 }
 
-// Keeps the focus in a field whose text its validator rejects: Tab and Shift+Tab report at
-// once and go nowhere; any other way out is undone after the fact.
-class TLeaveFilter final : public QObject {
+// Lets the program's validator judge what the user's edits of a single-line field insert, other
+// than keystrokes (which TFieldFilter judges first): pastes and drops, for a validator that
+// filters them.
+class TValidatorBridge final : public QValidator {
 public:
-  explicit TLeaveFilter(TEdit& edit) : Edit(edit) {}
+  TValidatorBridge(const TEdit& edit, QLineEdit* line) : QValidator(line), Edit(edit), Line(line), Before(line->text())
+  {
+    connect(line, &QLineEdit::textChanged, this, [this](const QString& text) { Before = text; });
+  }
+  State validate(QString& input, int& caret) const override
+  {
+    // Qt lets every edit through after a verdict of Invalid that it did not undo, so no text
+    // that stays may get one: neither what the program puts in, nor what an undo (the only
+    // edit that leaves a redo behind) brings back of what the field held.
+    const TValidator* validator = Edit.GetValidator();
+    if (!validator || !validator->FiltersPaste() || Edit.ProgramEdit || Line->isRedoAvailable())
+      return Acceptable;
+    return Edit.Admits(Inserted(Before, input, caret)) ? Acceptable : Invalid;
+  }
+
+private:
+  const TEdit& Edit;
+  QLineEdit* Line;
+  QString Before;   // the field's text before the edit being judged
+};
+
+// Refuses keystrokes whose character the validator does not admit, and keeps the focus in a
+// field whose text its validator rejects: Tab and Shift+Tab report at once and go nowhere; any
+// other way out is undone after the fact.
+class TFieldFilter final : public QObject {
+public:
+  explicit TFieldFilter(TEdit& edit) : Edit(edit) {}
 
 protected:
   bool eventFilter(QObject*, QEvent* event) override
   {
     if (event->type() == QEvent::KeyPress) {
       const auto* key = static_cast<QKeyEvent*>(event);
+      if (const QString typed = TypedText(*key); !typed.isEmpty() && Edit.Line() && !Edit.IsReadOnly() && !Edit.Admits(typed))
+        return true;
       const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
       if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && Edit.IsInvalid()) {
         Edit.ReportInvalid();
@@ -138,9 +181,9 @@ void TEdit::WidgetBound()
 {
   SetTextLimit(TextLimit);
   ApplyValidator();
-  if (!LeaveFilter)
-    LeaveFilter = std::make_unique<TLeaveFilter>(*this);
-  GetWidget()->installEventFilter(LeaveFilter.get());
+  if (!FieldFilter)
+    FieldFilter = std::make_unique<TFieldFilter>(*this);
+  GetWidget()->installEventFilter(FieldFilter.get());
 }
 
 bool TEdit::IsMultiLine() const
@@ -167,36 +210,103 @@ int TEdit::GetTextLen() const
   return int(GetText().size());
 }
 
-void TEdit::DropLeadingLines(long atLeast)
+void TEdit::MakeRoomFor(long incoming)
 {
   QPlainTextEdit* multi = Multi();
-  if (!multi || atLeast <= 0)
+  if (!multi || Capacity() < 0)
+    return;
+  const QTextCursor keep = multi->textCursor();
+  long needed = long(GetTextLen()) - long(FromEditorText(keep.selectedText()).size()) + incoming - Capacity();
+  if (needed <= 0)
     return;
   QTextDocument* doc = multi->document();
-  long freed = 0;
-  QTextBlock block = doc->firstBlock();
-  while (block.isValid() && freed < atLeast && block.next().isValid()) {
-    freed += block.length() + 1;   // its characters and its line break, CR LF being two
-    block = block.next();
+  const int end = doc->characterCount() - 1;
+  const int lastLine = doc->blockCount() - 1;
+  // Lines before the caret's first line may go from the start, lines after its last from the
+  // end; what dropping them frees, a line break counting two.
+  const int before = doc->findBlock(keep.selectionStart()).blockNumber();
+  const int after = doc->findBlock(keep.selectionEnd()).blockNumber() + 1;
+  const auto leading = [doc](int n) { return long(doc->findBlockByNumber(n).position()) + n; };
+  const auto trailing = [&](int from) { return from > lastLine ? 0L : long(end - doc->findBlockByNumber(from).position()) + (lastLine - from); };
+  int lead = 0;               // the first lead lines go
+  int trailFrom = lastLine + 1;   // the lines from trailFrom on go
+  const auto takeLeading = [&] {
+    while (lead < before && leading(lead) < needed)
+      ++lead;
+    needed -= leading(lead);
+  };
+  const auto takeTrailing = [&] {
+    while (trailFrom > after && trailing(trailFrom) < needed)
+      --trailFrom;
+    needed -= trailing(trailFrom);
+  };
+  if (keep.selectionStart() >= end - keep.selectionEnd()) {
+    takeLeading();
+    if (needed > 0)
+      takeTrailing();
+  } else {
+    takeTrailing();
+    if (needed > 0)
+      takeLeading();
   }
-  if (freed < atLeast)   // not enough whole lines before the last: the last goes too
-    block = QTextBlock();
-  const int end = block.isValid() ? block.position() : doc->characterCount() - 1;
-  // The user's caret and selection stay where they were in the remaining text.
-  QTextCursor keep = multi->textCursor();
-  const int anchor = std::max(keep.anchor() - end, 0);
-  const int position = std::max(keep.position() - end, 0);
   QTextCursor cut(doc);
-  cut.setPosition(0);
-  cut.setPosition(end, QTextCursor::KeepAnchor);
-  cut.removeSelectedText();
-  keep.setPosition(anchor);
-  keep.setPosition(position, QTextCursor::KeepAnchor);
-  multi->setTextCursor(keep);
+  if (trailFrom <= lastLine) {
+    cut.setPosition(doc->findBlockByNumber(trailFrom).position());
+    cut.setPosition(end, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+  }
+  if (lead > 0) {
+    cut.setPosition(0);
+    cut.setPosition(doc->findBlockByNumber(lead).position(), QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+  }
+  // The user's caret and selection followed their characters: setting them again would only
+  // lay out their line once more.
+}
+
+std::size_t TEdit::LastLinesStart(std::string_view text, long room, long carried)
+{
+  if (carried + long(text.size()) <= room)
+    return 0;
+  // A line that starts before size - room leaves more than room behind it.
+  const std::size_t from = long(text.size()) > room + 2 ? text.size() - std::size_t(room) - 2 : 0;
+  const std::size_t lineEnd = text.find("\r\n", from);
+  return lineEnd == std::string_view::npos ? lineEnd : lineEnd + 2;
+}
+
+bool TEdit::IsCaretAtEnd() const
+{
+  const QPlainTextEdit* multi = Multi();
+  if (!multi)
+    return false;
+  const QTextCursor cursor = multi->textCursor();
+  return !cursor.hasSelection() && cursor.atEnd();
+}
+
+void TEdit::InsertMakingRoom(std::string_view text)
+{
+  QPlainTextEdit* multi = Multi();
+  if (!multi)
+    return;
+  if (Capacity() >= 0 && IsCaretAtEnd()) {
+    // Text going on from the field's last line that cannot stay whole with it drops the whole
+    // field, and of its own lines those that come before the ones that fit: neither is laid out.
+    const long carried = multi->document()->lastBlock().length() - 1;
+    const std::size_t from = LastLinesStart(text, Capacity(), carried);
+    if (from != 0 && from != std::string_view::npos) {
+      QTextCursor all(multi->document());
+      all.select(QTextCursor::Document);
+      all.removeSelectedText();
+      text.remove_prefix(from);
+    }
+  }
+  MakeRoomFor(long(text.size()));
+  Insert(text);
 }
 
 void TEdit::SetText(std::string_view text)
 {
+  const QScopedValueRollback programEdit(ProgramEdit, true);
   if (QLineEdit* line = Line())
     line->setText(ToQString(CutTo(text, Capacity())));
   else if (QPlainTextEdit* multi = Multi())
@@ -205,6 +315,7 @@ void TEdit::SetText(std::string_view text)
 
 void TEdit::Insert(std::string_view text)
 {
+  const QScopedValueRollback programEdit(ProgramEdit, true);
   if (QLineEdit* line = Line()) {
     line->insert(ToQString(text));
     return;
@@ -261,7 +372,19 @@ void TEdit::ApplyValidator()
 {
   DropBridge();
   if (QLineEdit* line = Line(); line && Validator)
-    line->setValidator(new TValidatorBridge(*Validator, line));
+    line->setValidator(new TValidatorBridge(*this, line));
+}
+
+bool TEdit::Admits(const QString& inserted) const
+{
+  if (!Validator || inserted.isEmpty())
+    return true;
+  // A character without a one-byte form is outside every set; it must not reach the
+  // validator as the '?' that stands for it.
+  for (const QChar c : inserted)
+    if (c.unicode() > 0xFF)
+      return false;
+  return Validator->IsValidInput(ToBytes(inserted));
 }
 
 bool TEdit::IsInvalid() const

@@ -13,6 +13,7 @@
 class QLineEdit;
 class QObject;
 class QPlainTextEdit;
+class QString;
 
 class TEdit : public TControl {
 public:
@@ -31,19 +32,37 @@ public:
   // Puts text in place of the selection, at the caret, and keeps the caret in view; it cannot
   // be undone. What would pass the limit is cut off.
   void Insert(std::string_view text);
-  // Multi-line: removes whole lines from the start until at least atLeast characters are
-  // gone (the last line too when the others are not enough). The caret and selection keep
-  // their place in the text that remains.
-  void DropLeadingLines(long atLeast);
+  // Multi-line with a limit: makes room for incoming characters about to replace the
+  // selection at the caret (the selection counts as room). Whole lines go from the end of the
+  // field farther from the caret: the first lines while it is nearer the end, as while text is
+  // appended; the last lines while it is nearer the start. Lines from the other end follow
+  // when that is not enough. The lines that hold the caret and selection stay, and the caret
+  // and selection stay on their characters.
+  void MakeRoomFor(long incoming);
+  // Multi-line: inserts text at the caret after MakeRoomFor, with the outcome of inserting it in
+  // pieces, each after MakeRoomFor: text appended at the end that pushes out lines of its own
+  // (and so the field's whole text) has only the lines that stay inserted.
+  void InsertMakingRoom(std::string_view text);
+  // Whether the caret is behind the last character with nothing selected: text goes in there
+  // as an append.
+  bool IsCaretAtEnd() const;
+  // Where the last lines of text that fit in room characters begin, with carried characters
+  // before text on its first line: 0 when all of it fits, else the start of the first line
+  // (behind a CR LF) from which the rest fits; npos when not even its last line does.
+  static std::size_t LastLinesStart(std::string_view text, long room, long carried = 0);
   void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
   void SetTextLimit(UINT textLimit);
   UINT GetTextLimit() const { return TextLimit; }
 
-  // Filters what the user types: edits the validator refuses do not happen. Takes ownership;
-  // the previous validator is deleted. Null removes the filter.
+  // Filters what the user types, and what the user pastes when the validator asks for it:
+  // input the validator refuses does not go in. Takes ownership; the previous validator is
+  // deleted. Null removes the filter.
   void SetValidator(TValidator* validator);
   TValidator* GetValidator() const { return Validator.get(); }
+  // Whether inserted, typed or pasted, may go into the field: no validator, or every character
+  // has a one-byte form and the validator admits them.
+  bool Admits(const QString& inserted) const;
 
   // Refuses while the field is enabled and the validator rejects the text: the validator
   // tells the user, and the field takes the focus.
@@ -64,7 +83,8 @@ protected:
   void CmClearField();
 
 private:
-  friend class TLeaveFilter;
+  friend class TFieldFilter;
+  friend class TValidatorBridge;
   // Whether the field is enabled and its validator rejects its text.
   bool IsInvalid() const;
   // Has the validator tell the user; leaving the field meanwhile starts no other report.
@@ -81,6 +101,7 @@ private:
 
   UINT TextLimit;
   std::unique_ptr<TValidator> Validator;
-  std::unique_ptr<QObject> LeaveFilter;
+  std::unique_ptr<QObject> FieldFilter;
   bool Reporting = false;
+  bool ProgramEdit = false;   // the program, not the user, is changing the text
 };

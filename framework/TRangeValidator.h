@@ -16,6 +16,8 @@ public:
 
   // Every character is allowed.
   bool IsValidInput(const std::string& text) const override;
+  // Pasted text goes in unfiltered; a wrong character in it fails IsValid.
+  bool FiltersPaste() const override { return false; }
   // Every character is allowed and the value lies in the range.
   bool IsValid(const std::string& text) const override;
   // A message box owned by owner, captioned with the application's name: "Value is not in

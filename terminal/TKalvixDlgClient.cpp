@@ -184,8 +184,18 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   const std::size_t length = FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(count), TextMode != 0,
                                          LineLength, Column, text);
   PendingText.append(text, length);
-  if (!Polling)
+  // Text that goes in where the user put the caret goes in at once: where room is made depends
+  // on each insertion. Appended text waits for the end of the poll, which inserts only its
+  // lines that stay; of a flood it keeps a field-full, and one line more, so that it still
+  // replaces the field's text whole.
+  if (!Polling || !ReceiveField->IsCaretAtEnd()) {
     ShowReceived();
+  } else if (const long room = long(ReceiveField->GetTextLimit()) - 1; long(PendingText.size()) > 2 * room) {
+    const std::size_t fits = TEdit::LastLinesStart(PendingText, room);
+    const std::size_t before = fits == std::string::npos || fits < 3 ? std::string::npos : PendingText.rfind("\r\n", fits - 3);
+    if (before != std::string::npos)
+      PendingText.erase(0, before + 2);
+  }
   return 0;
 }
 
@@ -193,18 +203,7 @@ void TKalvixDlgClient::ShowReceived()
 {
   if (PendingText.empty())
     return;
-  // Of more than a field-full only the lines that fit can stay.
-  const std::size_t capacity = ReceiveField->GetTextLimit() - 1;
-  if (PendingText.size() > capacity) {
-    const std::size_t lineEnd = PendingText.find("\r\n", PendingText.size() - capacity - 2);
-    if (lineEnd != std::string::npos)
-      PendingText.erase(0, lineEnd + 2);
-  }
-  // A full field gives up its oldest lines, so what arrives is always shown.
-  const long room = long(ReceiveField->GetTextLimit()) - 1 - ReceiveField->GetTextLen();
-  if (long(PendingText.size()) > room)
-    ReceiveField->DropLeadingLines(long(PendingText.size()) - room);
-  ReceiveField->Insert(PendingText);
+  ReceiveField->InsertMakingRoom(PendingText);
   PendingText.clear();
 }
 
@@ -289,10 +288,8 @@ void TKalvixDlgClient::CmSend()
   Sending = true;
   SegStart = 0;
   DelayIndex = 0;
-  // Nothing of a stopped transmission carries over: its pause is dropped, and a write of it
-  // still in flight is waited for, then this one starts from its first byte.
-  if (SendState == Pausing)
-    SendState = Ready;
+  // A pause of a stopped transmission runs out first; a write of it still in flight is waited
+  // for, then this one starts from its first byte.
   Restart = SendState == Writing;
   ShowSendButton(false);
 }

@@ -114,9 +114,34 @@ TEST_F(MainFrameFixture, HighlightedItemsShowTheirHintsAndClosingTheMenuBringsBa
 {
   ASSERT_TRUE(Start());
   Frame().GetStatusBar()->SetText("before");
-  QAction* file = TopLevel("&File");
-  Bar().setActiveAction(file);
-  QMenu* fileMenu = file->menu();
+  // The mouse as the window system moves it, over an item of the menu bar.
+  const auto mouseTo = [this](const char* item) {
+    const QPoint at = Bar().mapTo(&FrameWidget(), Bar().actionGeometry(TopLevel(item)).center());
+    QTest::mouseMove(FrameWidget().windowHandle(), at);
+    return at;
+  };
+  // Passing over the menu bar opens no menu, and shows no hint.
+  for (const char* item : {"Set&up", "&File"}) {
+    mouseTo(item);
+    QApplication::processEvents();
+    EXPECT_EQ(StatusText(), "before") << item;
+  }
+  // No field has the focus yet: the menu bar keeps it once it has taken it.
+  if (QWidget* focused = QApplication::focusWidget())
+    focused->clearFocus();
+  QTest::mouseClick(FrameWidget().windowHandle(), Qt::LeftButton, {}, mouseTo("&File"));
+  QMenu* fileMenu = TopLevel("&File")->menu();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
+  EXPECT_EQ(StatusText(), "Creates a new window");
+  // While the menu is open, the mouse over a command of the bar highlights it; Escape ends it.
+  mouseTo("Set&up");
+  EXPECT_EQ(StatusText(), "Setup of COM port 1");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
+  mouseTo("Switch &Mode");
+  QApplication::processEvents();
+  EXPECT_EQ(StatusText(), "before");
+  Bar().setActiveAction(TopLevel("&File"));
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
   EXPECT_EQ(StatusText(), "Creates a new window");
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,20 @@ TEST(TProjectRCVersionTest, AMissingValueFailsAndLeavesThePointerAlone)
   EXPECT_STREQ(text, "untouched");
   ASSERT_TRUE(reader.ReadProductVersion(text));
   EXPECT_STREQ(text, "9.9");
+}
+
+TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemoved)
+{
+  const std::filesystem::path copy = std::filesystem::temp_directory_path() / ("kalvix-running-" + std::to_string(getpid()));
+  std::filesystem::copy_file(VERSION_FIXTURE, copy, std::filesystem::copy_options::overwrite_existing);
+  FILE* run = popen((copy.string() + " own").c_str(), "r");
+  ASSERT_NE(run, nullptr);
+  char out[32] = {};
+  const std::size_t n = std::fread(out, 1, sizeof out - 1, run);
+  EXPECT_EQ(pclose(run), 0);
+  EXPECT_EQ(std::string(out, n), "9.9");
+  EXPECT_FALSE(std::filesystem::exists(copy)) << "the file was not removed while it ran";
+  std::filesystem::remove(copy);
 }
 
 TEST(TProjectRCVersionTest, NoTruncatedOrTranslationlessBlockGivesNoData)

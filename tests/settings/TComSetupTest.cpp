@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -282,19 +283,31 @@ TEST_F(SetupDialogTest, NumberFieldsOutOfRangeAreRefusedWithTheirRangeAndTheFocu
     int Id;
     const char* Text;
     const char* Message;   // null: accepted
+    bool Pasted = false;   // typed otherwise
   };
   const TCase cases[] = {
     {IDC_LINELENGTH, "", RangeLine},  {IDC_LINELENGTH, "0", RangeLine},  {IDC_LINELENGTH, "81", RangeLine},
     {IDC_LINELENGTH, "99", RangeLine}, {IDC_LINELENGTH, "1", nullptr},   {IDC_LINELENGTH, "+7", nullptr},
     {IDC_DELAYTIME, "", nullptr},     {IDC_DELAYTIME, "9999", nullptr},  {IDC_DELAYCHAR, "256", RangeChar},
     {IDC_DELAYCHAR, "999", RangeChar}, {IDC_DELAYCHAR, "255", nullptr},  {IDC_DELAYCHAR, "", nullptr},
+    // Pasted text goes in as it is; a wrong character in it gives the range message.
+    {IDC_DELAYTIME, "5x", "Value is not in the range 0 to 9999.", true},
+    {IDC_DELAYCHAR, "1\u20ac", RangeChar, true},
+    {IDC_LINELENGTH, "12", nullptr, true},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.Id << " '" << c.Text << "'");
+    SCOPED_TRACE(testing::Message() << c.Id << " '" << c.Text << "'" << (c.Pasted ? " pasted" : ""));
     Presenter.Boxes.clear();
     LoadPortSettings(Xfer, LineLength, DelayTime, DelayChar);
     const int result = Run([&](TComSetup& d) {
-      Type(d, c.Id, c.Text);
+      if (c.Pasted) {
+        Type(d, c.Id, "");
+        QApplication::clipboard()->setText(QString::fromUtf8(c.Text));
+        QTest::keyClick(Field(d, c.Id), Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(Field(d, c.Id)->text(), QString::fromUtf8(c.Text));
+      } else {
+        Type(d, c.Id, c.Text);
+      }
       Ok(d);
       if (c.Message) {
         EXPECT_EQ(QApplication::focusWidget(), Field(d, c.Id));
@@ -415,20 +428,43 @@ TEST_F(SetupDialogTest, AnInvalidFieldAndAForbiddenFormatGiveTwoMessagesInOrder)
   EXPECT_EQ(Presenter.Boxes[1].Caption, "");
 }
 
-TEST_F(SetupDialogTest, EscapeCancelsAndLeavesTheRecordAsItWas)
+TEST_F(SetupDialogTest, EnterPressesTheFocusedButtonElseOkAndEscapeCancels)
 {
-  const int result = Run([](TComSetup& d) {
-    Choose(d, IDC_PORT, 3);
-    Choose(d, IDC_HANDSHAKE, 0);
-    Type(d, IDC_LINELENGTH, "12");
-    QTest::keyClick(Field(d, IDC_LINELENGTH), Qt::Key_Escape);
-  });
-  EXPECT_EQ(result, IDCANCEL);
-  EXPECT_TRUE(Presenter.Boxes.empty());
-  EXPECT_EQ(Xfer.PortData.GetSelection(), "COM 1");
-  EXPECT_EQ(Xfer.HandshakeData.GetSelection(), "Hardware");
-  EXPECT_EQ(Xfer.UseCtsCheck, 0u);   // the dialog's arranging reached only its own boxes
-  EXPECT_STREQ(Xfer.LineLengthText, "80");
+  // Keys pressed after the user changed port, handshake and line length.
+  struct TCase {
+    const char* What;
+    int FocusOn;                        // 0: stays in the line-length field
+    std::vector<Qt::Key> Keys;
+    int Result;
+  };
+  const TCase cases[] = {
+    {"Enter on Abbruch", IDCANCEL, {Qt::Key_Return}, IDCANCEL},
+    {"Space on Abbruch", IDCANCEL, {Qt::Key_Space}, IDCANCEL},
+    {"Tab to OK, keypad Enter", IDCANCEL, {Qt::Key_Tab, Qt::Key_Enter}, IDOK},
+    {"Enter in a field", 0, {Qt::Key_Return}, IDOK},
+    {"Escape", IDOK, {Qt::Key_Escape}, IDCANCEL},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    LoadPortSettings(Xfer, LineLength, DelayTime, DelayChar);
+    const int result = Run([&c](TComSetup& d) {
+      EXPECT_EQ(QApplication::focusWidget(), Item(d, IDCANCEL)) << "the first tab stop has the focus";
+      Choose(d, IDC_PORT, 3);
+      Choose(d, IDC_HANDSHAKE, 0);
+      Type(d, IDC_LINELENGTH, "12");
+      if (c.FocusOn)
+        Item(d, c.FocusOn)->setFocus();
+      for (Qt::Key key : c.Keys)
+        QTest::keyClick(QApplication::focusWidget(), key);
+    });
+    EXPECT_EQ(result, c.Result);
+    EXPECT_TRUE(Presenter.Boxes.empty());
+    const bool ok = c.Result == IDOK;
+    EXPECT_EQ(Xfer.PortData.GetSelection(), ok ? "COM 4" : "COM 1");
+    EXPECT_EQ(Xfer.HandshakeData.GetSelection(), ok ? "no" : "Hardware");
+    EXPECT_STREQ(Xfer.LineLengthText, ok ? "12" : "80");
+    EXPECT_EQ(Xfer.UseCtsCheck, 0u);   // Cancel: the dialog checked only its own box; OK: "no" cleared it
+  }
 }
 
 TEST_F(SetupDialogTest, AStoredTextThatMatchesNoEntryShowsNoSelectionAndComesBackEmpty)

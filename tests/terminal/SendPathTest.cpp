@@ -224,18 +224,23 @@ TEST_F(SendPathTest, ChangingDelayTimeDuringARepeatChangesTheNextPause)
   Client->CmStop();
 }
 
-TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndSendsNothingMore)
+TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndASendMeanwhileWaitsForIt)
 {
   Start();
-  Client->DelayTime = 300;
+  Client->DelayTime = 1000;
   Type("A,B", true);
   Client->CmSend();
   EXPECT_EQ(Tick(), "A");
-  Tick();   // the write is seen done: the pause starts
+  Tick();   // the write is seen done: a pause of ten ticks starts
   Client->CmStop();
   EXPECT_TRUE(SendShown());
   EXPECT_FALSE(StopShown());
-  EXPECT_TRUE(Ticks(10).empty());
+  EXPECT_TRUE(Ticks(4, 3).empty());
+  Type("C", true);
+  Client->CmSend();
+  // B never goes; C goes when the pause has run out, as B would have.
+  EXPECT_EQ(Ticks(12, 7), (std::vector<std::string> {"14:C"}));
+  EXPECT_TRUE(SendShown());
   EXPECT_EQ(Client->SendState, TKalvixDlgClient::Ready);
 }
 

@@ -7,11 +7,16 @@
 #include "tests/support/NullModem.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextCursor>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <atomic>
+#include <thread>
+#include <tuple>
 
 namespace {
 
@@ -176,16 +181,12 @@ TEST_F(TerminalWindowTest, SwitchModeEmptiesBothFieldsAndSwapsFilterAndCaption)
   Start();
   Deliver("\x41\x42");
   Field(IDC_SENDTEXT).SetText("41,42");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "x");   // refused in binary mode
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "41,42");
 
   SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
   EXPECT_TRUE(Client->IsTextMode());
   EXPECT_EQ(Received(), "");
   EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
   EXPECT_EQ(Frame->GetCaption(), "Kalvix in text mode");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "AT x/0D");
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "AT x/0D");
   Deliver("ab");
   Deliver("\r");
   Deliver("c");
@@ -194,14 +195,61 @@ TEST_F(TerminalWindowTest, SwitchModeEmptiesBothFieldsAndSwapsFilterAndCaption)
   SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
   EXPECT_FALSE(Client->IsTextMode());
   EXPECT_EQ(Frame->GetCaption(), "Kalvix in binary mode");
-  QTest::keyClicks(Field(IDC_SENDTEXT).GetWidget(), "1b;x");
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "1;");
 
   Deliver("\x01");
   SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
   EXPECT_EQ(Received(), "");
   EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
   EXPECT_FALSE(Client->IsTextMode());
+}
+
+TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItHoldsAlready)
+{
+  struct TCase {
+    bool TextMode;
+    const char* Held;     // put there by the program (a chosen command), unfiltered
+    const char* Typed;    // key by key; \b is Backspace, \x7f Delete, \x1a Ctrl+Z
+    const char* Pasted;   // then in one paste
+    const char* Expected;
+  };
+  const TCase cases[] = {
+    {false, "", "1b;x,#:F", "", "1;,#:F"},
+    {false, "1b,0d", "zq x1F", "", "1b,0d1F"},
+    {false, "1b,0d", "", ",2F", "1b,0d,2F"},
+    {false, "1b,0d", "", ",2f", "1b,0d"},             // a paste with a character outside goes in not at all
+    {false, "1b,0d", "\b\b\x1a", ",2f", "1b,0d"},      // an undo brings back what was held, nothing more
+    {false, "", "\u20ac\u00e4A", "A\u20ac", "A"},
+    {true, "", "AT x/0D~\x7f", "", "AT x/0D~"},        // DEL deletes: it is typed as no character
+    {true, "\x01", "x\u20ac\u03c9y\u00e4", "", "\x01xy"},
+    {true, "\xe4", "", "b\u00e4", "\xe4"},
+    {true, "\xe4", "", "ok", "\xe4ok"},
+    {true, "", "", "x\u20acy", ""},
+  };
+  Start();
+  Frame->Show(SW_SHOW);
+  QApplication::setActiveWindow(Frame->GetWidget());
+  QWidget* field = Field(IDC_SENDTEXT).GetWidget();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.TextMode << " '" << c.Typed << "' '" << c.Pasted << "'");
+    if (Client->IsTextMode() != c.TextMode)
+      SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
+    Field(IDC_SENDTEXT).SetText(c.Held);
+    Field(IDC_SENDTEXT).SetFocus();
+    qobject_cast<QLineEdit*>(field)->end(false);
+    for (const QChar ch : QString::fromUtf8(c.Typed)) {
+      if (ch == u'\x1a')
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+      else
+        QTest::sendKeyEvent(QTest::Click, field,
+                            ch == u'\x7f' ? Qt::Key_Delete : ch == u'\b' ? Qt::Key_Backspace : Qt::Key(ch.toUpper().unicode()),
+                            QString(ch), Qt::NoModifier);
+    }
+    if (*c.Pasted) {
+      QApplication::clipboard()->setText(QString::fromUtf8(c.Pasted));
+      QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    }
+    EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), c.Expected);
+  }
 }
 
 TEST_F(TerminalWindowTest, AnUnopenablePortIsReportedOnceAndNothingRuns)
@@ -293,28 +341,114 @@ TEST_F(TerminalWindowTest, APseudoTerminalWithoutModemLinesShowsTheLampsOff)
     EXPECT_EQ(Lamp(id).GetState(), TLed::LedGreen) << "status 0 equals the start value: nothing to redraw";
 }
 
-TEST_F(TerminalWindowTest, AFullReceiveFieldDropsItsOldestLinesAndShowsTheNewest)
+TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPollShowsWhatItsChunksWouldOneByOne)
 {
+  // 270 lines of 80 values, 242 characters each with the break: 65 340 of 65 534.
+  constexpr int Lines = 270;
+  const auto line = [](int value) {
+    char v[4];
+    std::snprintf(v, sizeof v, "%02X,", value & 0xFF);
+    std::string s;
+    for (int i = 0; i < 80; ++i)
+      s += v;
+    return s + "\r\n";
+  };
+  const auto lines = [&](int from, int to) {   // lines from..to-1
+    std::string s;
+    for (int i = from; i < to; ++i)
+      s += line(i);
+    return s;
+  };
+  struct TCase {
+    const char* Where;
+    int Anchor, Caret;   // at the start of these lines; -1: the end of the text
+    std::string Expected;   // after the three chunks that follow
+  };
+  const std::string in = line(0xEE) + line(0xCC) + "DD,";
+  const std::string three = std::string(80, '\xEE') + std::string(80, '\xCC') + "\xDD";
+  const TCase cases[] = {
+    {"caret at the end", -1, -1, lines(2, Lines) + in},
+    {"caret at the start", 0, 0, in + lines(0, Lines - 2)},
+    {"caret nearer the start", 100, 100, lines(0, 100) + in + lines(100, Lines - 2)},
+    {"caret nearer the end", 200, 200, lines(2, 200) + in + lines(200, Lines)},
+    // The selection gives room: nothing needs to go.
+    {"two lines selected", 10, 12, lines(0, 10) + in + lines(12, Lines)},
+    {"the last lines selected", 268, -1, lines(0, 268) + in},
+  };
+  // A flood of more than a field-full: 375 lines of which the last 270 fit.
+  std::string flood;
+  for (int i = 0; i < 30000; ++i)
+    flood.push_back(char(i * 7 % 251));
+  std::int32_t column = 0;
+  std::string floodText;
+  for (std::size_t at = 0; at < flood.size(); at += 80)
+    floodText += Format(flood.substr(at, 80), false, 80, column);
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
   Start();
-  // 80 values a line: 242 characters with the line break.
-  const std::string chunk(80, '\x11');
-  for (int i = 0; i < 300; ++i)
-    Deliver(chunk);
-  const std::string text = Received();
-  EXPECT_LE(text.size(), 65534u);
-  EXPECT_GT(text.size(), 65534u - 242);
-  Deliver("\x22");
-  const std::string after = Received();
-  EXPECT_LE(after.size(), 65534u);
-  EXPECT_EQ(after.substr(after.size() - 3), "22,");
-  EXPECT_EQ(after.substr(0, 242), text.substr(242, 242)) << "not whole lines were dropped";
-  // Every line still starts at a value: nothing was cut mid-line.
-  EXPECT_EQ(after.substr(0, 3), "11,");
+  const auto place = [&](const TCase& c) {
+    SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
+    Field(IDC_RECEIVE).SetText(lines(0, Lines));
+    QTextCursor cursor = ReceiveWidget()->textCursor();
+    const auto at = [&](int n) { return n < 0 ? ReceiveWidget()->document()->characterCount() - 1 : n * 241; };
+    cursor.setPosition(at(c.Anchor));
+    cursor.setPosition(at(c.Caret), QTextCursor::KeepAnchor);
+    ReceiveWidget()->setTextCursor(cursor);
+  };
+  // The field's text, and its caret and selection, after bytes arrived chunk by chunk, each
+  // shown at once, or through the line, as many chunks in one poll.
+  const auto oneByOne = [&](const std::string& bytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += 80)
+      Deliver(bytes.substr(at, 80));
+    const QTextCursor cursor = ReceiveWidget()->textCursor();
+    return std::make_tuple(Received(), cursor.anchor(), cursor.position());
+  };
+  const auto polled = [&](const std::string& bytes) {
+    std::atomic<bool> sent {false};
+    std::thread feeder([&] { sent = pty.Send(bytes); });
+    int queued = 1;
+    for (int i = 0; i < 1000 && (!sent || queued > 0); ++i) {
+      Tick();
+      QTest::qWait(1);
+      ioctl(pty.Slave(), FIONREAD, &queued);
+    }
+    feeder.join();
+    EXPECT_TRUE(sent);
+    // The last short read completes when its time is up.
+    QTest::qWait(120);
+    Tick();
+    const QTextCursor cursor = ReceiveWidget()->textCursor();
+    return std::make_tuple(Received(), cursor.anchor(), cursor.position());
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Where);
+    place(c);
+    const auto single = oneByOne(three);
+    EXPECT_LE(std::get<0>(single).size(), 65534u);
+    EXPECT_TRUE(std::get<0>(single) == c.Expected) << std::get<0>(single).size() << " characters, expected " << c.Expected.size();
+    place(c);
+    EXPECT_TRUE(polled(three) == single);
+
+    place(c);
+    const auto floodSingle = oneByOne(flood);
+    EXPECT_LE(std::get<0>(floodSingle).size(), 65534u);
+    if (c.Anchor < 0 || c.Caret < 0) {   // appended: the last 270 lines of the flood
+      EXPECT_TRUE(std::get<0>(floodSingle) == floodText.substr(floodText.size() - 270 * 242));
+    }
+    place(c);
+    EXPECT_TRUE(polled(flood) == floodSingle);
+  }
 }
 
-TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
+TEST_F(TerminalWindowTest, EnterPressesTheFocusedButtonAndElseLeavesTheWindowAloneAsEscapeDoes)
 {
+  Store.LinkPort(1, "loopback");
   Start();
+  Frame->Show(SW_SHOW);
+  QApplication::setActiveWindow(Frame->GetWidget());   // focus exists only in the active window
+  QWidget* send = Client->ChildWithId(IDC_SEND)->GetWidget();
+  Field(IDC_SENDTEXT).SetText("41");
+  Field(IDC_SENDTEXT).SetFocus();
   QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Return);
   QTest::keyClick(Field(IDC_SENDTEXT).GetWidget(), Qt::Key_Escape);
   SendMessage(Client.get(), WM_COMMAND, IDOK, 0);
@@ -322,6 +456,12 @@ TEST_F(TerminalWindowTest, EnterAndEscapeLeaveTheTerminalWindowAlone)
   QApplication::processEvents();
   EXPECT_TRUE(Client->IsCreated());
   EXPECT_FALSE(Client->GetWidget()->isHidden());
+  EXPECT_FALSE(send->isHidden()) << "nothing was sent";
+
+  send->setFocus();
+  QTest::keyClick(send, Qt::Key_Return);
+  EXPECT_TRUE(send->isHidden()) << "Send was pressed";
+  EXPECT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
 }
 
 } // namespace
