@@ -288,6 +288,10 @@ void TEdit::InsertMakingRoom(std::string_view text)
   QPlainTextEdit* multi = Multi();
   if (!multi)
     return;
+  // Trimming and inserting as one edit: the layout and the scroll bars take in one change,
+  // and a field that stays as long as it was repaints no scroll bar.
+  QTextCursor edit(multi->document());
+  edit.beginEditBlock();
   if (Capacity() >= 0 && IsCaretAtEnd()) {
     // Text going on from the field's last line that cannot stay whole with it drops the whole
     // field, and of its own lines those that come before the ones that fit: neither is laid out.
@@ -301,7 +305,12 @@ void TEdit::InsertMakingRoom(std::string_view text)
     }
   }
   MakeRoomFor(long(text.size()));
-  Insert(text);
+  {
+    const QScopedValueRollback programEdit(ProgramEdit, true);
+    PutAtCaret(*multi, text);
+  }
+  edit.endEditBlock();
+  multi->ensureCursorVisible();
 }
 
 void TEdit::SetText(std::string_view text)
@@ -320,17 +329,22 @@ void TEdit::Insert(std::string_view text)
     line->insert(ToQString(text));
     return;
   }
-  QPlainTextEdit* multi = Multi();
-  if (!multi)
-    return;
-  QTextCursor cursor = multi->textCursor();
+  if (QPlainTextEdit* multi = Multi()) {
+    PutAtCaret(*multi, text);
+    multi->ensureCursorVisible();
+  }
+}
+
+void TEdit::PutAtCaret(QPlainTextEdit& multi, std::string_view text)
+{
+  // Through a copy of the caret: the field's own caret moves along behind the new text, and
+  // setting it again would only lay out its line once more.
+  QTextCursor cursor = multi.textCursor();
   if (Capacity() >= 0) {
     const long kept = long(GetTextLen()) - long(FromEditorText(cursor.selectedText()).size());
     text = CutTo(text, std::max(Capacity() - kept, 0L));
   }
   cursor.insertText(ToEditorText(text));
-  multi->setTextCursor(cursor);
-  multi->ensureCursorVisible();
 }
 
 void TEdit::SetReadOnly(bool readOnly)

@@ -95,6 +95,8 @@ private:
   QLineEdit* Line() const;
   QPlainTextEdit* Multi() const;
   void ApplyValidator();
+  // Puts text in place of the selection, cut to the limit; the caret stays behind it.
+  void PutAtCaret(QPlainTextEdit& multi, std::string_view text);
   void DropBridge();
   // Most characters the field may hold; -1 for no limit.
   long Capacity() const { return TextLimit > 0 ? long(TextLimit) - 1 : -1; }

@@ -437,6 +437,8 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
     }
     place(c);
     EXPECT_TRUE(polled(flood) == floodSingle);
+    // The field keeps its caret in view.
+    EXPECT_TRUE(ReceiveWidget()->viewport()->rect().contains(ReceiveWidget()->cursorRect()));
   }
 }
 
