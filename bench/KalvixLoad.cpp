@@ -4,7 +4,10 @@
 // reordered byte anywhere between the device and the field shows.
 //
 //   kalvix_load preset                     store the bench's port settings in $XDG_CONFIG_HOME
-//   kalvix_load text|binary RATE SECONDS   a steady feed
+//   kalvix_load text|binary RATE SECONDS [raw|log]
+//                                          a steady feed; with raw or log, File > Log to File
+//                                          runs throughout, to a raw file (compared with the
+//                                          bytes sent) or a text log
 //   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
 //   kalvix_load text|binary soak SECONDS   a flood for SECONDS
 //
@@ -17,6 +20,7 @@
 #include "app/TKalvixApp.h"
 #include "framework/TEdit.h"
 #include "framework/TFrameWindow.h"
+#include "framework/TPresenter.h"
 #include "framework/WindowMessages.h"
 #include "resources/ResourceIds.h"
 #include "settings/PortSettings.h"
@@ -24,6 +28,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -207,6 +212,28 @@ bool TailExact(const std::vector<std::string>& shown, const std::vector<std::str
   return exact;
 }
 
+// Answers the log's file dialog with one file and the filter of its form.
+class TLogPresenter final : public TPresenter {
+public:
+  TLogPresenter(std::string file, int filter) : File(std::move(file)), Filter(filter) {}
+  int MessageBox(QWidget*, const std::string& text, const std::string&, UINT) override
+  {
+    std::fprintf(stderr, "message box: %s\n", text.c_str());
+    return IDOK;
+  }
+  bool OpenFileName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
+  bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
+  {
+    data.FileName = File;
+    data.FilterIndex = Filter;
+    return true;
+  }
+
+private:
+  std::string File;
+  int Filter;
+};
+
 int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
@@ -332,8 +359,10 @@ int main(int argc, char** argv)
     StorePresetSettings();
     return 0;
   }
-  if (argc != 4 || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0)) {
-    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS | "
+  const char* logForm = argc == 5 ? argv[4] : "";
+  if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
+      (argc == 5 && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
+    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
                          "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS\n");
     return 2;
   }
@@ -344,7 +373,7 @@ int main(int argc, char** argv)
   const long seconds = flood ? 0 : std::atol(argv[3]);
   const double megabytes = flood ? std::atof(argv[3]) : 0;
   if ((!flood && !soak && rate <= 0) || (!flood && (seconds <= 0 || seconds > 3600)) ||
-      (flood && (megabytes <= 0 || megabytes > 100000)))
+      (flood && (megabytes <= 0 || megabytes > 100000)) || ((flood || soak) && *logForm))
     return 2;
   if (flood || soak)
     return Flood(textMode, std::size_t(megabytes * 1e6), seconds, argv[1]);
@@ -353,6 +382,15 @@ int main(int argc, char** argv)
   TSession session;
   if (!session.Start(textMode, false))
     return 1;
+  TWindow* client = session.App->GetMainWindow()->GetClientWindow();
+  const bool logRaw = std::strcmp(logForm, "raw") == 0;
+  const std::string logFile = std::string(session.Root) + (logRaw ? "/capture.bin" : "/capture.log");
+  TLogPresenter presenter(logFile, logRaw ? 1 : 2);
+  if (*logForm) {
+    TPresenter* previous = TPresenter::Install(&presenter);
+    SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);
+    TPresenter::Install(previous);
+  }
   std::vector<std::uint8_t> sent(total);
   for (std::size_t i = 0; i < total; i += RecordSize)
     Record(i / RecordSize, &sent[i]);
@@ -395,13 +433,27 @@ int main(int argc, char** argv)
   QApplication::exec();
   feeder.join();
   const double cpu = CpuSeconds() - cpuBefore;
+  if (*logForm)
+    SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);   // ends the log
+  std::error_code noSize;
+  const auto logBytes = *logForm ? std::filesystem::file_size(logFile, noSize) : 0;
+  bool logExact = true;
+  if (logRaw) {
+    std::FILE* f = std::fopen(logFile.c_str(), "rb");
+    std::vector<std::uint8_t> logged(delivered.size() + 1);
+    const std::size_t n = f ? std::fread(logged.data(), 1, logged.size(), f) : 0;
+    if (f)
+      std::fclose(f);
+    logExact = n == delivered.size() && std::equal(delivered.begin(), delivered.end(), logged.begin());
+  }
 
   // The field holds the newest lines: they must be exactly the last lines of the stream.
   const std::vector<std::string> shown = SplitLines(session.Field->GetText());
   const bool exact = TailExact(shown, ExpectedLines(delivered, textMode));
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
-              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f\n",
+              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s\n",
               argv[1], rate, seconds, total, dropped, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no",
-              cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds);
-  return exact && dropped == 0 ? 0 : 1;
+              cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds, *logForm ? logForm : "none",
+              static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-");
+  return exact && dropped == 0 && logExact ? 0 : 1;
 }

@@ -2,16 +2,9 @@
 // The dialog that asks for a file to open, shown through the presenter.
 #include "framework/TOpenSaveDialog.h"
 
-class TWindow;
-
 class TFileOpenDialog : public TOpenSaveDialog {
 public:
-  TFileOpenDialog(TWindow* parent, TData& data, const char* title);
+  TFileOpenDialog(TWindow* parent, TData& data, const char* title) : TOpenSaveDialog(parent, data, title) {}
   // IDOK with Data.FileName set to the chosen file, or IDCANCEL with Data unchanged.
-  int Execute();
-
-private:
-  TWindow* Parent;
-  TData& Data;
-  std::string Title;
+  int Execute() { return Ask(false); }
 };

@@ -206,7 +206,8 @@ bool TFrameWindow::CheckMenuItem(int id, bool checked)
   QAction* action = FindMenuItem(id);
   if (!action)
     return false;
-  action->setCheckable(true);
+  // An unchecked item shows no mark at all, not an empty box.
+  action->setCheckable(checked);
   action->setChecked(checked);
   return true;
 }
@@ -215,6 +216,15 @@ bool TFrameWindow::IsMenuItemChecked(int id) const
 {
   const QAction* action = FindMenuItem(id);
   return action && action->isChecked();
+}
+
+bool TFrameWindow::SetMenuItemText(int id, const char* text)
+{
+  QAction* action = FindMenuItem(id);
+  if (!action)
+    return false;
+  action->setText(ToQString(text));
+  return true;
 }
 
 QAction* TFrameWindow::FindMenuItem(int id) const

@@ -30,6 +30,8 @@ public:
   // Checks or unchecks the menu item with command id; false if there is no such item.
   bool CheckMenuItem(int id, bool checked);
   bool IsMenuItemChecked(int id) const;
+  // Gives the menu item with command id another text; false if there is no such item.
+  bool SetMenuItemText(int id, const char* text);
   QMenuBar* GetMenuBar() const;
 
   // Sends command id (code 0 from a menu, 1 from an accelerator) along the route.

@@ -1,7 +1,10 @@
 #pragma once
-// What a file dialog is asked and what it answers.
+// What a file dialog is asked and what it answers, and the asking, through the presenter, that
+// the open and the save dialog share.
 #include <cstdint>
 #include <string>
+
+class TWindow;
 
 constexpr std::uint32_t OFN_OVERWRITEPROMPT = 0x0002;
 constexpr std::uint32_t OFN_HIDEREADONLY = 0x0004;
@@ -13,9 +16,20 @@ public:
     std::uint32_t Flags = 0;
     // Pairs of description and pattern, each ended by "|": "Text (*.txt)|*.txt|".
     std::string Filter;
-    int FilterIndex = 1;   // 1 is the first pair
+    int FilterIndex = 1;   // in: the filter shown first; out: the one chosen (1 is the first pair)
     std::string FileName;  // in: the initial name; out: the chosen file's full path
     std::string DefExt;
     std::string InitialDir;
   };
+
+protected:
+  TOpenSaveDialog(TWindow* parent, TData& data, const char* title);
+  // Asks for a file to open, or with save for one to write (which may not exist yet): IDOK
+  // with Data.FileName set to the chosen file, or IDCANCEL with Data unchanged.
+  int Ask(bool save);
+
+private:
+  TWindow* Parent;
+  TData& Data;
+  std::string Title;
 };

@@ -23,21 +23,44 @@ public:
 
   bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
   {
+    return AskFileName(owner, title, data, QFileDialog::AcceptOpen);
+  }
+
+  bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AskFileName(owner, title, data, QFileDialog::AcceptSave);
+  }
+
+private:
+  static bool AskFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data,
+                          QFileDialog::AcceptMode mode)
+  {
     QFileDialog dialog(owner, ToQString(title), QFile::decodeName(data.InitialDir.c_str()));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(mode);
     dialog.setFileMode((data.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(data.Flags & OFN_OVERWRITEPROMPT));
     if (data.Flags & OFN_HIDEREADONLY)
       dialog.setOption(QFileDialog::ReadOnly, false);
     // "Description|pattern|" pairs; Qt reads the patterns from the parentheses of a filter.
     const QStringList parts = ToQString(data.Filter).split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    QStringList filters, patterns;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
       filters << (parts[i].contains(u'(') ? parts[i] : parts[i] + QStringLiteral(" (") + parts[i + 1] + u')');
+      patterns << parts[i + 1];
+    }
+    // A name typed without an ending gets the chosen filter's ("*.log": log), else DefExt.
+    const auto suffixFor = [&](const QString& filter) {
+      const QString pattern = patterns.value(filters.indexOf(filter));
+      const bool plain = pattern.startsWith(QStringLiteral("*.")) && pattern.count(u'*') == 1 && !pattern.contains(u';');
+      dialog.setDefaultSuffix(plain ? pattern.mid(2) : ToQString(data.DefExt));
+    };
+    dialog.setDefaultSuffix(ToQString(data.DefExt));
     if (!filters.isEmpty()) {
       dialog.setNameFilters(filters);
       dialog.selectNameFilter(filters.value(std::max(data.FilterIndex, 1) - 1, filters.first()));
+      suffixFor(dialog.selectedNameFilter());
+      QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffixFor);
     }
-    dialog.setDefaultSuffix(ToQString(data.DefExt));
     if (!data.FileName.empty())
       dialog.selectFile(QFile::decodeName(data.FileName.c_str()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -1,5 +1,5 @@
 #pragma once
-// Shows what the program asks the user: message boxes and the file-open dialog. Replaceable, because a modal box
+// Shows what the program asks the user: message boxes and the file dialogs. Replaceable, because a modal box
 // blocks until someone answers it; tests install one that records the request and answers.
 #include "framework/TOpenSaveDialog.h"
 #include "platform/MessageTarget.h"
@@ -16,6 +16,9 @@ public:
   virtual int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) = 0;
   // Asks for a file to open as data describes; true with data.FileName set when one was chosen.
   virtual bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
+  // Asks for a file to write, which need not exist; true with data.FileName and
+  // data.FilterIndex set when one was chosen.
+  virtual bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
 
   // The presenter in use: the installed one, else the one that shows real Qt dialogs.
   static TPresenter& Current();

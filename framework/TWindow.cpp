@@ -198,6 +198,11 @@ bool TWindow::KillTimer(UINT id)
   return true;
 }
 
+void TWindow::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  QTimer::singleShot(0, Receiver(), [this, msg, wParam, lParam] { ReceiveMessage(msg, wParam, lParam); });
+}
+
 int TWindow::MessageBox(const char* text, const char* caption, UINT type)
 {
   return TPresenter::Current().MessageBox(Widget, text ? text : "", caption ? caption : "", type);

@@ -69,6 +69,10 @@ public:
   bool SetTimer(UINT id, UINT ms);
   bool KillTimer(UINT id);
 
+  // Queues a message for this window, received once the event in progress is done (for a
+  // message box that must not open inside a timer's tick, which would hold that timer).
+  void PostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
   // A message box owned by this window, through the current presenter; the button's id.
   int MessageBox(const char* text, const char* caption, UINT type);
 

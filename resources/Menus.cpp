@@ -6,6 +6,7 @@ using enum TMenuItemKind;
 
 constexpr TMenuItemTemplate FileItems[] = {
   {Command, "&Open Command File...", CM_OPENCOMMANDFILE, {}},
+  {Command, "&Log to File...", CM_LOGTOFILE, {}},
   {Separator, "", 0, {}},
   {Command, "E&xit\tAlt+F4", CM_EXIT, {}},
 };

@@ -24,6 +24,7 @@ constexpr int CM_CLEAR = 51688;
 constexpr int CM_SETUP = 51683;
 constexpr int CM_SWITCHMODE = 51689;
 constexpr int CM_ABOUT = 2009;
+constexpr int CM_LOGTOFILE = 51691;
 
 // Edit commands of the accelerator table, taken by whichever edit field has the focus
 constexpr int CM_UNDO = 24321;
@@ -75,5 +76,7 @@ constexpr unsigned IDS_6DATA_15STOP = 101;
 constexpr unsigned IDS_7DATA_15STOP = 102;
 constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
+constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
+constexpr unsigned IDS_LOG_FAILED = 121;
 constexpr unsigned IDS_VALUE_NOT_IN_RANGE = 32522;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -15,12 +15,16 @@ constexpr TStringEntry Strings[] = {
   {IDS_PORT_UNAVAILABLE,
    "Configured COM Port is already uses by an other appication\nor is not available!\n"
    "Use setup to select an other one!"},
+  // Followed by the file's name and the system's reason on lines of their own.
+  {IDS_LOG_CANNOT_OPEN, "The log file cannot be opened:"},
+  {IDS_LOG_FAILED, "Logging has stopped: the log file cannot be written:"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
   {24331, "Creates a new window"},
   {2008, "Access About"},
   {CM_OPENCOMMANDFILE, "Load command strings from File"},
+  {CM_LOGTOFILE, "Write received data to a file"},
   {CM_EXIT, "Quits Kalvix and prompts to save the documents"},
   {CM_SELECT, "Select a line of command file"},
   {CM_CLEAR, "Clearing of receive field"},

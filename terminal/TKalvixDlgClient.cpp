@@ -4,6 +4,7 @@
 #include "framework/TApplication.h"
 #include "framework/TFrameWindow.h"
 #include "framework/TFileOpenDialog.h"
+#include "framework/TFileSaveDialog.h"
 #include "framework/TFilterValidator.h"
 #include "settings/PortSettings.h"
 #include "terminal/TCommandList.h"
@@ -11,12 +12,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace {
 
 constexpr const char* BinaryFilter = "0-9,;#:A-F";
 constexpr const char* TextFilter = " -\x7f";
+// Lines of the text log that say in which mode what follows is shown.
+constexpr const char* BinaryModeNote = "--- binary mode ---";
+constexpr const char* TextModeNote = "--- text mode ---";
 
 } // namespace
 
@@ -52,6 +57,8 @@ const TResponseTable& TKalvixDlgClient::Responses() const
       OnCommand<&TKalvixDlgClient::CmClear>(CM_CLEAR),
       OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
       OnCommand<&TKalvixDlgClient::CmSelect>(CM_SELECT),
+      OnCommand<&TKalvixDlgClient::CmLogToFile>(CM_LOGTOFILE),
+      OnMessage<&TKalvixDlgClient::LogFailed>(LogFailedMessage),
       OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
       OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
       OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -124,6 +131,7 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
     LastModemStatus = std::int32_t(status);
   }
   SendTick();
+  FlushLog();
   return 0;
 }
 
@@ -184,6 +192,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   const std::size_t length = FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes), std::size_t(count), TextMode != 0,
                                          LineLength, Column, text);
   PendingText.append(text, length);
+  LogReceived(reinterpret_cast<const std::uint8_t*>(bytes), std::min(std::size_t(count), MaxChunk), text, length);
   // Text that goes in where the user put the caret goes in at once: where room is made depends
   // on each insertion. Appended text waits for the end of the poll, which inserts only its
   // lines that stay; of a flood it keeps a field-full, and one line more, so that it still
@@ -214,6 +223,7 @@ void TKalvixDlgClient::CmClear()
   ReceiveField->SetReadOnly(true);
   SendField->Clear();
   Column = 0;
+  Log.EndLine();
 }
 
 void TKalvixDlgClient::CmSwitchMode()
@@ -233,6 +243,7 @@ void TKalvixDlgClient::CmSwitchMode()
     SendField->SetValidator(new TFilterValidator(TextFilter));
     SetFrameCaption("Kalvix in text mode");
   }
+  Log.Note(TextMode ? TextModeNote : BinaryModeNote);
 }
 
 void TKalvixDlgClient::CmSetup()
@@ -390,4 +401,73 @@ void TKalvixDlgClient::CmSelect()
 void TKalvixDlgClient::EnSendChange()
 {
   SetFrameCaption(TextMode ? "Kalvix in Text mode" : "Kalvix in binary mode");
+}
+
+void TKalvixDlgClient::CmLogToFile()
+{
+  if (Log.IsOpen()) {
+    LogEnded(Log.Close());
+    return;
+  }
+  // An existing file is appended to, so choosing one asks nothing.
+  TOpenSaveDialog::TData data;
+  data.Flags = OFN_HIDEREADONLY;
+  data.Filter = "Raw data (*.bin)|*.bin|Text log with times (*.log)|*.log|All Files (*.*)|*.*|";
+  data.FilterIndex = 1;
+  // A name typed without an ending gets that of the chosen filter, none under All Files.
+  if (TFileSaveDialog(this, data, "Log to File").Execute() != IDOK)
+    return;
+  // Under All Files the name's ending decides.
+  const bool text = data.FilterIndex == 2 || (data.FilterIndex != 1 && data.FileName.ends_with(".log"));
+  if (const int error = Log.Open(data.FileName, text ? TCaptureLog::Text : TCaptureLog::Raw)) {
+    ReportLog(IDS_LOG_CANNOT_OPEN, data.FileName, error);
+    return;
+  }
+  Log.Note(TextMode ? TextModeNote : BinaryModeNote);
+  LogError = 0;
+  ShowLogging(true);
+}
+
+void TKalvixDlgClient::LogReceived(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length)
+{
+  if (const int error = Log.Received(bytes, count, text, length))
+    LogError = error;
+}
+
+void TKalvixDlgClient::FlushLog()
+{
+  const int error = LogError ? LogError : Log.Flush();
+  LogError = 0;
+  if (error)
+    LogEnded(error);
+}
+
+void TKalvixDlgClient::LogEnded(int error)
+{
+  ShowLogging(false);
+  // Told once the tick is over: a box open inside it would hold the poll timer.
+  if (error)
+    PostMessage(LogFailedMessage, WPARAM(error), 0);
+}
+
+LRESULT TKalvixDlgClient::LogFailed(WPARAM error, LPARAM)
+{
+  ReportLog(IDS_LOG_FAILED, Log.Path(), int(error));
+  return 0;
+}
+
+void TKalvixDlgClient::ShowLogging(bool on)
+{
+  TApplication* application = GetApplication();
+  if (TFrameWindow* frame = application ? application->GetMainWindow() : nullptr) {
+    frame->CheckMenuItem(CM_LOGTOFILE, on);
+    frame->SetMenuItemText(CM_LOGTOFILE, on ? "Stop &Logging" : "&Log to File...");
+  }
+}
+
+void TKalvixDlgClient::ReportLog(UINT messageId, const std::string& path, int error)
+{
+  char message[160];
+  LoadString(messageId, message, sizeof message);
+  MessageBox((message + ("\n" + path) + "\n" + std::strerror(error)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
 }

@@ -10,6 +10,7 @@
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
 #include "terminal/SendNotation.h"
+#include "terminal/TCaptureLog.h"
 #include "terminal/TCommandListXfer.h"
 
 #include <cstdint>
@@ -29,6 +30,8 @@ public:
   static constexpr std::size_t MaxChunk = 80;
   // The text of one chunk: an escape or value of three characters and a line break per byte.
   static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
+  // Posted when a write of the log failed; wParam = the errno.
+  static constexpr UINT LogFailedMessage = WM_USER + 1;
 
   explicit TKalvixDlgClient(TWindow* parent, int resourceId = IDD_CLIENT);
   ~TKalvixDlgClient() override;
@@ -73,6 +76,19 @@ protected:
   void CmSetup();
   void CmOpenCommandFile();
   void CmSelect();
+  // Starts a log of what arrives, in a file the user picks, or ends the one that runs.
+  void CmLogToFile();
+  // Hands one received chunk, as bytes and as its text, to the log.
+  void LogReceived(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length);
+  // Once a tick: writes what the log holds; a write that failed ends the log and is reported.
+  void FlushLog();
+  // The log has ended (error: the errno why, or 0): the menu item says so, the user is told.
+  void LogEnded(int error);
+  LRESULT LogFailed(WPARAM error, LPARAM);
+  // The menu item: "Stop &Logging" with a check mark while a log runs.
+  void ShowLogging(bool on);
+  // A message box with the string messageId, the file's name and the reason for error.
+  void ReportLog(UINT messageId, const std::string& path, int error);
   void CmSend();
   void CmStop();
   void EnSendChange();
@@ -111,6 +127,9 @@ protected:
   // Text of the chunks of the poll in progress, shown once the poll is done.
   std::string PendingText;
   bool Polling = false;
+  TCaptureLog Log;
+  // A write of the log that failed during the poll, reported once the tick is done.
+  int LogError = 0;
 
   TEdit* ReceiveField;
   TLed* CtsLed;

@@ -88,12 +88,15 @@ TEST_F(MainFrameFixture, MenuBarHasTheSixItemsOfMenu100InOrderWithTheirCommands)
     EXPECT_EQ(top[i]->menu() != nullptr, expected[i].Id == 0) << expected[i].Text;
   }
   const QList<QAction*> file = top[0]->menu()->actions();
-  ASSERT_EQ(file.size(), 3);
+  ASSERT_EQ(file.size(), 4);
   EXPECT_EQ(file[0]->text().toStdString(), "&Open Command File...");
   EXPECT_EQ(file[0]->property("commandId").toInt(), CM_OPENCOMMANDFILE);
-  EXPECT_TRUE(file[1]->isSeparator());
-  EXPECT_EQ(file[2]->text().toStdString(), "E&xit\tAlt+F4");
-  EXPECT_EQ(file[2]->property("commandId").toInt(), CM_EXIT);
+  EXPECT_EQ(file[1]->text().toStdString(), "&Log to File...");
+  EXPECT_EQ(file[1]->property("commandId").toInt(), CM_LOGTOFILE);
+  EXPECT_FALSE(file[1]->isChecked());
+  EXPECT_TRUE(file[2]->isSeparator());
+  EXPECT_EQ(file[3]->text().toStdString(), "E&xit\tAlt+F4");
+  EXPECT_EQ(file[3]->property("commandId").toInt(), CM_EXIT);
   const QList<QAction*> help = top[5]->menu()->actions();
   ASSERT_EQ(help.size(), 1);
   EXPECT_EQ(help[0]->text().toStdString(), "&About...");
@@ -148,9 +151,11 @@ TEST_F(MainFrameFixture, HighlightedItemsShowTheirHintsAndClosingTheMenuBringsBa
   QTest::keyClick(fileMenu, Qt::Key_Down);
   EXPECT_EQ(StatusText(), "Load command strings from File");
   QTest::keyClick(fileMenu, Qt::Key_Down);
+  EXPECT_EQ(StatusText(), "Write received data to a file");
+  QTest::keyClick(fileMenu, Qt::Key_Down);
   EXPECT_EQ(StatusText(), "Quits Kalvix and prompts to save the documents");
   // The mouse on the separator empties the hint.
-  const QRect separator = fileMenu->actionGeometry(fileMenu->actions()[1]);
+  const QRect separator = fileMenu->actionGeometry(fileMenu->actions()[2]);
   QTest::mouseMove(fileMenu, separator.center());
   EXPECT_EQ(StatusText(), "");
 
@@ -328,7 +333,7 @@ TEST_F(MainFrameFixture, ExitAndTheWindowsOwnCloseEndTheProgramAlike)
 {
   // By the File menu's Exit item.
   EXPECT_EQ(RunWith(*app, {[&] {
-              QAction* exit = TopLevel("&File")->menu()->actions()[2];
+              QAction* exit = TopLevel("&File")->menu()->actions()[3];
               exit->trigger();
             }}),
             0);
@@ -379,7 +384,7 @@ TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideIt
   }
 }
 
-TEST_F(MainFrameFixture, SwitchModeFromTheMenuReachesTheTerminalWindowWhichSetsCheckMarkAndCaption)
+TEST_F(MainFrameFixture, SwitchModeAndLogToFileFromTheMenuReachTheTerminalWindowWhichSetsCheckMarksAndCaption)
 {
   ASSERT_TRUE(Start());
   EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode");
@@ -396,6 +401,17 @@ TEST_F(MainFrameFixture, SwitchModeFromTheMenuReachesTheTerminalWindowWhichSetsC
   Field(IDC_SENDTEXT).SetText("12");
   TopLevel("&Clear")->trigger();
   EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
+
+  // While a log runs its item is checked and ends it.
+  QAction* log = TopLevel("&File")->menu()->actions()[1];
+  presenter.FileAnswer = store.Root() + "/x.bin";
+  log->trigger();
+  EXPECT_TRUE(log->isChecked());
+  EXPECT_EQ(log->text().toStdString(), "Stop &Logging");
+  log->trigger();
+  EXPECT_FALSE(log->isCheckable()) << "unchecked, it shows an empty box";
+  EXPECT_EQ(log->text().toStdString(), "&Log to File...");
+  EXPECT_EQ(presenter.FileRequests.size(), 1u);
 }
 
 TEST_F(MainFrameFixture, ThePortIsHeldWhileTheProgramRunsAndFreeAfterShutdown)
@@ -406,7 +422,7 @@ TEST_F(MainFrameFixture, ThePortIsHeldWhileTheProgramRunsAndFreeAfterShutdown)
   EXPECT_EQ(RunWith(*app, {[&] {
               TComPort second;
               heldWhileRunning = second.Open(nullptr, 1, 1024, 1024) < 0;
-              TopLevel("&File")->menu()->actions()[2]->trigger();
+              TopLevel("&File")->menu()->actions()[3]->trigger();
             }}),
             0);
   EXPECT_TRUE(heldWhileRunning);

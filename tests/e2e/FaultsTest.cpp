@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <functional>
 #include <linux/fs.h>
 #include <sys/file.h>
@@ -173,8 +174,24 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
     Check(d, IDC_SETRTS, false);
     Click(d, IDOK);
   });
+  // A text log runs throughout, and is written while it runs.
+  const std::string log = Store.Root() + "/line.log";
+  Presenter.FileAnswer = log;
+  Presenter.FilterAnswer = 2;
+  Menu("&File", "&Log to File...")->trigger();
   ASSERT_TRUE(line->Send("\x31"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return Received() == "31,"; }, 2000)) << Received();
+  const auto logged = [&] {
+    std::ostringstream text;
+    text << std::ifstream(log).rdbuf();
+    // Without the times: 24 characters at the start of each line.
+    std::string lines;
+    std::istringstream in(text.str());
+    for (std::string line; std::getline(in, line);)
+      lines += line.substr(std::min<std::size_t>(24, line.size())) + (in.eof() ? "" : "\n");
+    return lines;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return logged() == "--- binary mode ---\n31,"; }, 2000)) << logged();
   const auto inputLamps = [&] { return std::vector<int> {Lamp(IDC_LED_DSR), Lamp(IDC_LED_DCD), Lamp(IDC_LED_CTS)}; };
   EXPECT_TRUE(QTest::qWaitFor([&] { return inputLamps() == std::vector<int>(3, TLed::LedGreen); }, 2000));
 
@@ -204,6 +221,10 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   Send("43");
   EXPECT_EQ(Collect(back, 1, 2000), "C");
   EXPECT_TRUE(Presenter.Boxes.empty());
+  // The log carried on in the same line of the same file; Exit ends it on a whole line.
+  EXPECT_TRUE(Menu("&File", "Stop &Logging")->isChecked());
+  Exit();
+  EXPECT_EQ(logged(), "--- binary mode ---\n31,32,\n");
 }
 
 TEST_F(KalvixFaults, APortHeldByAnotherProgramAtStartOrAtSetupIsReportedAndTakenOnceFree)

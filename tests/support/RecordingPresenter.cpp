@@ -12,14 +12,28 @@ TRecordingPresenter::~TRecordingPresenter()
 int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type)
 {
   Boxes.push_back({owner, text, caption, type});
+  if (WhileShown)
+    WhileShown();
   return IDOK;
 }
 
 bool TRecordingPresenter::OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
 {
-  FileRequests.push_back({title, data});
+  return AnswerFile(title, data, false);
+}
+
+bool TRecordingPresenter::SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
+{
+  return AnswerFile(title, data, true);
+}
+
+bool TRecordingPresenter::AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save)
+{
+  FileRequests.push_back({title, data, save});
   if (FileAnswer.empty())
     return false;
   data.FileName = FileAnswer;
+  if (FilterAnswer)
+    data.FilterIndex = FilterAnswer;
   return true;
 }

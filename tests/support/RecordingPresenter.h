@@ -3,6 +3,7 @@
 // its lifetime.
 #include "framework/TPresenter.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,17 +24,23 @@ public:
   int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) override;
 
   bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
+  bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
 
   std::vector<TBox> Boxes;
-  // File dialogs asked for, with what they were given; each is answered with FileAnswer, or
-  // cancelled when FileAnswer is empty.
+  // Runs inside each message box before it is answered, as a user who takes time to read it.
+  std::function<void()> WhileShown;
+  // File dialogs asked for, with what they were given; each is answered with FileAnswer and
+  // the filter FilterAnswer (0: the one given), or cancelled when FileAnswer is empty.
   struct TFileRequest {
     std::string Title;
     TOpenSaveDialog::TData Data;
+    bool Save;
   };
   std::vector<TFileRequest> FileRequests;
   std::string FileAnswer;
+  int FilterAnswer = 0;
 
 private:
+  bool AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save);
   TPresenter* Previous;
 };

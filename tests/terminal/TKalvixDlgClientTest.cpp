@@ -12,11 +12,16 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextCursor>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <atomic>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -136,7 +141,34 @@ protected:
     ASSERT_GE(Client->Ticks, until) << "the poll timer does not run";
   }
   std::unique_ptr<TTickCounting> Client;
+
+  // Plays a device that sends all of bytes as fast as the line takes them, while the window
+  // runs; returns once the window has taken and shown everything.
+  void Flood(const TPty& pty, const std::string& bytes)
+  {
+    fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) | O_NONBLOCK);
+    for (std::size_t at = 0; at < bytes.size();) {
+      const ssize_t n = write(pty.Master(), bytes.data() + at, bytes.size() - at);
+      if (n > 0)
+        at += std::size_t(n);
+      else
+        QTest::qWait(5);
+    }
+    int queued = 1;
+    for (int i = 0; i < 500 && queued > 0; ++i) {
+      QTest::qWait(10);
+      ioctl(pty.Slave(), FIONREAD, &queued);
+    }
+    WaitTicks(2);
+  }
 };
+
+std::string FileText(const std::string& path)
+{
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 TEST_F(TerminalWindowTest, BytesFromTheLineAppearWithinTwoTicks)
 {
@@ -487,6 +519,154 @@ TEST_F(TerminalWindowTest, ManyChunksOfOnePollAreShownWholeAndInOrder)
   for (int i = 0; i < 10 && Received().size() < expected.size(); ++i)
     WaitTicks(1);
   EXPECT_EQ(Received(), expected);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFileHeld)
+{
+  // 2000 records: in text mode each shows as one line of its own.
+  std::string flood;
+  for (int i = 0; i < 2000; ++i) {
+    char record[40];
+    std::snprintf(record, sizeof record, "%05d The quick brown fox jumps/\x07\r", i);
+    flood += record;
+  }
+  ASSERT_EQ(flood.size(), 68000u);
+  struct TRow {
+    int Filter;   // 1 raw data, 2 text log, 3 all files
+    const char* Name;
+    bool TextMode, TextForm;
+  };
+  const TRow rows[] = {
+      {1, "raw.bin", false, false},
+      {1, "text-mode.bin", true, false},
+      {2, "binary-mode.log", false, true},
+      {3, "all-files.log", true, true},   // under All Files a name ending in .log is a text log
+  };
+  // Local time, in a zone half an hour off any whole-hour one such as the machine's UTC (no
+  // other test here reads the zone).
+  setenv("TZ", "KLV-05:30", 1);
+  tzset();
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.Name);
+    Presenter.FileRequests.clear();
+    Presenter.FileAnswer = Store.Root() + "/" + r.Name;
+    Presenter.FilterAnswer = r.Filter;
+    std::ofstream(Presenter.FileAnswer) << "earlier\n";
+    Start();
+    const std::time_t begin = std::time(nullptr);
+    SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);
+    ASSERT_EQ(Presenter.FileRequests.size(), 1u);
+    EXPECT_TRUE(Presenter.FileRequests[0].Save);
+    EXPECT_EQ(Presenter.FileRequests[0].Title, "Log to File");
+    EXPECT_EQ(Presenter.FileRequests[0].Data.Filter,
+              "Raw data (*.bin)|*.bin|Text log with times (*.log)|*.log|All Files (*.*)|*.*|");
+    EXPECT_EQ(Presenter.FileRequests[0].Data.FilterIndex, 1);
+    EXPECT_EQ(Presenter.FileRequests[0].Data.Flags & OFN_FILEMUSTEXIST, 0u);
+    if (r.TextMode)
+      SendMessage(Client.get(), WM_COMMAND, CM_SWITCHMODE, 0);
+    Flood(pty, flood);
+    const std::string shown = Received();
+    EXPECT_GT(shown.size(), 65000u) << "the field did not fill";
+    SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);   // ends the log
+    const std::time_t end = std::time(nullptr);
+    EXPECT_EQ(Presenter.FileRequests.size(), 1u);
+    EXPECT_TRUE(Presenter.Boxes.empty());
+    TearDown();
+
+    const std::string file = FileText(Store.Root() + "/" + r.Name);
+    ASSERT_EQ(file.substr(0, 8), "earlier\n");
+    if (!r.TextForm) {
+      EXPECT_TRUE(file.substr(8) == flood) << "the raw file differs from what was sent";
+      continue;
+    }
+    // Every line: local time to the millisecond, a space, then what the field shows.
+    std::vector<std::string> lines;
+    std::istringstream in(file.substr(8));
+    for (std::string line; std::getline(in, line);) {
+      std::tm t {};
+      const char* rest = strptime(line.c_str(), "%Y-%m-%d %H:%M:%S", &t);
+      ASSERT_TRUE(rest && std::strlen(rest) >= 5 && rest[0] == '.' && std::isdigit(rest[1]) && std::isdigit(rest[3]) &&
+                  rest[4] == ' ')
+          << line;
+      t.tm_isdst = -1;
+      EXPECT_GE(std::mktime(&t), begin);
+      EXPECT_LE(std::mktime(&t), end);
+      lines.push_back(rest + 5);
+    }
+    ASSERT_EQ(file.back(), '\n');
+    std::vector<std::string> notes {"--- binary mode ---"};
+    if (r.TextMode)
+      notes.push_back("--- text mode ---");
+    ASSERT_GT(lines.size(), notes.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + std::ptrdiff_t(notes.size())), notes);
+    lines.erase(lines.begin(), lines.begin() + std::ptrdiff_t(notes.size()));
+    std::string asField;
+    for (const std::string& line : lines)
+      asField += line + "\r\n";
+    EXPECT_TRUE(asField.ends_with(shown)) << "the log's newest lines are not what the field shows";
+    if (r.TextMode) {
+      ASSERT_EQ(lines.size(), 2000u);
+      EXPECT_EQ(lines[0], "00000 The quick brown fox jumps/2F/07");
+      EXPECT_EQ(lines[1999], "01999 The quick brown fox jumps/2F/07");
+    } else {
+      // 80 values a line; read back, they are the bytes sent.
+      ASSERT_EQ(lines.size(), 850u);
+      std::string values;
+      for (const std::string& line : lines) {
+        ASSERT_EQ(line.size(), 240u);
+        for (std::size_t i = 0; i < line.size(); i += 3)
+          values.push_back(char(std::stoi(line.substr(i, 2), nullptr, 16)));
+      }
+      EXPECT_TRUE(values == flood) << "the values of the text log differ from what was sent";
+    }
+  }
+}
+
+TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTerminalGoesOn)
+{
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
+  Start();
+  SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);   // cancelled: nothing happens
+  EXPECT_TRUE(Presenter.Boxes.empty());
+
+  const std::string missing = Store.Root() + "/no/such/folder/x.bin";
+  Presenter.FileAnswer = missing;
+  SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Text, "The log file cannot be opened:\n" + missing + "\nNo such file or directory");
+  EXPECT_EQ(Presenter.Boxes[0].Caption, "Kalvix");
+  EXPECT_EQ(Presenter.Boxes[0].Type, UINT(MB_OK | MB_ICONEXCLAMATION));
+
+  // A device that is always full stands in for a full disk. While its box is up, the poll goes on.
+  int ticksWhileShown = 0;
+  Presenter.WhileShown = [&] {
+    const int before = Client->Ticks;
+    QTest::qWait(350);
+    ticksWhileShown = Client->Ticks - before;
+  };
+  Presenter.FileAnswer = "/dev/full";
+  SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);
+  EXPECT_EQ(Presenter.FileRequests.size(), 3u) << "a log that could not be opened still runs";
+  ASSERT_TRUE(pty.Send("\x41"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Presenter.Boxes.size() == 2; }, 2000));
+  ASSERT_EQ(Presenter.Boxes.size(), 2u);
+  EXPECT_EQ(Presenter.Boxes[1].Text,
+            "Logging has stopped: the log file cannot be written:\n/dev/full\nNo space left on device");
+  EXPECT_EQ(Presenter.Boxes[1].Caption, "Kalvix");
+  EXPECT_GE(ticksWhileShown, 2);
+  ASSERT_TRUE(pty.Send("\x42"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Received() == "41,42,"; }, 2000)) << Received();
+  EXPECT_EQ(Presenter.Boxes.size(), 2u);
+  Presenter.FileAnswer.clear();
+  SendMessage(Client.get(), WM_COMMAND, CM_LOGTOFILE, 0);
+  EXPECT_EQ(Presenter.FileRequests.size(), 4u) << "the failed log still runs";
 }
 
 } // namespace
