@@ -286,8 +286,10 @@ bool TEdit::IsCaretAtEnd() const
 void TEdit::InsertMakingRoom(std::string_view text)
 {
   QPlainTextEdit* multi = Multi();
-  if (!multi)
+  if (!multi) {
+    Insert(text);
     return;
+  }
   // Trimming and inserting as one edit: the layout and the scroll bars take in one change,
   // and a field that stays as long as it was repaints no scroll bar.
   QTextCursor edit(multi->document());
