@@ -67,6 +67,26 @@ void OpenPty(int& master, int& slave)
   }
 }
 
+// The tick's poll, and the polls the terminal makes before the next tick while the line
+// streams: at once while polls use up their budget or bring more than
+// TComPort::StreamingBytes, then every 10 ms until such a poll brings nothing.
+void PollAsTheTerminal(TComPort& port, Clock::time_point tick)
+{
+  port.Poll();
+  for (bool first = true, atOnce = false;; first = false) {
+    const std::uint32_t took = port.LastPollBytes();
+    const bool now = port.MoreToRead() || took > TComPort::StreamingBytes;
+    if (!now) {
+      if (first || (took == 0 && !atOnce) ||
+          Clock::now() + std::chrono::milliseconds(10) >= tick + std::chrono::milliseconds(100))
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    atOnce = now;
+    port.Poll();
+  }
+}
+
 // Makes COM1 of the scratch store name the slave: no real port is ever touched.
 void LinkCom1(const char* dir, int slave)
 {
@@ -133,10 +153,7 @@ TResult Run(std::uint64_t rate, double seconds)
   while (true) {
     tick += std::chrono::milliseconds(100);
     std::this_thread::sleep_until(tick);
-    port.Poll();
-    // As the terminal does: a line that streams is polled again at once.
-    while (port.MoreToRead())
-      port.Poll();
+    PollAsTheTerminal(port, tick);
     if (done && drainedBy == Clock::time_point::max())
       drainedBy = Clock::now() + std::chrono::seconds(2);
     if (done && (checker.Received >= r.Sent || Clock::now() > drainedBy))
@@ -182,10 +199,7 @@ int Away(double seconds)
   for (int i = 0; i < polls; ++i) {
     tick += std::chrono::milliseconds(100);
     std::this_thread::sleep_until(tick);
-    port.Poll();
-    // As the terminal does: a line that streams is polled again at once.
-    while (port.MoreToRead())
-      port.Poll();
+    PollAsTheTerminal(port, tick);
     port.GetModemStatus();
     port.Write("x", 1);   // a send step running on
   }
@@ -198,10 +212,7 @@ int Away(double seconds)
   while (port.Write("y", 1) != 0 && ticks < 50) {
     tick = Clock::now() + std::chrono::milliseconds(100);
     std::this_thread::sleep_until(tick);
-    port.Poll();
-    // As the terminal does: a line that streams is polled again at once.
-    while (port.MoreToRead())
-      port.Poll();
+    PollAsTheTerminal(port, tick);
     ++ticks;
   }
   char got = 0;

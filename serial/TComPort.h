@@ -33,11 +33,14 @@ public:
   bool IsWriteIdle() const { return WriteInProgress == 0; }
   void Poll();
   // A poll that takes more than this is a line delivering faster than a poll every 100 ms
-  // drains it (the listed rates bring at most 2 560 bytes a tick).
-  static constexpr std::uint32_t StreamingBytes = 8192;
-  // Whether the line is likely to hold more at once: the last poll stopped for its time budget,
-  // or took more than StreamingBytes. Polling again soon drains it.
-  bool MoreToRead() const { return BudgetSpent || PollBytes > StreamingBytes; }
+  // drains it (the listed rates bring at most 2 560 bytes a tick; a pseudo-terminal holds
+  // about 8 KB).
+  static constexpr std::uint32_t StreamingBytes = 4096;
+  // Whether the last poll stopped for its time budget while the line still delivered: polling
+  // again at once drains it.
+  bool MoreToRead() const { return BudgetSpent; }
+  // The bytes the last poll delivered, counted up to StreamingBytes + 1.
+  std::uint32_t LastPollBytes() const { return PollBytes; }
   long GetModemStatus();
   void Close();
   // The line parameters as last read from and written to the device.

@@ -114,10 +114,10 @@ void TKalvixDlgClient::ApplySettings()
 LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
   if (id == DrainTimer)
-    PollPort();
+    PollPort(true);
   if (id != PollTimer)
     return 0;
-  PollPort();
+  PollPort(false);
   long status = Port.GetModemStatus();
   // A status that cannot be read (a line without modem lines) shows every lamp off.
   if (status < 0)
@@ -135,7 +135,7 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   return 0;
 }
 
-void TKalvixDlgClient::PollPort()
+void TKalvixDlgClient::PollPort(bool draining)
 {
   // What one poll brings is shown with one insertion: laying out the field once per poll, not
   // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
@@ -143,10 +143,18 @@ void TKalvixDlgClient::PollPort()
   Port.Poll();
   Polling = false;
   ShowReceived();
-  if (Port.MoreToRead())
-    SetTimer(DrainTimer, 0);
-  else
+  // A line that streams is polled again before the next tick: at once while polls use up their
+  // budget or bring more than a tick's worth at the listed rates; then every DrainInterval ms
+  // until such a poll brings nothing.
+  const std::uint32_t took = Port.LastPollBytes();
+  const UINT pace = Port.MoreToRead() || took > TComPort::StreamingBytes ? 0
+                    : draining && (took > 0 || DrainPace == 0) ? DrainInterval
+                                                               : NoDrain;
+  if (pace == NoDrain)
     KillTimer(DrainTimer);
+  else if (pace != DrainPace || !draining)
+    SetTimer(DrainTimer, pace);
+  DrainPace = pace;
 }
 
 std::size_t TKalvixDlgClient::FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode,
@@ -261,6 +269,7 @@ void TKalvixDlgClient::CmSetup()
   SavePortSettings(key, Setup, LineLength, DelayTime, DelayChar);
   KillTimer(PollTimer);
   KillTimer(DrainTimer);
+  DrainPace = NoDrain;
   Port.Close();
   if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) < 0) {
     char text[160];
