@@ -3,14 +3,20 @@
 // text is compared line by line with what the sent bytes must look like, so a lost, doubled or
 // reordered byte anywhere between the device and the field shows.
 //
-//   kalvix_load preset                 store the bench's port settings in $XDG_CONFIG_HOME
+//   kalvix_load preset                     store the bench's port settings in $XDG_CONFIG_HOME
 //   kalvix_load text|binary RATE SECONDS [raw|log]
+//                                          a steady feed; with raw or log, File > Log to File
+//                                          runs throughout, to a raw file (compared with the
+//                                          bytes sent) or a text log
+//   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
+//   kalvix_load text|binary soak SECONDS   a flood for SECONDS
 //
-// With raw or log, File > Log to File runs throughout, to a raw file or a text log; a raw
-// file is compared with the bytes sent.
-//
-// The feeder writes without blocking and drops what the pseudo-terminal refuses, as a line
-// without handshake does when its reader falls behind; dropped bytes are counted as lost.
+// A steady feeder writes without blocking and drops what the pseudo-terminal refuses, as a
+// line without handshake does when its reader falls behind; dropped bytes are counted as lost.
+// A flood writes with blocking writes, so nothing is lost: its figure is the drain rate, from
+// the first write until the field shows the last line. During a flood a probe thread posts an
+// event to the window thread every 10 ms; the time until it is handled is the event loop's
+// latency, what a click or a key would wait.
 #include "app/TKalvixApp.h"
 #include "framework/TEdit.h"
 #include "framework/TFrameWindow.h"
@@ -20,6 +26,7 @@
 #include "settings/PortSettings.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -29,7 +36,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <string>
 #include <sys/resource.h>
 #include <termios.h>
@@ -112,6 +121,97 @@ double CpuSeconds()
   return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The last Size bytes of a stream, kept as they go by.
+class TTail {
+public:
+  static constexpr std::size_t Size = 128000;   // whole records and whole 80-value lines
+  void Add(const std::uint8_t* p, std::size_t n)
+  {
+    for (std::size_t i = 0; i < n; ++i)
+      Ring[(Count + i) % Size] = p[i];
+    Count += n;
+  }
+  std::vector<std::uint8_t> Bytes() const
+  {
+    const std::size_t n = std::min(Count, Size);
+    std::vector<std::uint8_t> out(n);
+    for (std::size_t i = 0; i < n; ++i)
+      out[i] = Ring[(Count - n + i) % Size];
+    return out;
+  }
+  std::size_t Count = 0;
+
+private:
+  std::vector<std::uint8_t> Ring = std::vector<std::uint8_t>(Size);
+};
+
+// Event-loop latency: the window thread answers events a probe thread posts every 10 ms.
+class TLatencyProbe : public QObject {
+public:
+  static constexpr QEvent::Type Kind = QEvent::User;
+  struct TStamped : QEvent {
+    explicit TStamped(Clock::time_point at) : QEvent(Kind), At(at) {}
+    Clock::time_point At;
+  };
+  bool event(QEvent* e) override
+  {
+    if (e->type() != Kind)
+      return QObject::event(e);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - static_cast<TStamped*>(e)->At).count();
+    const std::lock_guard lock(Mutex);
+    Samples.push_back(ms);
+    return true;
+  }
+  void Start()
+  {
+    Running = true;
+    Thread = std::thread([this] {
+      while (Running) {
+        QCoreApplication::postEvent(this, new TStamped(Clock::now()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+  }
+  void Stop()
+  {
+    Running = false;
+    if (Thread.joinable())
+      Thread.join();
+  }
+  // The largest latency and the 99th percentile, in ms.
+  std::pair<double, double> Figures()
+  {
+    const std::lock_guard lock(Mutex);
+    if (Samples.empty())
+      return {0, 0};
+    std::vector<double> sorted = Samples;
+    std::sort(sorted.begin(), sorted.end());
+    return {sorted.back(), sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)]};
+  }
+
+private:
+  std::atomic<bool> Running {false};
+  std::thread Thread;
+  std::mutex Mutex;
+  std::vector<double> Samples;
+};
+
+double PeakRssMb()
+{
+  rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Whether the field's lines are exactly the last lines of the stream whose tail is given.
+bool TailExact(const std::vector<std::string>& shown, const std::vector<std::string>& expected)
+{
+  bool exact = shown.size() <= expected.size();
+  for (std::size_t i = 0; exact && i < shown.size(); ++i)
+    exact = shown[shown.size() - 1 - i] == expected[expected.size() - 1 - i];
+  return exact;
+}
+
 // Answers the log's file dialog with one file and the filter of its form.
 class TLogPresenter final : public TPresenter {
 public:
@@ -138,6 +238,119 @@ int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
+// The program on a scratch store whose COM1 names a fresh pseudo-terminal; never a real port.
+struct TSession {
+  char Root[32] = "/tmp/kalvix-bench-XXXXXX";
+  int Master = -1, Slave = -1;
+  std::unique_ptr<TKalvixApp> App;
+  TEdit* Field = nullptr;
+  double StartSeconds = 0;
+
+  bool Start(bool textMode, bool blockingFeed)
+  {
+    if (!mkdtemp(Root))
+      return false;
+    setenv("XDG_CONFIG_HOME", Root, 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (openpty(&Master, &Slave, nullptr, nullptr, nullptr) != 0)
+      return false;
+    termios raw {};
+    tcgetattr(Slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(Slave, TCSANOW, &raw);
+    std::filesystem::create_directories(std::string(Root) + "/kalvix/ports");
+    std::filesystem::create_symlink(ttyname(Slave), std::string(Root) + "/kalvix/ports/COM1");
+    StorePresetSettings();
+    if (!blockingFeed)
+      fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+    const auto started = Clock::now();
+    App = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
+    if (!App->StartInstance())
+      return false;
+    StartSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+    TWindow* client = App->GetMainWindow()->GetClientWindow();
+    if (textMode)
+      SendMessage(client, WM_COMMAND, CM_SWITCHMODE, 0);
+    Field = dynamic_cast<TEdit*>(client->ChildWithId(IDC_RECEIVE));
+    return Field != nullptr;
+  }
+  ~TSession()
+  {
+    App.reset();
+    if (Root[sizeof "/tmp/kalvix-bench-" - 1] != 'X')
+      std::filesystem::remove_all(Root);
+  }
+};
+
+// Writes as fast as the line takes bytes (blocking writes: nothing is lost) until total bytes
+// or, with total 0, seconds have gone; ends the loop once the field shows the last line.
+int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
+{
+  total = (total + 319) / 320 * 320;
+  TSession session;
+  if (!session.Start(textMode, true))
+    return 1;
+  TTail tail;
+  std::atomic<bool> fed {false};
+  std::atomic<std::size_t> written {0};
+  TLatencyProbe probe;
+  const double cpuBefore = CpuSeconds();
+  const auto begin = Clock::now();
+  std::thread feeder([&] {
+    std::vector<std::uint8_t> block(320 * RecordSize);   // 20 480 bytes: whole records, whole lines
+    std::uint64_t record = 0;
+    const auto end = begin + std::chrono::seconds(seconds);
+    while (total ? tail.Count < total : Clock::now() < end) {
+      for (std::size_t i = 0; i < block.size(); i += RecordSize)
+        Record(record++, &block[i]);
+      std::size_t done = 0;
+      while (done < block.size()) {
+        const ssize_t n = write(session.Master, block.data() + done, block.size() - done);
+        if (n <= 0)
+          return;
+        done += std::size_t(n);
+      }
+      tail.Add(block.data(), block.size());
+      written = tail.Count;
+    }
+    fed = true;
+  });
+  probe.Start();
+  // The last line the stream must end with, in the field's text.
+  std::string lastLine;
+  Clock::time_point drained;
+  QTimer finish;
+  QObject::connect(&finish, &QTimer::timeout, [&] {
+    int queued = 0;
+    if (!fed || ioctl(session.Slave, FIONREAD, &queued) != 0 || queued > 0)
+      return;
+    if (lastLine.empty()) {
+      const std::vector<std::string> expected = ExpectedLines(tail.Bytes(), textMode);
+      lastLine = expected[expected.size() - 2] + "\r\n";
+    }
+    const std::string text = session.Field->GetText();
+    if (text.size() >= lastLine.size() && text.compare(text.size() - lastLine.size(), lastLine.size(), lastLine) == 0) {
+      drained = Clock::now();
+      QApplication::quit();
+    }
+  });
+  finish.start(2);
+  QApplication::exec();
+  probe.Stop();
+  feeder.join();
+  const double cpu = CpuSeconds() - cpuBefore;
+  const double elapsed = std::chrono::duration<double>(drained - begin).count();
+  const std::vector<std::string> shown = SplitLines(session.Field->GetText());
+  const bool exact = TailExact(shown, ExpectedLines(tail.Bytes(), textMode));
+  const auto [latencyMax, latency99] = probe.Figures();
+  std::printf("mode=%s flood_mb=%.1f seconds=%.3f drain_mb_s=%.2f field_chars=%d field_lines=%zu tail_exact=%s "
+              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f latency_max_ms=%.1f latency_p99_ms=%.1f\n",
+              mode, double(tail.Count) / 1e6, elapsed, double(tail.Count) / 1e6 / elapsed, session.Field->GetTextLen(),
+              shown.size(), exact ? "yes" : "no", cpu, cpu / (double(tail.Count) / 1e6), PeakRssMb(), latencyMax,
+              latency99);
+  return exact ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -149,59 +362,38 @@ int main(int argc, char** argv)
   const char* logForm = argc == 5 ? argv[4] : "";
   if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
       (argc == 5 && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
-    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log]\n");
+    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
+                         "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS\n");
     return 2;
   }
   const bool textMode = std::strcmp(argv[1], "text") == 0;
-  const long rate = std::atol(argv[2]);
-  const long seconds = std::atol(argv[3]);
-  if (rate <= 0 || seconds <= 0 || seconds > 3600)
+  const bool flood = std::strcmp(argv[2], "flood") == 0;
+  const bool soak = std::strcmp(argv[2], "soak") == 0;
+  const long rate = flood || soak ? 0 : std::atol(argv[2]);
+  const long seconds = flood ? 0 : std::atol(argv[3]);
+  const double megabytes = flood ? std::atof(argv[3]) : 0;
+  if ((!flood && !soak && rate <= 0) || (!flood && (seconds <= 0 || seconds > 3600)) ||
+      (flood && (megabytes <= 0 || megabytes > 100000)) || ((flood || soak) && *logForm))
     return 2;
+  if (flood || soak)
+    return Flood(textMode, std::size_t(megabytes * 1e6), seconds, argv[1]);
   // Whole records, and whole 80-value lines in binary mode: the last line is complete.
   const std::size_t total = (std::size_t(rate * seconds) + 319) / 320 * 320;
-
-  // Never a real port: the store is scratch and COM1 names the pseudo-terminal.
-  char root[] = "/tmp/kalvix-bench-XXXXXX";
-  if (!mkdtemp(root))
+  TSession session;
+  if (!session.Start(textMode, false))
     return 1;
-  setenv("XDG_CONFIG_HOME", root, 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-    return 1;
-  termios raw {};
-  tcgetattr(slave, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(slave, TCSANOW, &raw);
-  const std::string slaveName = ttyname(slave);
-  std::filesystem::create_directories(std::string(root) + "/kalvix/ports");
-  std::filesystem::create_symlink(slaveName, std::string(root) + "/kalvix/ports/COM1");
-  StorePresetSettings();
-  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-
-  std::vector<std::uint8_t> sent(total);
-  for (std::size_t i = 0; i < total; i += RecordSize)
-    Record(i / RecordSize, &sent[i]);
-
-  const auto started = Clock::now();
-  TKalvixApp app("Kalvix", NoArgc, NoArgv);
-  if (!app.StartInstance())
-    return 1;
-  const double startSeconds = std::chrono::duration<double>(Clock::now() - started).count();
-  TWindow* client = app.GetMainWindow()->GetClientWindow();
-  if (textMode)
-    SendMessage(client, WM_COMMAND, CM_SWITCHMODE, 0);
+  TWindow* client = session.App->GetMainWindow()->GetClientWindow();
   const bool logRaw = std::strcmp(logForm, "raw") == 0;
-  const std::string logFile = std::string(root) + (logRaw ? "/capture.bin" : "/capture.log");
+  const std::string logFile = std::string(session.Root) + (logRaw ? "/capture.bin" : "/capture.log");
   TLogPresenter presenter(logFile, logRaw ? 1 : 2);
   if (*logForm) {
     TPresenter* previous = TPresenter::Install(&presenter);
     SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);
     TPresenter::Install(previous);
   }
-  auto* field = dynamic_cast<TEdit*>(client->ChildWithId(IDC_RECEIVE));
-  if (!field)
-    return 1;
+  std::vector<std::uint8_t> sent(total);
+  for (std::size_t i = 0; i < total; i += RecordSize)
+    Record(i / RecordSize, &sent[i]);
 
   // The feeder: every 10 ms what is due by then; a refused byte is a lost byte.
   std::atomic<bool> fed {false};
@@ -217,7 +409,7 @@ int main(int argc, char** argv)
       const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
       const std::size_t due = std::min(total, std::size_t(elapsed * double(rate)));
       while (next < due) {
-        const ssize_t n = write(master, &sent[next], due - next);
+        const ssize_t n = write(session.Master, &sent[next], due - next);
         if (n > 0) {
           delivered.insert(delivered.end(), &sent[next], &sent[next] + n);
           next += std::size_t(n);
@@ -255,19 +447,13 @@ int main(int argc, char** argv)
     logExact = n == delivered.size() && std::equal(delivered.begin(), delivered.end(), logged.begin());
   }
 
-  const std::vector<std::string> shown = SplitLines(field->GetText());
-  const std::vector<std::string> expected = ExpectedLines(delivered, textMode);
   // The field holds the newest lines: they must be exactly the last lines of the stream.
-  bool exact = shown.size() <= expected.size();
-  for (std::size_t i = 0; exact && i < shown.size(); ++i)
-    exact = shown[shown.size() - 1 - i] == expected[expected.size() - 1 - i];
-  rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
+  const std::vector<std::string> shown = SplitLines(session.Field->GetText());
+  const bool exact = TailExact(shown, ExpectedLines(delivered, textMode));
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
               "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s\n",
-              argv[1], rate, seconds, total, dropped, field->GetTextLen(), shown.size(), exact ? "yes" : "no", cpu,
-              cpu / (double(total) / 1e6), double(usage.ru_maxrss) / 1024.0, startSeconds, *logForm ? logForm : "none",
+              argv[1], rate, seconds, total, dropped, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no",
+              cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds, *logForm ? logForm : "none",
               static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-");
-  std::filesystem::remove_all(root);
   return exact && dropped == 0 && logExact ? 0 : 1;
 }

@@ -268,8 +268,59 @@ void TEdit::MakeRoomFor(long incoming)
     cut.setPosition(doc->findBlockByNumber(lead).position(), QTextCursor::KeepAnchor);
     cut.removeSelectedText();
   }
-  // The user's caret and selection followed their characters.
-  multi->setTextCursor(keep);
+  // The user's caret and selection followed their characters: setting them again would only
+  // lay out their line once more.
+}
+
+std::size_t TEdit::LastLinesStart(std::string_view text, long room, long carried)
+{
+  if (carried + long(text.size()) <= room)
+    return 0;
+  // A line that starts before size - room leaves more than room behind it.
+  const std::size_t from = long(text.size()) > room + 2 ? text.size() - std::size_t(room) - 2 : 0;
+  const std::size_t lineEnd = text.find("\r\n", from);
+  return lineEnd == std::string_view::npos ? lineEnd : lineEnd + 2;
+}
+
+bool TEdit::IsCaretAtEnd() const
+{
+  const QPlainTextEdit* multi = Multi();
+  if (!multi)
+    return false;
+  const QTextCursor cursor = multi->textCursor();
+  return !cursor.hasSelection() && cursor.atEnd();
+}
+
+void TEdit::InsertMakingRoom(std::string_view text)
+{
+  QPlainTextEdit* multi = Multi();
+  if (!multi) {
+    Insert(text);
+    return;
+  }
+  // Trimming and inserting as one edit: the layout and the scroll bars take in one change,
+  // and a field that stays as long as it was repaints no scroll bar.
+  QTextCursor edit(multi->document());
+  edit.beginEditBlock();
+  if (Capacity() >= 0 && IsCaretAtEnd()) {
+    // Text going on from the field's last line that cannot stay whole with it drops the whole
+    // field, and of its own lines those that come before the ones that fit: neither is laid out.
+    const long carried = multi->document()->lastBlock().length() - 1;
+    const std::size_t from = LastLinesStart(text, Capacity(), carried);
+    if (from != 0 && from != std::string_view::npos) {
+      QTextCursor all(multi->document());
+      all.select(QTextCursor::Document);
+      all.removeSelectedText();
+      text.remove_prefix(from);
+    }
+  }
+  MakeRoomFor(long(text.size()));
+  {
+    const QScopedValueRollback programEdit(ProgramEdit, true);
+    PutAtCaret(*multi, text);
+  }
+  edit.endEditBlock();
+  multi->ensureCursorVisible();
 }
 
 void TEdit::SetText(std::string_view text)
@@ -288,17 +339,22 @@ void TEdit::Insert(std::string_view text)
     line->insert(ToQString(text));
     return;
   }
-  QPlainTextEdit* multi = Multi();
-  if (!multi)
-    return;
-  QTextCursor cursor = multi->textCursor();
+  if (QPlainTextEdit* multi = Multi()) {
+    PutAtCaret(*multi, text);
+    multi->ensureCursorVisible();
+  }
+}
+
+void TEdit::PutAtCaret(QPlainTextEdit& multi, std::string_view text)
+{
+  // Through a copy of the caret: the field's own caret moves along behind the new text, and
+  // setting it again would only lay out its line once more.
+  QTextCursor cursor = multi.textCursor();
   if (Capacity() >= 0) {
     const long kept = long(GetTextLen()) - long(FromEditorText(cursor.selectedText()).size());
     text = CutTo(text, std::max(Capacity() - kept, 0L));
   }
   cursor.insertText(ToEditorText(text));
-  multi->setTextCursor(cursor);
-  multi->ensureCursorVisible();
 }
 
 void TEdit::SetReadOnly(bool readOnly)

@@ -39,6 +39,17 @@ public:
   // when that is not enough. The lines that hold the caret and selection stay, and the caret
   // and selection stay on their characters.
   void MakeRoomFor(long incoming);
+  // Multi-line: inserts text at the caret after MakeRoomFor, with the outcome of inserting it in
+  // pieces, each after MakeRoomFor: text appended at the end that pushes out lines of its own
+  // (and so the field's whole text) has only the lines that stay inserted.
+  void InsertMakingRoom(std::string_view text);
+  // Whether the caret is behind the last character with nothing selected: text goes in there
+  // as an append.
+  bool IsCaretAtEnd() const;
+  // Where the last lines of text that fit in room characters begin, with carried characters
+  // before text on its first line: 0 when all of it fits, else the start of the first line
+  // (behind a CR LF) from which the rest fits; npos when not even its last line does.
+  static std::size_t LastLinesStart(std::string_view text, long room, long carried = 0);
   void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
   void SetTextLimit(UINT textLimit);
@@ -86,6 +97,8 @@ private:
   QLineEdit* Line() const;
   QPlainTextEdit* Multi() const;
   void ApplyValidator();
+  // Puts text in place of the selection, cut to the limit; the caret stays behind it.
+  void PutAtCaret(QPlainTextEdit& multi, std::string_view text);
   void DropBridge();
   // Most characters the field may hold; -1 for no limit.
   long Capacity() const { return TextLimit > 0 ? long(TextLimit) - 1 : -1; }

@@ -5,7 +5,9 @@
 #include "platform/SystemConsole.h"
 #include "platform/TtyDevice.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <climits>
 #include <ctime>
 #include <unistd.h>
@@ -58,8 +60,10 @@ bool TSerialDevice::PurgeComm(std::uint32_t flags)
       InFlightRead->Active = false;
       InFlightRead = nullptr;
     }
-    if (flags & PURGE_RXCLEAR)
+    if (flags & PURGE_RXCLEAR) {
+      InputHead = InputSize = 0;
       ok = FlushInput() && ok;
+    }
   }
   return ok;
 }
@@ -99,6 +103,22 @@ TIoResult TSerialDevice::GetOverlappedResult(TOverlapped& ov, std::uint32_t& tra
   return r;
 }
 
+long TSerialDevice::TakeInput(std::uint8_t* buffer, std::uint32_t count)
+{
+  if (InputSize == 0) {
+    const long n = ReadSome(Input, InputBlock);
+    if (n <= 0)
+      return n;
+    InputHead = 0;
+    InputSize = std::uint32_t(std::min<long>(n, InputBlock));
+  }
+  const std::uint32_t n = std::min(count, InputSize);
+  std::memcpy(buffer, Input + InputHead, n);
+  InputHead += n;
+  InputSize -= n;
+  return long(n);
+}
+
 TIoResult TSerialDevice::Progress(TOverlapped& ov)
 {
   bool failed = false;
@@ -106,7 +126,7 @@ TIoResult TSerialDevice::Progress(TOverlapped& ov)
   const bool held = ov.IsWrite && ov.Done < ov.Length && OutputHeld();
   while (!held && ov.Done < ov.Length) {
     const long n = ov.IsWrite ? WriteSome(ov.Buffer + ov.Done, ov.Length - ov.Done)
-                              : ReadSome(ov.Buffer + ov.Done, ov.Length - ov.Done);
+                              : TakeInput(ov.Buffer + ov.Done, ov.Length - ov.Done);
     if (n < 0) {
       failed = true;
       break;

@@ -105,6 +105,9 @@ protected:
 
 private:
   TIoResult Progress(TOverlapped& ov);
+  // Input is taken from the driver in blocks and handed to reads of any size from here: a fast
+  // line costs one system call per block, not one per read.
+  long TakeInput(std::uint8_t* buffer, std::uint32_t count);
   // Output waits while a gate line is low. A line without modem lines (a pseudo-terminal) has
   // none to wait for: were it held, nothing could ever be sent.
   bool OutputHeld();
@@ -113,6 +116,10 @@ private:
   std::uint32_t Gates = 0;
   TOverlapped* InFlightRead = nullptr;
   TOverlapped* InFlightWrite = nullptr;
+  static constexpr std::uint32_t InputBlock = 4096;
+  std::uint8_t Input[InputBlock] {};
+  std::uint32_t InputHead = 0;
+  std::uint32_t InputSize = 0;
 };
 
 // What COMn names: the link ports/COMn in the store directory, or /dev/ttyS<n-1> without one.

@@ -116,13 +116,17 @@ long TComPort::StartRead(TIoResult& result)
 
 void TComPort::Deliver(std::uint32_t count)
 {
+  PollBytes = std::min(PollBytes + count, StreamingBytes + 1);
   SendMessage(Owner, WM_USER, WPARAM(count), LPARAM(ReceiveBuffer));
 }
 
 void TComPort::Poll()
 {
   // Reads that come back full are followed by the next at once: the line may hold more.
-  for (int reads = 0; reads < MaxReadsPerPoll && Device; ++reads) {
+  const auto start = std::chrono::steady_clock::now();
+  BudgetSpent = false;
+  PollBytes = 0;
+  while (Device) {
     bool full = false;
     if (ReadState == 0) {
       TIoResult result;
@@ -150,6 +154,10 @@ void TComPort::Poll()
     }
     if (!full)
       break;
+    if (std::chrono::steady_clock::now() - start >= PollBudget) {
+      BudgetSpent = true;
+      break;
+    }
   }
 
   if (WriteInProgress) {

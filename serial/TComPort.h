@@ -2,6 +2,7 @@
 #include "platform/MessageTarget.h"
 #include "platform/SerialDevice.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -18,9 +19,10 @@ public:
   static constexpr std::uint32_t BufferSize = 1024;
   static constexpr std::uint32_t ReadChunk = 80;
   static constexpr std::uint32_t ReadTimeoutMs = 100;
-  // A poll takes reads back to back while they come back full, up to this many, so that a
-  // continuous stream never outruns the 100 ms polling: 128 x 80 bytes per poll is 100 kB/s.
-  static constexpr int MaxReadsPerPoll = 128;
+  // A poll takes reads back to back while they come back full, so that a continuous stream
+  // never outruns the polling, until the line is empty or this much time of the poll is used
+  // (deliveries included): the window stays responsive under a flood.
+  static constexpr std::chrono::milliseconds PollBudget {20};
 
   TComPort() = default;
   ~TComPort() { Close(); }
@@ -35,6 +37,15 @@ public:
   int Write(const void* data, std::uint32_t length);
   bool IsWriteIdle() const { return WriteInProgress == 0; }
   void Poll();
+  // A poll that takes more than this is a line delivering faster than a poll every 100 ms
+  // drains it (the listed rates bring at most 2 560 bytes a tick; a pseudo-terminal holds
+  // about 8 KB).
+  static constexpr std::uint32_t StreamingBytes = 4096;
+  // Whether the last poll stopped for its time budget while the line still delivered: polling
+  // again at once drains it.
+  bool MoreToRead() const { return BudgetSpent; }
+  // The bytes the last poll delivered, counted up to StreamingBytes + 1.
+  std::uint32_t LastPollBytes() const { return PollBytes; }
   long GetModemStatus();
   void Close();
   // The line parameters as last read from and written to the device.
@@ -56,5 +67,7 @@ private:
   std::uint8_t TransmitBuffer[BufferSize] {};
   std::uint8_t ReceiveBuffer[BufferSize] {};
   std::int32_t ReadState = 0;   // 0 idle, 1 a read in flight
+  bool BudgetSpent = false;
+  std::uint32_t PollBytes = 0;   // delivered by the last poll, counted up to StreamingBytes + 1
   HWND Owner = nullptr;
 };

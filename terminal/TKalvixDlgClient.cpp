@@ -113,14 +113,11 @@ void TKalvixDlgClient::ApplySettings()
 
 LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
+  if (id == DrainTimer)
+    PollPort(true);
   if (id != PollTimer)
     return 0;
-  // What one poll brings is shown with one insertion: laying out the field once per tick, not
-  // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
-  Polling = true;
-  Port.Poll();
-  Polling = false;
-  ShowReceived();
+  PollPort(false);
   long status = Port.GetModemStatus();
   // A status that cannot be read (a line without modem lines) shows every lamp off.
   if (status < 0)
@@ -136,6 +133,28 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   SendTick();
   FlushLog();
   return 0;
+}
+
+void TKalvixDlgClient::PollPort(bool draining)
+{
+  // What one poll brings is shown with one insertion: laying out the field once per poll, not
+  // once per 80-byte chunk, is what keeps a fast line from eating the window's time.
+  Polling = true;
+  Port.Poll();
+  Polling = false;
+  ShowReceived();
+  // A line that streams is polled again before the next tick: at once while polls use up their
+  // budget or bring more than a tick's worth at the listed rates; then every DrainInterval ms
+  // until such a poll brings nothing.
+  const std::uint32_t took = Port.LastPollBytes();
+  const UINT pace = Port.MoreToRead() || took > TComPort::StreamingBytes ? 0
+                    : draining && (took > 0 || DrainPace == 0) ? DrainInterval
+                                                               : NoDrain;
+  if (pace == NoDrain)
+    KillTimer(DrainTimer);
+  else if (pace != DrainPace || !draining)
+    SetTimer(DrainTimer, pace);
+  DrainPace = pace;
 }
 
 std::size_t TKalvixDlgClient::FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode,
@@ -182,21 +201,26 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
                                          LineLength, Column, text);
   PendingText.append(text, length);
   LogReceived(reinterpret_cast<const std::uint8_t*>(bytes), std::min(std::size_t(count), MaxChunk), text, length);
-  if (!Polling)
+  // Text that goes in where the user put the caret goes in at once: where room is made depends
+  // on each insertion. Appended text waits for the end of the poll, which inserts only its
+  // lines that stay; of a flood it keeps a field-full, and one line more, so that it still
+  // replaces the field's text whole.
+  if (!Polling || !ReceiveField->IsCaretAtEnd()) {
     ShowReceived();
+  } else if (const long room = long(ReceiveField->GetTextLimit()) - 1; long(PendingText.size()) > 2 * room) {
+    const std::size_t fits = TEdit::LastLinesStart(PendingText, room);
+    const std::size_t before = fits == std::string::npos || fits < 3 ? std::string::npos : PendingText.rfind("\r\n", fits - 3);
+    if (before != std::string::npos)
+      PendingText.erase(0, before + 2);
+  }
   return 0;
 }
-
-// The most one poll can bring fits the field whole.
-static_assert(TComPort::MaxReadsPerPoll * (TKalvixDlgClient::ChunkTextSize - 1) < TKalvixDlgClient::ReceiveLimit - 1);
 
 void TKalvixDlgClient::ShowReceived()
 {
   if (PendingText.empty())
     return;
-  // A full field gives up whole lines of its oldest text, so what arrives is always shown.
-  ReceiveField->MakeRoomFor(long(PendingText.size()));
-  ReceiveField->Insert(PendingText);
+  ReceiveField->InsertMakingRoom(PendingText);
   PendingText.clear();
 }
 
@@ -244,6 +268,8 @@ void TKalvixDlgClient::CmSetup()
     return;
   SavePortSettings(key, Setup, LineLength, DelayTime, DelayChar);
   KillTimer(PollTimer);
+  KillTimer(DrainTimer);
+  DrainPace = NoDrain;
   Port.Close();
   if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) < 0) {
     char text[160];

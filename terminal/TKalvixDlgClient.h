@@ -23,6 +23,10 @@ public:
   static constexpr int SendLimit = 81;         // the send field holds one less
   static constexpr UINT PollTimer = 1;
   static constexpr UINT PollInterval = 100;
+  // Polls between the ticks while the line streams (see PollPort).
+  static constexpr UINT DrainTimer = 2;
+  static constexpr UINT DrainInterval = 10;
+  static constexpr UINT NoDrain = ~0u;
   static constexpr std::uint32_t QueueSize = 1024;
   static constexpr std::size_t MaxChunk = 80;
   // The text of one chunk: an escape or value of three characters and a line break per byte.
@@ -63,6 +67,9 @@ protected:
 
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
+  // Polls the port and shows what the poll brought with one insertion; draining: a poll of the
+  // drain timer.
+  void PollPort(bool draining);
   // Inserts the text of the chunks received so far into the receive field.
   void ShowReceived();
   void CmClear();
@@ -122,6 +129,7 @@ protected:
   // Text of the chunks of the poll in progress, shown once the poll is done.
   std::string PendingText;
   bool Polling = false;
+  UINT DrainPace = NoDrain;   // the drain timer's interval; NoDrain while it does not run
   TCaptureLog Log;
   // A write of the log that failed during the poll, reported once the tick is done.
   int LogError = 0;

@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/ioctl.h>
+#include <atomic>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -401,7 +404,7 @@ TEST_F(TerminalWindowTest, APseudoTerminalWithoutModemLinesShowsTheLampsOff)
     EXPECT_EQ(Lamp(id).GetState(), TLed::LedGreen) << "status 0 equals the start value: nothing to redraw";
 }
 
-TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndKeepsWhatArrives)
+TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPollShowsWhatItsChunksWouldOneByOne)
 {
   // 270 lines of 80 values, 242 characters each with the break: 65 340 of 65 534.
   constexpr int Lines = 270;
@@ -422,9 +425,10 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndKee
   struct TCase {
     const char* Where;
     int Anchor, Caret;   // at the start of these lines; -1: the end of the text
-    std::string Expected;
+    std::string Expected;   // after the three chunks that follow
   };
-  const std::string in = line(0xEE) + line(0xCC) + "DD,";   // what arrives, in three polls
+  const std::string in = line(0xEE) + line(0xCC) + "DD,";
+  const std::string three = std::string(80, '\xEE') + std::string(80, '\xCC') + "\xDD";
   const TCase cases[] = {
     {"caret at the end", -1, -1, lines(2, Lines) + in},
     {"caret at the start", 0, 0, in + lines(0, Lines - 2)},
@@ -432,27 +436,72 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndKee
     {"caret nearer the end", 200, 200, lines(2, 200) + in + lines(200, Lines)},
     // The selection gives room: nothing needs to go.
     {"two lines selected", 10, 12, lines(0, 10) + in + lines(12, Lines)},
+    {"the last lines selected", 268, -1, lines(0, 268) + in},
   };
+  // A flood of more than a field-full: 375 lines of which the last 270 fit.
+  std::string flood;
+  for (int i = 0; i < 30000; ++i)
+    flood.push_back(char(i * 7 % 251));
+  std::int32_t column = 0;
+  std::string floodText;
+  for (std::size_t at = 0; at < flood.size(); at += 80)
+    floodText += Format(flood.substr(at, 80), false, 80, column);
+  TPty pty;
+  Store.LinkPort(1, pty.SlavePath());
   Start();
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Where);
+  const auto place = [&](const TCase& c) {
     SendMessage(Client.get(), WM_COMMAND, CM_CLEAR, 0);
     Field(IDC_RECEIVE).SetText(lines(0, Lines));
     QTextCursor cursor = ReceiveWidget()->textCursor();
-    const auto at = [](int n) { return n * 241; };   // a line break is one character to the widget
-    if (c.Anchor < 0) {
-      cursor.movePosition(QTextCursor::End);
-    } else {
-      cursor.setPosition(at(c.Anchor));
-      cursor.setPosition(at(c.Caret), QTextCursor::KeepAnchor);
-    }
+    const auto at = [&](int n) { return n < 0 ? ReceiveWidget()->document()->characterCount() - 1 : n * 241; };
+    cursor.setPosition(at(c.Anchor));
+    cursor.setPosition(at(c.Caret), QTextCursor::KeepAnchor);
     ReceiveWidget()->setTextCursor(cursor);
-    Deliver(std::string(80, '\xEE'));
-    Deliver(std::string(80, '\xCC'));
-    Deliver("\xDD");
-    const std::string text = Received();
-    EXPECT_LE(text.size(), 65534u);
-    EXPECT_TRUE(text == c.Expected) << text.size() << " characters, expected " << c.Expected.size();
+  };
+  // The field's text, and its caret and selection, after bytes arrived chunk by chunk, each
+  // shown at once, or through the line, as many chunks in one poll.
+  const auto oneByOne = [&](const std::string& bytes) {
+    for (std::size_t at = 0; at < bytes.size(); at += 80)
+      Deliver(bytes.substr(at, 80));
+    const QTextCursor cursor = ReceiveWidget()->textCursor();
+    return std::make_tuple(Received(), cursor.anchor(), cursor.position());
+  };
+  const auto polled = [&](const std::string& bytes) {
+    std::atomic<bool> sent {false};
+    std::thread feeder([&] { sent = pty.Send(bytes); });
+    int queued = 1;
+    for (int i = 0; i < 1000 && (!sent || queued > 0); ++i) {
+      Tick();
+      QTest::qWait(1);
+      ioctl(pty.Slave(), FIONREAD, &queued);
+    }
+    feeder.join();
+    EXPECT_TRUE(sent);
+    // The last short read completes when its time is up.
+    QTest::qWait(120);
+    Tick();
+    const QTextCursor cursor = ReceiveWidget()->textCursor();
+    return std::make_tuple(Received(), cursor.anchor(), cursor.position());
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Where);
+    place(c);
+    const auto single = oneByOne(three);
+    EXPECT_LE(std::get<0>(single).size(), 65534u);
+    EXPECT_TRUE(std::get<0>(single) == c.Expected) << std::get<0>(single).size() << " characters, expected " << c.Expected.size();
+    place(c);
+    EXPECT_TRUE(polled(three) == single);
+
+    place(c);
+    const auto floodSingle = oneByOne(flood);
+    EXPECT_LE(std::get<0>(floodSingle).size(), 65534u);
+    if (c.Anchor < 0 || c.Caret < 0) {   // appended: the last 270 lines of the flood
+      EXPECT_TRUE(std::get<0>(floodSingle) == floodText.substr(floodText.size() - 270 * 242));
+    }
+    place(c);
+    EXPECT_TRUE(polled(flood) == floodSingle);
+    // The field keeps its caret in view.
+    EXPECT_TRUE(ReceiveWidget()->viewport()->rect().contains(ReceiveWidget()->cursorRect()));
   }
 }
 
