@@ -2,7 +2,7 @@
 // as the settings allow); third: the column the line has reached (up to 80: the line length
 // may have been lowered since); the rest: the received bytes, more than one chunk's worth too.
 #include "FuzzCheck.h"
-#include "terminal/TKalvixDlgClient.h"
+#include "terminal/TReceiveView.h"
 
 #include <algorithm>
 #include <string>
@@ -21,7 +21,7 @@ std::uint8_t HexByte(const std::string& text, std::size_t at)
   return std::uint8_t(HexDigit(text[at]) << 4 | HexDigit(text[at + 1]));
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -32,12 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t startColumn = data[2] % 81;
   const std::uint8_t* bytes = data + 3;
   const std::size_t count = size - 3;
-  const std::size_t shown = std::min(count, TKalvixDlgClient::MaxChunk);
+  const std::size_t shown = std::min(count, TReceiveView::MaxChunk);
 
   // Exactly the documented size, so any write past it shows under ASan.
-  std::vector<char> out(TKalvixDlgClient::ChunkTextSize);
+  std::vector<char> out(TReceiveView::ChunkTextSize);
   std::int32_t column = startColumn;
-  const std::size_t n = TKalvixDlgClient::FormatChunk(bytes, count, textMode, lineLength, column, out.data());
+  const std::size_t n = TReceiveView::FormatChunk(bytes, count, textMode, lineLength, column, out.data());
   FUZZ_CHECK(n <= 5 * shown);
   FUZZ_CHECK(out[n] == '\0');
   const std::string text(out.data(), n);
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Line breaks come as CR LF and nowhere else; between them stand units of one byte each:
   // a character or "/XX" in text mode, "XX," in binary mode. They decode to what arrived.
   std::string decoded;
-  std::int32_t units = 0;      // in the current line
-  bool broken = false;         // a line break was written
+  std::int32_t units = 0;   // in the current line
+  bool broken = false;      // a line break was written
   std::size_t breaks = 0;
   for (std::size_t i = 0; i < n;) {
     const char c = text[i];

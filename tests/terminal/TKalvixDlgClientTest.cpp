@@ -28,9 +28,9 @@ namespace {
 
 std::string Format(const std::string& bytes, bool textMode, int lineLength, std::int32_t& column)
 {
-  char out[TKalvixDlgClient::ChunkTextSize];
-  const std::size_t n = TKalvixDlgClient::FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                                      textMode, lineLength, column, out);
+  char out[TReceiveView::ChunkTextSize];
+  const std::size_t n = TReceiveView::FormatChunk(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                                  textMode, lineLength, column, out);
   EXPECT_EQ(out[n], '\0');
   return std::string(out, n);
 }
@@ -81,6 +81,27 @@ TEST(ReceiveFormat, TheColumnCarriesAcrossChunksAndShortLinesBreakEveryByte)
   EXPECT_EQ(Format(std::string(100, '\x01'), false, 80, column).size(), 80u * 3 + 2);
 }
 
+TEST(ReceiveView, APollsAppendedTextGoesInOnceAtItsEndAndClearStartsANewLine)
+{
+  TDialog dialog(nullptr, IDD_CLIENT);
+  TReceiveView view(&dialog);
+  ASSERT_TRUE(dialog.Create());
+  view.LineLength = 4;
+  const auto receive = [&](const std::string& bytes) {
+    return std::string(view.Receive(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), false));
+  };
+  EXPECT_EQ(receive("\x01\x02"), "01,02,");
+  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,");   // outside a poll: at once
+  view.BeginPoll();
+  EXPECT_EQ(receive("\x03\x04\x05"), "03,04,\r\n05,");
+  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,");
+  view.EndPoll();
+  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,03,04,\r\n05,");
+  view.Clear();
+  EXPECT_EQ(view.ReceiveField.GetText(), "");
+  EXPECT_EQ(receive("\x06\x07\x08\x09\x0A"), "06,07,08,09,\r\n0A,");
+}
+
 TEST(ModemLamps, OutputLampsAreRedAndInputLampsFollowOnlyAChangedStatusWord)
 {
   TDialog dialog(nullptr, IDD_CLIENT);
@@ -96,8 +117,8 @@ TEST(ModemLamps, OutputLampsAreRedAndInputLampsFollowOnlyAChangedStatusWord)
     int Cts, Dsr, Ri, Dcd;
   };
   const TRow rows[] = {
-    {0x10, G, O, O, O}, {0x20 | 0x80, O, G, O, G}, {0x40, O, O, G, O}, {0xFF, G, G, G, G},
-    {-1, O, O, O, O},   // a status that cannot be read shows them all off
+    {0x10, G, O, O, O}, {0x20 | 0x80, O, G, O, G}, {0x40, O, O, G, O},
+    {0xFF, G, G, G, G}, {-1, O, O, O, O},   // a status that cannot be read shows them all off
   };
   for (const TRow& r : rows) {
     lamps.ShowInputs(r.Status);
@@ -219,7 +240,13 @@ TEST_F(TerminalWindowTest, BytesFromTheLineAppearWithinTwoTicks)
   ASSERT_TRUE(pty.Send(std::string(79, '\x03')));
   WaitTicks(2);
   const std::string text = Received();
-  EXPECT_EQ(text.substr(0, 80 * 3 + 2), "01,02," + [] { std::string s; for (int i = 0; i < 78; ++i) s += "03,"; return s; }() + "\r\n");
+  EXPECT_EQ(
+    text.substr(0, 80 * 3 + 2), "01,02," + [] {
+      std::string s;
+      for (int i = 0; i < 78; ++i)
+        s += "03,";
+      return s;
+    }() + "\r\n");
   EXPECT_EQ(text.substr(80 * 3 + 2), "03,");
 }
 
@@ -279,10 +306,10 @@ TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItH
     {false, "", "1b;x,#:F", "", "1;,#:F"},
     {false, "1b,0d", "zq x1F", "", "1b,0d1F"},
     {false, "1b,0d", "", ",2F", "1b,0d,2F"},
-    {false, "1b,0d", "", ",2f", "1b,0d"},             // a paste with a character outside goes in not at all
-    {false, "1b,0d", "\b\b\x1a", ",2f", "1b,0d"},      // an undo brings back what was held, nothing more
+    {false, "1b,0d", "", ",2f", "1b,0d"},           // a paste with a character outside goes in not at all
+    {false, "1b,0d", "\b\b\x1a", ",2f", "1b,0d"},   // an undo brings back what was held, nothing more
     {false, "", "\u20ac\u00e4A", "A\u20ac", "A"},
-    {true, "", "AT x/0D~\x7f", "", "AT x/0D~"},        // DEL deletes: it is typed as no character
+    {true, "", "AT x/0D~\x7f", "", "AT x/0D~"},   // DEL deletes: it is typed as no character
     {true, "\x01", "x\u20ac\u03c9y\u00e4", "", "\x01xy"},
     {true, "\xe4", "", "b\u00e4", "\xe4"},
     {true, "\xe4", "", "ok", "\xe4ok"},
@@ -304,7 +331,9 @@ TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItH
         QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
       else
         QTest::sendKeyEvent(QTest::Click, field,
-                            ch == u'\x7f' ? Qt::Key_Delete : ch == u'\b' ? Qt::Key_Backspace : Qt::Key(ch.toUpper().unicode()),
+                            ch == u'\x7f' ? Qt::Key_Delete
+                            : ch == u'\b' ? Qt::Key_Backspace
+                                          : Qt::Key(ch.toUpper().unicode()),
                             QString(ch), Qt::NoModifier);
     }
     if (*c.Pasted) {
@@ -320,8 +349,8 @@ TEST_F(TerminalWindowTest, AnUnopenablePortIsReportedOnceAndNothingRuns)
   StoreSettings("no", 1, 1);
   Start();
   ASSERT_EQ(Presenter.Boxes.size(), 1u);
-  EXPECT_EQ(Presenter.Boxes[0].Text,
-            "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!");
+  EXPECT_EQ(Presenter.Boxes[0].Text, "Configured COM Port is already uses by an other appication\nor is not "
+                                     "available!\nUse setup to select an other one!");
   EXPECT_EQ(Presenter.Boxes[0].Caption, "");
   EXPECT_EQ(Presenter.Boxes[0].Type, 0x30u);
   EXPECT_FALSE(Client->ChildWithId(IDC_SEND)->IsWindowEnabled());
@@ -345,12 +374,9 @@ TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAndInputLampsTheDe
     bool Dtr, Rts;
   };
   const TRow rows[] = {
-      {"no", 1, 0, true, false},
-      {"no", 0, 1, false, true},
-      {"Hardware", 0, 0, true, true},
-      {"hardware", 0, 0, true, true},   // matches no entry: configured as Hardware, and lit so
-      {"XOn / XOff", 0, 0, false, false},
-      {"XOn / XOff", 1, 1, true, true},
+    {"no", 1, 0, true, false},          {"no", 0, 1, false, true},        {"Hardware", 0, 0, true, true},
+    {"hardware", 0, 0, true, true},   // matches no entry: configured as Hardware, and lit so
+    {"XOn / XOff", 0, 0, false, false}, {"XOn / XOff", 1, 1, true, true},
   };
   for (const TRow& r : rows) {
     SCOPED_TRACE(r.Handshake);
@@ -369,9 +395,9 @@ TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAndInputLampsTheDe
     bool CtsLit, DsrLit, RiLit, DcdLit;
   };
   const TLines lines[] = {
-      {false, false, false, false, false, false, false, false}, {true, false, false, false, false, true, false, true},
-      {false, true, false, false, true, false, false, false},   {false, false, true, false, false, false, true, false},
-      {false, false, false, true, false, false, false, true},   {true, true, true, true, true, true, true, true},
+    {false, false, false, false, false, false, false, false}, {true, false, false, false, false, true, false, true},
+    {false, true, false, false, true, false, false, false},   {false, false, true, false, false, false, true, false},
+    {false, false, false, true, false, false, false, true},   {true, true, true, true, true, true, true, true},
   };
   const auto lit = [](bool on) { return on ? TLed::LedGreen : TLed::LedOff; };
   for (const TLines& l : lines) {
@@ -424,7 +450,7 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
   };
   struct TCase {
     const char* Where;
-    int Anchor, Caret;   // at the start of these lines; -1: the end of the text
+    int Anchor, Caret;      // at the start of these lines; -1: the end of the text
     std::string Expected;   // after the three chunks that follow
   };
   const std::string in = line(0xEE) + line(0xCC) + "DD,";
@@ -488,7 +514,8 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
     place(c);
     const auto single = oneByOne(three);
     EXPECT_LE(std::get<0>(single).size(), 65534u);
-    EXPECT_TRUE(std::get<0>(single) == c.Expected) << std::get<0>(single).size() << " characters, expected " << c.Expected.size();
+    EXPECT_TRUE(std::get<0>(single) == c.Expected)
+      << std::get<0>(single).size() << " characters, expected " << c.Expected.size();
     place(c);
     EXPECT_TRUE(polled(three) == single);
 
@@ -529,7 +556,7 @@ TEST_F(TerminalWindowTest, EnterPressesTheFocusedButtonAndElseLeavesTheWindowAlo
   EXPECT_TRUE(Client->ChildWithId(IDC_STOP)->IsVisible());
 }
 
-} // namespace
+}   // namespace
 
 namespace {
 
@@ -552,7 +579,7 @@ TEST_F(TerminalWindowTest, ManyChunksOfOnePollAreShownWholeAndInOrder)
   EXPECT_EQ(Received(), expected);
 }
 
-} // namespace
+}   // namespace
 
 namespace {
 
@@ -572,10 +599,10 @@ TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFil
     bool TextMode, TextForm;
   };
   const TRow rows[] = {
-      {1, "raw.bin", false, false},
-      {1, "text-mode.bin", true, false},
-      {2, "binary-mode.log", false, true},
-      {3, "all-files.log", true, true},   // under All Files a name ending in .log is a text log
+    {1, "raw.bin", false, false},
+    {1, "text-mode.bin", true, false},
+    {2, "binary-mode.log", false, true},
+    {3, "all-files.log", true, true},   // under All Files a name ending in .log is a text log
   };
   // Local time, in a zone half an hour off any whole-hour one such as the machine's UTC (no
   // other test here reads the zone).
@@ -624,7 +651,7 @@ TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFil
       const char* rest = strptime(line.c_str(), "%Y-%m-%d %H:%M:%S", &t);
       ASSERT_TRUE(rest && std::strlen(rest) >= 5 && rest[0] == '.' && std::isdigit(rest[1]) && std::isdigit(rest[3]) &&
                   rest[4] == ' ')
-          << line;
+        << line;
       t.tm_isdst = -1;
       EXPECT_GE(std::mktime(&t), begin);
       EXPECT_LE(std::mktime(&t), end);
@@ -700,4 +727,4 @@ TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTe
   EXPECT_EQ(Presenter.FileRequests.size(), 4u) << "the failed log still runs";
 }
 
-} // namespace
+}   // namespace
