@@ -6,48 +6,21 @@
 #include <asm/termbits.h>
 #include <cstring>
 #include <sys/ioctl.h>
-#include <thread>
 
 namespace {
 
-using namespace std::chrono_literals;
-
-// The owner window: records every received-data message, each taking Delay to handle.
-class TRecorder : public TMessageTarget {
-public:
-  LRESULT ReceiveMessage(UINT, WPARAM wParam, LPARAM lParam) override
-  {
-    Sizes.push_back(std::size_t(wParam));
-    Bytes.append(reinterpret_cast<const char*>(lParam), std::size_t(wParam));
-    std::this_thread::sleep_for(Delay);
-    return 0;
-  }
-  std::vector<std::size_t> Sizes;
-  std::string Bytes;
-  std::chrono::milliseconds Delay {0};
-};
-
-std::string Pattern(std::size_t n)
-{
-  std::string s;
-  for (std::size_t i = 0; i < n; ++i)
-    s.push_back(char(i * 131 % 251));
-  return s;
-}
-
 class TComPortTest : public ::testing::Test {
 protected:
-  // COM1 with the terminal's queue sizes, at 9600 8N1 without handshake, DTR and RTS up.
+  // COM1 with the terminal's queue sizes and no owner (nothing is received here), at 9600 8N1 without handshake, DTR and RTS up.
   void SetUp() override
   {
     Store.LinkPort(1, Pty.SlavePath());
-    ASSERT_EQ(Port.Open(&Owner, 1, 1024, 1024), 1);
+    ASSERT_EQ(Port.Open(nullptr, 1, 1024, 1024), 1);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 0, 1, 1, 0, 0), 0);
   }
   TScratchStore Store;
   TPty Pty;
   TNullModem Modem {Pty};
-  TRecorder Owner;
   TComPort Port;
 };
 
@@ -80,7 +53,9 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
     {2, 0, 1, 1, 0, false, false, true, "C"},
     {3, 1, 0, 0, 1, false, false, true, "C"},   // another kind: all as the row before left it
   };
-  const std::string first = Pattern(1024);
+  std::string first(1024, '\0');
+  for (std::size_t i = 0; i < first.size(); ++i)
+    first[i] = char(i * 131 % 251);
   for (const auto& r : rows) {
     SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, r.Kind, r.SetDtr, r.SetRts, r.UseCts, r.UseDsr), 0);
@@ -91,9 +66,9 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
     for (const char line : {'C', 'D'}) {
       const bool held = std::strchr(r.HeldBy, line) != nullptr;
       line == 'C' ? Modem.SetRts(false) : Modem.SetDtr(false);
-      std::string data = Pattern(1500);
-      ASSERT_EQ(Port.Write(data.data(), 1500), 0);
-      data.assign(1500, 'Z');
+      std::string data = first + "cut off";
+      ASSERT_EQ(Port.Write(data.data(), std::uint32_t(data.size())), 0);
+      data.assign(data.size(), 'Z');
       Port.Poll();
       EXPECT_EQ(Port.Write("!", 1), held ? -2 : 0) << line;
       EXPECT_EQ(Pty.Receive(1025, held ? 50 : 2000), held ? "" : first + "!") << line;
@@ -131,36 +106,7 @@ TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
                   valid ? BOTHER | Sizes[byteSize - 5] | (stopBits ? CSTOPB : 0) | Parities[parity]
                         : before & (CBAUD | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR));
       }
-  EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);
-  EXPECT_EQ(Port.Configure(9600, 9, 0, 0, 0, 0, 0, 0, 0), -1);
-  EXPECT_EQ(Port.Configure(9600, 8, 0, 5, 0, 0, 0, 0, 0), -1);
-}
-
-TEST_F(TComPortTest, UnderAFloodAPollEndsWithItsBudgetAndTheNextGoesOnWithEveryByteInOrder)
-{
-  // More than the line holds, to an owner that takes 2 ms a message: a poll hands out no more
-  // than its budget's worth of them, and tells that more waits.
-  const std::string flood = Pattern(300000);
-  std::thread feeder([&] { Pty.Send(flood); });
-  Owner.Delay = 2ms;
-  for (int i = 0; i < 3; ++i) {
-    for (int wait = 0, waiting = 0; wait < 200 && waiting < 2000; ++wait, std::this_thread::sleep_for(10ms))
-      ioctl(Pty.Slave(), FIONREAD, &waiting);
-    const std::size_t before = Owner.Sizes.size();
-    Port.Poll();
-    EXPECT_LE(Owner.Sizes.size() - before, std::size_t(TComPort::PollBudget / 2ms) + 1);
-    EXPECT_TRUE(Port.MoreToRead());
-  }
-  Owner.Delay = 0ms;
-  for (const auto end = std::chrono::steady_clock::now() + 120s;
-       Owner.Bytes.size() < flood.size() && std::chrono::steady_clock::now() < end;)
-    if (Port.Poll(); !Port.MoreToRead())
-      std::this_thread::sleep_for(1ms);
-  Pty.CloseMaster();   // frees a feeder still blocked on the line
-  feeder.join();
-  ASSERT_TRUE(Owner.Bytes == flood) << "received " << Owner.Bytes.size() << " bytes, not the sent ones";
-  const auto [least, most] = std::minmax_element(Owner.Sizes.begin(), Owner.Sizes.end());
-  EXPECT_TRUE(*least >= 1 && *most <= 80) << *least << " to " << *most << " bytes a message";
+  EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);   // would hang the line up
 }
 
 } // namespace

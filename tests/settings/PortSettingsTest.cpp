@@ -51,22 +51,15 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
     {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}};
   EXPECT_EQ(Stored(store), older);
 
-  // One value as someone else stored it, and what a load and a save keep of it; the last row of
-  // each name differs from its default.
+  // One value as someone else stored it, and what a load and a save keep of it.
   const std::tuple<const char*, std::string, std::string> rows[] = {
     {"Baudrate", Text({"115200\0\0", 8}), Text({"9600\0\0\0", 7})},   // longer than its limit
     {"Baudrate", Text({"38400\0\0", 7}), Text({"38400\0\0", 7})},
     {"Handshake", Text({"XOn / XOff\0\0", 12}), Text({"XOn / XOff\0\0", 12})},   // as long as its limit
     {"StopBits", Text({"2 Bit\0\0\0\0", 9}), Text({"1 Bit\0\0\0", 8})},
-    {"StopBits", Text("2 Bit"), Text({"2 Bit\0\0\0", 8})},
     {"COM-Port", Text("COM1"), Text({"COM1\0\0", 6})},   // matching no entry
-    {"DataBits", Text("5 Bit"), Text({"5 Bit\0", 6})},
-    {"Parity", Text("space"), Text({"space\0", 6})},
     {"SetDTR", Number(5), Number(5)},
     {"SetRTS", std::string("D\1\0\0\0\0", 6), Number(0)},   // five bytes
-    {"SetRTS", Number(1), Number(1)},
-    {"UseCTS", Number(1), Number(1)},
-    {"UseDSR", Number(1), Number(1)},
     {"Linelength", Number(0), Number(80)},   // outside its range
     {"Linelength", Number(1), Number(1)},
     {"Delaytime", Number(10000), Number(0)},
@@ -84,11 +77,10 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
   TLoaded last;
   EXPECT_EQ(std::vector<int>(last.Numbers, last.Numbers + 3), std::vector<int>({1, 9999, 255}));
   const auto newer = Stored(store);
-  for (const auto& [name, value] : older)
-    ASSERT_NE(newer.at(name), value) << name;
 
   // A child saves the one and the other without pause until it is killed, at another moment
-  // each round: what stays is one of them, never a mix.
+  // each round: what stays is one of them, never a mix (the first and the last value written,
+  // Baudrate and Delaychar, differ between them).
   for (int round = 0; round < 8; ++round) {
     const pid_t child = fork();
     while (child == 0)

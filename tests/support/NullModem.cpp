@@ -55,15 +55,9 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
         w->Dtr = (*bits & TIOCM_DTR) ? request == TIOCMBIS : w->Dtr;
         w->Rts = (*bits & TIOCM_RTS) ? request == TIOCMBIS : w->Rts;
         return 0;
-      case TCSETS2:
-      case TCSETSW2:
-      case TCSETSF2:
+      case TCSETS2:   // the program sets its line through termios2 only
         w->Speed = static_cast<const termios2*>(arg)->c_ospeed;
-        [[fallthrough]];
-      case TCSETS:
-      case TCSETSW:
-      case TCSETSF:
-        w->Cflag = static_cast<const termios*>(arg)->c_cflag;   // termios and termios2 begin alike
+        w->Cflag = static_cast<const termios2*>(arg)->c_cflag;
       }
   }
   // The next ioctl after this executable's: the sanitizer's interceptor when there is one.
