@@ -11,7 +11,8 @@ namespace {
 
 class TComPortTest : public ::testing::Test {
 protected:
-  // COM1 with the terminal's queue sizes and no owner (nothing is received here), at 9600 8N1 without handshake, DTR and RTS up.
+  // COM1 with the terminal's queue sizes and no owner (nothing is received here), at 9600 8N1
+  // without handshake, DTR and RTS up.
   void SetUp() override
   {
     Store.LinkPort(1, Pty.SlavePath());
@@ -24,7 +25,7 @@ protected:
   TComPort Port;
 };
 
-TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigured)
+TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfiguredUntilPurgedOrTheLineVanishes)
 {
   // Configure's handshake arguments; the kernel's RTS/CTS handshake, the levels the device sees
   // of DTR and RTS, and the lines that hold output (C: CTS, D: DSR).
@@ -86,6 +87,13 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
   Modem.SetRts(true);
   Port.Poll();
   EXPECT_EQ(Pty.Receive(1, 100), "") << "a purged write went out";
+  // A line that vanishes ends the held write: writing is not blocked for good, it fails.
+  Modem.SetRts(false);
+  ASSERT_EQ(Port.Write("x", 1), 0);
+  Pty.CloseMaster();
+  Port.Poll();
+  EXPECT_TRUE(Port.IsWriteIdle());
+  EXPECT_EQ(Port.Write("x", 1), -1);
 }
 
 TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
