@@ -84,6 +84,7 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
   Modem.SetRts(false);
   ASSERT_EQ(Port.Write("x", 1), 0);
   ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 2, 0, 1, 1, 0), 0);
+  EXPECT_TRUE(Port.IsWriteIdle());
   Modem.SetRts(true);
   Port.Poll();
   EXPECT_EQ(Pty.Receive(1, 100), "") << "a purged write went out";
