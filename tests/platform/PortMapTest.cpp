@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <sys/wait.h>
@@ -21,7 +20,6 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
     {"map 2 loopback", 0, "COM2 -> loopback", "loopback"},
     {"map 2 /dev/null", 1, "not a terminal device: /dev/null", "loopback"},
     {"map 2 /dev/tty", 1, "not a terminal device: /dev/tty", "loopback"},
-    {"map 2 /etc/hostname", 1, "not a terminal device: /etc/hostname", "loopback"},
     {"map 2 /dev/no-such-tty", 1, "no such device: /dev/no-such-tty", "loopback"},
     {"", 0, "COM2  loopback", "loopback"},
     {"unmap 2", 0, "", ""},
@@ -31,10 +29,8 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
     SCOPED_TRACE(args);
     // A tool that hangs ends after ten seconds, with status 124.
     FILE* p = popen(("timeout 10 " + std::string(KALVIX_PORTS) + " " + args + " 2>&1").c_str(), "r");
-    std::string output;
-    std::array<char, 512> buffer {};
-    while (p && fgets(buffer.data(), int(buffer.size()), p))
-      output += buffer.data();
+    std::string output(16384, '\0');
+    output.resize(p ? std::fread(output.data(), 1, output.size(), p) : 0);
     EXPECT_EQ(p ? WEXITSTATUS(pclose(p)) : -1, status);
     EXPECT_NE(output.find(says), std::string::npos) << output;
     std::error_code none;

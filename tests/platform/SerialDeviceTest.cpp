@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -36,25 +35,23 @@ TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnle
   for (const auto& [name, device] : rows)
     EXPECT_EQ(ResolveComDevice(name), device) << name;
   // Held exclusively (flock, so against other programs as well), and free again once closed.
-  for (const char* name : {"COM1", "COM1", "COM2"}) {
-    const auto first = OpenComDevice(name);
-    EXPECT_TRUE(first && !OpenComDevice(name)) << name;
-  }
+  for (const char* name : {"COM1", "COM1", "COM2"})
+    EXPECT_TRUE([&] { const auto first = OpenComDevice(name); return first && !OpenComDevice(name); }()) << name;
 }
 
 TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBeRead)
 {
   const std::string file = Store.LockDir() + "/LCK.." + PtyName;
   const auto contents = [&] { return std::string(std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}); };
-  const auto text = [](const char* format, int pid) { char b[64]; std::snprintf(b, sizeof b, format, pid); return std::string(b); };
+  const auto text = [](const char* f, int pid) { char b[64]; std::snprintf(b, 64, f, pid); return std::string(b); };
   // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
   // always lives, or one above any pid. Ours, while we hold the port, is the first.
-  for (const char* format : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d minicom root\n", (const char*)nullptr, "no pid\n", ""})
+  for (const char* form : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d cu root\n", (const char*)nullptr, "no pid\n", ""})
     for (const int pid : {1, INT_MAX}) {
-      const std::string bytes = format ? text(format, pid) : std::string(reinterpret_cast<const char*>(&pid), 4);
+      const std::string bytes = form ? text(form, pid) : std::string(reinterpret_cast<const char*>(&pid), 4);
       SCOPED_TRACE(::testing::PrintToString(bytes));
       std::ofstream(file, std::ios::binary) << bytes;
-      const bool held = pid == 1 && (!format || std::strchr(format, '%'));
+      const bool held = pid == 1 && (!form || std::strchr(form, '%'));
       EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), held ? 1 : 0);
       auto dev = OpenComDevice("COM1");
       EXPECT_EQ(dev == nullptr, held);
@@ -65,11 +62,9 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
     }
   // Not a plain file, planted by anyone who may write the lock directory: never waited for (a
   // FIFO), followed or removed, and the port stays untouched. Checked in a child given 5 s.
-  const std::function<int()> plant[] = {[&] { return mkfifo(file.c_str(), 0644); },
-                                        [&] { return mkdir(file.c_str(), 0755); },
-                                        [&] { return symlink("/nonexistent", file.c_str()); }};
-  for (const auto& make : plant) {
-    ASSERT_EQ(make(), 0);
+  for (const char* plant : {"FIFO", "directory", "link"}) {
+    ASSERT_EQ(*plant == 'F' ? mkfifo(file.c_str(), 0644) : *plant == 'd' ? mkdir(file.c_str(), 0755)
+                                                         : symlink("/nonexistent", file.c_str()), 0);
     const auto type = std::filesystem::symlink_status(file).type();
     const pid_t child = fork();
     if (child == 0) {
@@ -78,8 +73,8 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
     }
     int status = -1;
     waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << "planted file " << &make - plant << (WIFSIGNALED(status) ? " hung" : " taken");
-    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << &make - plant;
+    EXPECT_EQ(status, 0) << plant << (WIFSIGNALED(status) ? " hung" : " taken");
+    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << plant;
     std::filesystem::remove(file);
   }
 }

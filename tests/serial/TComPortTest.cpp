@@ -5,6 +5,7 @@
 
 #include <asm/termbits.h>
 #include <cstring>
+#include <filesystem>
 #include <sys/ioctl.h>
 
 namespace {
@@ -15,7 +16,8 @@ protected:
   // without handshake, DTR and RTS up.
   void SetUp() override
   {
-    Store.LinkPort(1, Pty.SlavePath());
+    std::filesystem::create_symlink(Pty.SlavePath(), Via);   // as /dev/serial/by-id names an adapter
+    Store.LinkPort(1, Via);
     ASSERT_EQ(Port.Open(nullptr, 1, 1024, 1024), 1);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, 0, 1, 1, 0, 0), 0);
   }
@@ -23,13 +25,14 @@ protected:
   TPty Pty;
   TNullModem Modem {Pty};
   TComPort Port;
+  const std::string Via = Store.Root() + "/via";
 };
 
-TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfiguredUntilPurgedOrTheLineVanishes)
+TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineComesBackOnlyUnderANewLink)
 {
   // Configure's handshake arguments; the kernel's RTS/CTS handshake, the levels the device sees
   // of DTR and RTS, and the lines that hold output (C: CTS, D: DSR).
-  const struct { int Kind, SetDtr, SetRts, UseCts, UseDsr; bool Crtscts, Dtr, Rts; const char* HeldBy; } rows[] = {
+  const struct { int Kind, SetDtr, SetRts, UseCts, UseDsr; bool Rtscts, Dtr, Rts; const char* Held; } rows[] = {
     {0, 0, 0, 1, 1, false, false, false, ""},   // none: the set flags drive the lines
     {0, 1, 0, 0, 0, false, true, false, ""},
     {0, 0, 1, 0, 0, false, false, true, ""},
@@ -60,12 +63,12 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
   for (const auto& r : rows) {
     SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, r.Kind, r.SetDtr, r.SetRts, r.UseCts, r.UseDsr), 0);
-    EXPECT_EQ((Modem.Cflag() & CRTSCTS) != 0, r.Crtscts);
+    EXPECT_EQ((Modem.Cflag() & CRTSCTS) != 0, r.Rtscts);
     EXPECT_EQ(Modem.Sees(), (r.Dtr ? TIOCM_DSR | TIOCM_CAR : 0) | (r.Rts ? TIOCM_CTS : 0));
     // Each input line low in turn: a write it holds keeps its first 1024 bytes, in order, until
     // the line rises, and refuses the next; the caller's buffer is free at once.
     for (const char line : {'C', 'D'}) {
-      const bool held = std::strchr(r.HeldBy, line) != nullptr;
+      const bool held = std::strchr(r.Held, line) != nullptr;
       line == 'C' ? Modem.SetRts(false) : Modem.SetDtr(false);
       std::string data = first + "cut off";
       ASSERT_EQ(Port.Write(data.data(), std::uint32_t(data.size())), 0);
@@ -88,13 +91,23 @@ TEST_F(TComPortTest, EveryHandshakeRowDrivesTheLinesAndHoldsWholeWritesAsConfigu
   Modem.SetRts(true);
   Port.Poll();
   EXPECT_EQ(Pty.Receive(1, 100), "") << "a purged write went out";
-  // A line that vanishes ends the held write: writing is not blocked for good, it fails.
+  // A line that vanishes ends the held write: writing is not blocked for good, it fails. A
+  // pseudo-terminal that turns up under the unchanged link may be anyone's (their numbers are
+  // reused): it is left alone. Under a link made anew, it is taken up.
   Modem.SetRts(false);
   ASSERT_EQ(Port.Write("x", 1), 0);
   Pty.CloseMaster();
   Port.Poll();
   EXPECT_TRUE(Port.IsWriteIdle());
+  TPty next;
+  std::filesystem::remove(Via);
+  std::filesystem::create_symlink(next.SlavePath(), Via);
+  Port.Poll();
   EXPECT_EQ(Port.Write("x", 1), -1);
+  Store.LinkPort(1, next.SlavePath());
+  Port.Poll();
+  ASSERT_EQ(Port.Write("y", 1), 0);
+  EXPECT_EQ(next.Receive(1, 1000), "y");
 }
 
 TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)

@@ -91,7 +91,5 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 
 void TPty::CloseMaster()
 {
-  if (MasterFd >= 0)
-    close(MasterFd);
-  MasterFd = -1;
+  close(std::exchange(MasterFd, -1));   // once: -1 is no descriptor
 }
