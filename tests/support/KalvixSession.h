@@ -1,0 +1,168 @@
+#pragma once
+// The whole program, offscreen, on a scratch store: started, driven through its menus, fields
+// and dialogs as a user would, and stopped again, while the test plays the device at the far end.
+#include "app/TKalvixApp.h"
+#include "framework/TDecoratedFrame.h"
+#include "framework/TSimpleComboWidget.h"
+#include "terminal/TKalvixDlgClient.h"
+#include "tests/support/ModalDialog.h"
+#include "tests/support/NullModem.h"
+#include "tests/support/RecordingPresenter.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <map>
+#include <sqlite3.h>
+
+class KalvixSession : public ::testing::Test {
+protected:
+  ~KalvixSession() override { App.reset(); }
+
+  // A fresh program on the store as it is now, started as "kalvix" or "kalvix -unregister".
+  void Start(bool unregister = false)
+  {
+    Argv[1] = unregister ? Option : nullptr;
+    Argc = unregister ? 2 : 1;
+    App = std::make_unique<TKalvixApp>("Kalvix", Argc, Argv);
+    ASSERT_TRUE(App->StartInstance());
+    Frame().GetWidget()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame().GetWidget()));
+  }
+  // Ends the program by File/Exit.
+  void Exit()
+  {
+    Menu("&File", "E&xit\tAlt+F4")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Frame().IsCreated(); }, 2000));
+    App.reset();
+  }
+
+  TDecoratedFrame& Frame() { return static_cast<TDecoratedFrame&>(*App->GetMainWindow()); }
+  TKalvixDlgClient& Client() { return dynamic_cast<TKalvixDlgClient&>(*Frame().GetClientWindow()); }
+  TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Client().ChildWithId(id)); }
+  std::string Received() { return Field(IDC_RECEIVE).GetText(); }
+  QWidget* Widget(int id) { return Client().ChildWithId(id)->GetWidget(); }
+  bool Shown(int id) { return Widget(id)->isVisible(); }
+  int Lamp(int id) { return dynamic_cast<TLed&>(*Client().ChildWithId(id)).GetState(); }
+  // A chunk as the port hands it over, and a tick of the poll timer.
+  void Deliver(const std::string& bytes) { SendMessage(&Client(), WM_USER, bytes.size(), LPARAM(bytes.data())); }
+  void Tick() { SendMessage(&Client(), WM_TIMER, TKalvixDlgClient::PollTimer, 0); }
+  bool ShowsWithin(const std::string& text, int ms = 2000)
+  {
+    return QTest::qWaitFor([&] { return Received() == text; }, ms);
+  }
+
+  // A menu bar item, or an item of its drop-down menu.
+  QAction* Menu(const char* top, const char* item = nullptr)
+  {
+    for (QAction* action : Frame().GetMenuBar()->actions())
+      if (action->text() == QLatin1String(top)) {
+        for (QAction* sub : item ? action->menu()->actions() : QList<QAction*>())
+          if (sub->text() == QLatin1String(item))
+            return sub;
+        return item ? nullptr : action;
+      }
+    return nullptr;
+  }
+
+  // Types text into the emptied send field and clicks Send.
+  void Send(const char* text)
+  {
+    Field(IDC_SENDTEXT).SetText("");
+    QTest::keyClicks(Widget(IDC_SENDTEXT), text);
+    ASSERT_EQ(Field(IDC_SENDTEXT).GetText(), text);
+    QTest::mouseClick(Widget(IDC_SEND), Qt::LeftButton);
+  }
+
+  // Runs Setup from the menu; script plays the user in the dialog and closes it.
+  void Setup(const std::function<void(QDialog&)>& script) { PlayModal([&] { Menu("Set&up")->trigger(); }, script); }
+  // Runs Select from the menu; act plays the user in the list box and names the button to press.
+  void Select(const std::function<const char*(TSimpleComboWidget&)>& act)
+  {
+    PlayModal([&] { Menu("&Select")->trigger(); },
+              [&](QDialog& dialog) {
+                const QString button =
+                  QString::fromLatin1(act(*dynamic_cast<TSimpleComboWidget*>(DialogItem(dialog, IDC_COMMANDS))));
+                for (QPushButton* b : dialog.findChildren<QPushButton*>())
+                  if (b->text() == button)
+                    QTest::mouseClick(b, Qt::LeftButton);
+              });
+  }
+  // Clicks entry row of the command list and presses OK.
+  void Select(int row)
+  {
+    Select([row](TSimpleComboWidget& box) {
+      QListWidget* list = box.List();
+      list->scrollToItem(list->item(row));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+      return "OK";
+    });
+  }
+  static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }
+  static void Choose(QDialog& d, int id, const char* entry)
+  {
+    auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = list->findText(QLatin1String(entry)); i > 0; --i)
+      QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->currentText().toStdString(), entry);
+  }
+  static void Retype(QDialog& d, int id, const char* text)
+  {
+    auto* edit = qobject_cast<QLineEdit*>(DialogItem(d, id));
+    QTest::mouseClick(edit, Qt::LeftButton);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+  }
+  static void Check(QDialog& d, int id, bool on)
+  {
+    auto* box = qobject_cast<QCheckBox*>(DialogItem(d, id));
+    if (box->isChecked() != on)
+      QTest::mouseClick(box, Qt::LeftButton);
+  }
+
+  // The stored settings straight from the database file, name → data bytes; empty when the file
+  // cannot be read or holds none.
+  std::map<std::string, std::string> Stored()
+  {
+    std::map<std::string, std::string> values;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+      sqlite3_prepare_v2(db, "SELECT name, data FROM registry_values WHERE path = 'HKEY_LOCAL_MACHINE\\Software\\Kalvix'",
+                         -1, &s, nullptr);
+    while (s && sqlite3_step(s) == SQLITE_ROW)
+      values[reinterpret_cast<const char*>(sqlite3_column_text(s, 0))] =
+        std::string(static_cast<const char*>(sqlite3_column_blob(s, 1)), std::size_t(sqlite3_column_bytes(s, 1)));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return values;
+  }
+
+  // What the far end of line reads while the program runs, until want bytes or timeoutMs.
+  static std::string Collect(const TPty& line, std::size_t want, int timeoutMs)
+  {
+    std::string got;
+    (void)QTest::qWaitFor([&] { return (got += line.Receive(want - got.size(), 0)).size() >= want; }, timeoutMs);
+    return got;
+  }
+
+  TScratchStore Store;
+  TRecordingPresenter Presenter;
+  std::unique_ptr<TKalvixApp> App;
+
+private:
+  int Argc = 1;
+  char Name[7] = "kalvix";
+  char Option[12] = "-unregister";
+  char* Argv[3] = {Name, nullptr, nullptr};
+};
