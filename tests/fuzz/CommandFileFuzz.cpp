@@ -4,64 +4,38 @@
 #include "terminal/TCommandListXfer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-// One scratch file for the whole run, removed at exit.
-const std::string& ScratchFile()
-{
-  static const std::string name = [] {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/kalvix-fuzz-XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    FUZZ_CHECK(fd >= 0);
-    close(fd);
-    return pattern;
-  }();
-  static const struct TRemove {
-    ~TRemove() { unlink(name.c_str()); }
-  } remove;
-  return name;
-}
-
-void WriteScratch(const std::uint8_t* data, std::size_t size)
-{
-  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
-  FUZZ_CHECK(file != nullptr);
-  FUZZ_CHECK(std::fwrite(data, 1, size, file) == size);
-  FUZZ_CHECK(std::fclose(file) == 0);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-  WriteScratch(data, size);
+  // One scratch file for the whole run, removed at exit.
+  static const struct TScratch {
+    std::string Name = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/kalvix-fuzz-" +
+                       std::to_string(getpid());
+    ~TScratch() { std::remove(Name.c_str()); }
+  } scratch;
+  FILE* file = std::fopen(scratch.Name.c_str(), "wb");
+  FUZZ_CHECK(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0);
   TCommandListXfer xfer;
   xfer.Commands.AddString("left over");
-  xfer.Load(ScratchFile());
-  const std::vector<std::string> entries = xfer.Commands.GetStrings();
+  xfer.Load(scratch.Name);
 
-  // What counts: the file up to Ctrl-Z, without its CRs.
-  std::string content(reinterpret_cast<const char*>(data), size);
+  // Entries of at most 79 characters that together are the file up to Ctrl-Z less its CRs and
+  // LFs, nothing of the list before; every line end ends one, each line cut into as few as fit.
+  std::string content(reinterpret_cast<const char*>(data), size), joined;
   content = content.substr(0, content.find('\x1A'));
   std::erase(content, '\r');
   const auto lineEnds = std::size_t(std::count(content.begin(), content.end(), '\n'));
-
-  std::string joined;
+  std::erase(content, '\n');
+  const std::vector<std::string> entries = xfer.Commands.GetStrings();
   for (const std::string& entry : entries) {
     FUZZ_CHECK(entry.size() <= TCommandListXfer::EntryMax);
-    FUZZ_CHECK(entry.find_first_of("\r\n\x1A") == std::string::npos);
     joined += entry;
   }
-  // Nothing lost, nothing added, nothing left of the list before.
-  std::erase(content, '\n');
   FUZZ_CHECK(joined == content);
-  // Every line end ends an entry; a line is cut into as few entries as fit it.
-  FUZZ_CHECK(entries.size() >= lineEnds);
-  FUZZ_CHECK(entries.size() <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
+  FUZZ_CHECK(entries.size() >= lineEnds && entries.size() <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
   return 0;
 }

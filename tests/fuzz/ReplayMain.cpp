@@ -13,31 +13,19 @@ int main(int argc, char** argv)
 {
   namespace fs = std::filesystem;
   std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
-    if (fs::is_directory(argv[i])) {
-      for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
-        if (entry.is_regular_file())
-          inputs.push_back(entry.path());
-    } else {
+  for (int i = 1; i < argc; ++i)
+    if (fs::is_directory(argv[i]))
+      inputs.insert(inputs.end(), fs::directory_iterator(argv[i]), fs::directory_iterator());
+    else
       inputs.emplace_back(argv[i]);
-    }
-  }
-  // An empty corpus would pass without testing anything.
-  if (inputs.empty()) {
-    std::fprintf(stderr, "no inputs to replay\n");
-    return 1;
-  }
   for (const fs::path& path : inputs) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-      std::fprintf(stderr, "cannot read %s\n", path.c_str());
-      return 1;
-    }
-    const std::vector<char> bytes {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    // A data pointer of its own, so reads before or past the input show under ASan.
-    std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+    // A buffer of its own, so reads before or past the input show under ASan.
+    const std::vector<std::uint8_t> data {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (!file.is_open())
+      return std::fprintf(stderr, "cannot read %s\n", path.c_str()), 1;
     LLVMFuzzerTestOneInput(data.data(), data.size());
   }
   std::printf("replayed %zu inputs\n", inputs.size());
-  return 0;
+  return inputs.empty();   // an empty corpus would pass without testing anything
 }
