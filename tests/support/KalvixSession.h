@@ -16,10 +16,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTest>
+#include <ctime>
+#include <fstream>
 #include <gtest/gtest.h>
-#include <map>
+#include <sstream>
 #include <sqlite3.h>
 
 class KalvixSession : public ::testing::Test {
@@ -29,6 +30,7 @@ protected:
   // A fresh program on the store as it is now, started as "kalvix" or "kalvix -unregister".
   void Start(bool unregister = false)
   {
+    App.reset();
     Argv[1] = unregister ? Option : nullptr;
     Argc = unregister ? 2 : 1;
     App = std::make_unique<TKalvixApp>("Kalvix", Argc, Argv);
@@ -83,27 +85,16 @@ protected:
 
   // Runs Setup from the menu; script plays the user in the dialog and closes it.
   void Setup(const std::function<void(QDialog&)>& script) { PlayModal([&] { Menu("Set&up")->trigger(); }, script); }
-  // Runs Select from the menu; act plays the user in the list box and names the button to press.
-  void Select(const std::function<const char*(TSimpleComboWidget&)>& act)
+  // Runs Select from the menu, clicks entry row of the command list and presses OK.
+  void Select(int row)
   {
     PlayModal([&] { Menu("&Select")->trigger(); },
               [&](QDialog& dialog) {
-                const QString button =
-                  QString::fromLatin1(act(*dynamic_cast<TSimpleComboWidget*>(DialogItem(dialog, IDC_COMMANDS))));
-                for (QPushButton* b : dialog.findChildren<QPushButton*>())
-                  if (b->text() == button)
-                    QTest::mouseClick(b, Qt::LeftButton);
+                QListWidget* list = dynamic_cast<TSimpleComboWidget*>(DialogItem(dialog, IDC_COMMANDS))->List();
+                list->scrollToItem(list->item(row));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+                Click(dialog, IDOK);
               });
-  }
-  // Clicks entry row of the command list and presses OK.
-  void Select(int row)
-  {
-    Select([row](TSimpleComboWidget& box) {
-      QListWidget* list = box.List();
-      list->scrollToItem(list->item(row));
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-      return "OK";
-    });
   }
   static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }
   static void Choose(QDialog& d, int id, const char* entry)
@@ -130,24 +121,42 @@ protected:
       QTest::mouseClick(box, Qt::LeftButton);
   }
 
-  // The stored settings straight from the database file, name → data bytes; empty when the file
-  // cannot be read or holds none.
-  std::map<std::string, std::string> Stored()
+  // A stored setting straight from the database file; empty when the file holds none.
+  std::string Stored(const std::string& name)
   {
-    std::map<std::string, std::string> values;
     sqlite3* db = nullptr;
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
-      sqlite3_prepare_v2(db, "SELECT name, data FROM registry_values WHERE path = 'HKEY_LOCAL_MACHINE\\Software\\Kalvix'",
-                         -1, &s, nullptr);
-    while (s && sqlite3_step(s) == SQLITE_ROW)
-      values[reinterpret_cast<const char*>(sqlite3_column_text(s, 0))] =
-        std::string(static_cast<const char*>(sqlite3_column_blob(s, 1)), std::size_t(sqlite3_column_bytes(s, 1)));
+    std::string value;
+    sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_prepare_v2(db, ("SELECT data FROM registry_values WHERE name = '" + name + "'").c_str(), -1, &s, nullptr);
+    if (s && sqlite3_step(s) == SQLITE_ROW)
+      value.assign(static_cast<const char*>(sqlite3_column_blob(s, 0)), std::size_t(sqlite3_column_bytes(s, 0)));
     sqlite3_finalize(s);
     sqlite3_close(db);
-    return values;
+    return value;
   }
 
+  static std::string FileText(const std::string& path)
+  {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+  }
+  // A text log without its times, each checked: local time to the millisecond, then a space.
+  static std::string Unstamped(const std::string& log, std::time_t begin, std::time_t end)
+  {
+    std::istringstream lines(log);
+    std::string text;
+    for (std::string line; std::getline(lines, line);) {
+      std::tm t {};
+      const char* rest = strptime(line.c_str(), "%Y-%m-%d %H:%M:%S", &t);
+      EXPECT_TRUE(rest && std::strlen(rest) >= 5 && rest[0] == '.' && std::isdigit(rest[3]) && rest[4] == ' ') << line;
+      t.tm_isdst = -1;
+      EXPECT_TRUE(std::mktime(&t) >= begin && std::mktime(&t) <= end) << line;
+      text += line.substr(std::min<std::size_t>(24, line.size())) + (lines.eof() ? "" : "\n");
+    }
+    return text;
+  }
   // What the far end of line reads while the program runs, until want bytes or timeoutMs.
   static std::string Collect(const TPty& line, std::size_t want, int timeoutMs)
   {

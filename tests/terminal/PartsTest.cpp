@@ -1,5 +1,5 @@
-// The terminal window's parts on their own: the send notations, the receive formatting and
-// view, the modem lamps and the command-file reader.
+// The terminal window's parts on their own: the send notations, the receive formatting, the
+// modem lamps and the command-file reader.
 #include "framework/TDialog.h"
 #include "resources/ResourceIds.h"
 #include "terminal/SendNotation.h"
@@ -109,27 +109,6 @@ TEST(ReceiveFormat, EveryWorkedExampleOfBothModesAndTheColumnCarriedOn)
     EXPECT_EQ(std::string(out, n + 1), r.Shown + '\0') << r.Bytes;
     EXPECT_EQ(column, r.ColumnAfter) << r.Bytes;
   }
-}
-
-TEST(ReceiveView, APollsAppendedTextGoesInOnceAtItsEndAndClearStartsANewLine)
-{
-  TDialog dialog(nullptr, IDD_CLIENT);
-  TReceiveView view(&dialog);
-  ASSERT_TRUE(dialog.Create());
-  view.LineLength = 4;
-  const auto receive = [&](const char* bytes) {
-    return std::string(view.Receive(reinterpret_cast<const std::uint8_t*>(bytes), std::strlen(bytes), false));
-  };
-  EXPECT_EQ(receive("\x01\x02"), "01,02,");
-  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,");   // outside a poll: at once
-  view.BeginPoll();
-  EXPECT_EQ(receive("\x03\x04\x05"), "03,04,\r\n05,");
-  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,");
-  view.EndPoll();
-  EXPECT_EQ(view.ReceiveField.GetText(), "01,02,03,04,\r\n05,");
-  view.Clear();
-  EXPECT_EQ(view.ReceiveField.GetText(), "");
-  EXPECT_EQ(receive("\x06\x07\x08\x09\x0A"), "06,07,08,09,\r\n0A,");
 }
 
 TEST(ModemLamps, OutputLampsAreRedAndInputLampsFollowOnlyAChangedStatusWord)
