@@ -9,7 +9,6 @@
 #include "tests/support/NullModem.h"
 #include "tests/support/RecordingPresenter.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -25,8 +24,6 @@
 
 class KalvixSession : public ::testing::Test {
 protected:
-  ~KalvixSession() override { App.reset(); }
-
   // A fresh program on the store as it is now, started as "kalvix" or "kalvix -unregister".
   void Start(bool unregister = false)
   {
@@ -56,10 +53,7 @@ protected:
   // A chunk as the port hands it over, and a tick of the poll timer.
   void Deliver(const std::string& bytes) { SendMessage(&Client(), WM_USER, bytes.size(), LPARAM(bytes.data())); }
   void Tick() { SendMessage(&Client(), WM_TIMER, TKalvixDlgClient::PollTimer, 0); }
-  bool ShowsWithin(const std::string& text, int ms = 2000)
-  {
-    return QTest::qWaitFor([&] { return Received() == text; }, ms);
-  }
+  bool ShowsWithin(const std::string& text) { return QTest::qWaitFor([&] { return Received() == text; }, 2000); }
 
   // A menu bar item, or an item of its drop-down menu.
   QAction* Menu(const char* top, const char* item = nullptr)
@@ -79,7 +73,6 @@ protected:
   {
     Field(IDC_SENDTEXT).SetText("");
     QTest::keyClicks(Widget(IDC_SENDTEXT), text);
-    ASSERT_EQ(Field(IDC_SENDTEXT).GetText(), text);
     QTest::mouseClick(Widget(IDC_SEND), Qt::LeftButton);
   }
 
@@ -100,25 +93,15 @@ protected:
   static void Choose(QDialog& d, int id, const char* entry)
   {
     auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Home);
-    for (int i = list->findText(QLatin1String(entry)); i > 0; --i)
+    for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
       QTest::keyClick(list, Qt::Key_Down);
-    ASSERT_EQ(list->currentText().toStdString(), entry);
   }
   static void Retype(QDialog& d, int id, const char* text)
   {
     auto* edit = qobject_cast<QLineEdit*>(DialogItem(d, id));
     QTest::mouseClick(edit, Qt::LeftButton);
     edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, text);
-  }
-  static void Check(QDialog& d, int id, bool on)
-  {
-    auto* box = qobject_cast<QCheckBox*>(DialogItem(d, id));
-    if (box->isChecked() != on)
-      QTest::mouseClick(box, Qt::LeftButton);
   }
 
   // A stored setting straight from the database file; empty when the file holds none.
