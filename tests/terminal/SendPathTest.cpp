@@ -1,7 +1,6 @@
 // The send path tick by tick through a real port on a pseudo-terminal behind a null-modem cable,
 // the far end reading what goes out. Hardware handshake: the far end's RTS holds our writes.
 #include "terminal/TSendPath.h"
-
 #include "tests/support/NullModem.h"
 
 #include <gtest/gtest.h>
@@ -16,25 +15,19 @@ protected:
     ASSERT_EQ(Port.Open(nullptr, 1, 1024, 1024), 1);
     ASSERT_EQ(Port.Configure(9600, 8, ONESTOPBIT, EVENPARITY, int(THandshake::Hardware), 0, 0, 0, 0), 0);
   }
-  // One tick as the window runs it, the port's poll then one step: what the far end got from
-  // it, and "end" when the step ended the transmission.
-  std::string Tick()
+  // Ticks first to last as the window does, the port's poll then one step: "tick:bytes " for
+  // every tick whose write reached the far end, "tick:end " for the one that ended the transmission.
+  std::string Ticks(int first, int last)
   {
-    const bool inFlight = !Port.IsWriteIdle();
-    Port.Poll();
-    const bool ready = Path.State() == TSendPath::Ready;
-    const bool ended = Path.Tick(Port);
-    // What a write put on the line reaches the master within moments; wait that long.
-    const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
-    return ended ? got + " end" : got;
-  }
-  // Ticks n times and lists "tick:what" for every tick that sent something or ended.
-  std::vector<std::string> Ticks(int n, int first = 1)
-  {
-    std::vector<std::string> out;
-    for (int t = first; t < first + n; ++t)
-      if (const std::string got = Tick(); !got.empty())
-        out.push_back(std::to_string(t) + ":" + got);
+    std::string out;
+    for (int t = first; t <= last; ++t) {
+      const bool inFlight = !Port.IsWriteIdle(), ready = Path.State() == TSendPath::Ready;
+      Port.Poll();
+      const bool ended = Path.Tick(Port);
+      // What a write put on the line reaches the master within moments; wait that long.
+      const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
+      out += got.empty() && !ended ? "" : std::to_string(t) + ":" + got + (ended ? "end " : " ");
+    }
     return out;
   }
 
@@ -47,30 +40,22 @@ protected:
 
 TEST_F(SendPathTest, SegmentsGoOutPausedByDelayTimeAndTheTransmissionEndsOnTheTickAfterTheLast)
 {
-  struct TRun {
-    std::string Text;
-    bool TextMode;
-    int DelayTime, Ticks;
-    std::vector<std::string> Out;
+  // Text, text mode, delay time, ticks, what went out when. A segment after a delay point goes
+  // out DelayTime / 100 + 3 ticks after the one before.
+  const std::tuple<std::string, bool, int, int, const char*> runs[] = {
+    {"AB,CD", true, 0, 8, "1:AB 4:CD 5:end "},
+    {"AB,CD", true, 1000, 20, "1:AB 14:CD 15:end "},
+    {"AB,CD", true, 99, 6, "1:AB 4:CD 5:end "},           // under one tick: the shortest pause
+    {"", false, 0, 4, "2:end "},                          // an empty write
+    {std::string(80, ';'), false, 0, 250, "242:end "},   // every delay slot: 80 pauses of three ticks
+    {"41,42:", false, 0, 6, "1:AB 3:AB 5:AB "},           // a repeat every two ticks
   };
-  const TRun runs[] = {
-    // A segment after a delay point goes out DelayTime / 100 + 3 ticks after the one before.
-    {"AB,CD", true, 0, 8, {"1:AB", "4:CD", "5: end"}},
-    {"AB,CD", true, 1000, 20, {"1:AB", "14:CD", "15: end"}},
-    {"AB,CD", true, 99, 6, {"1:AB", "4:CD", "5: end"}},   // under one tick: the shortest pause
-    {"", false, 0, 4, {"2: end"}},                        // an empty write
-    // Every delay slot in use: 80 pauses of three ticks, the last write, the end.
-    {std::string(80, ';'), false, 0, 250, {"242: end"}},
-    {"41,42:", false, 0, 6, {"1:AB", "3:AB", "5:AB"}},   // a repeat every two ticks
-  };
-  for (const TRun& run : runs) {
-    SCOPED_TRACE(run.Text);
-    Path.DelayTime = run.DelayTime;
-    Path.Start(run.Text, run.TextMode);
-    EXPECT_EQ(Ticks(run.Ticks), run.Out);
+  for (const auto& [text, textMode, delayTime, ticks, out] : runs) {
+    Path.DelayTime = delayTime;
+    Path.Start(text, textMode);
+    EXPECT_EQ(Ticks(1, ticks), out) << text;
     Path.Stop();
-    EXPECT_FALSE(Path.IsSending());
-    EXPECT_TRUE(Ticks(6).empty()) << "nothing goes after Stop";
+    EXPECT_EQ(Ticks(1, 6), "") << "nothing goes after Stop";
   }
 }
 
@@ -78,34 +63,29 @@ TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndAStartMeanwhileWaitsForIt)
 {
   Path.DelayTime = 1000;
   Path.Start("A,B", true);
-  EXPECT_EQ(Tick(), "A");
-  Tick();   // the write is seen done: a pause of ten ticks starts
+  EXPECT_EQ(Ticks(1, 2), "1:A ");   // the second sees the write done: a pause of ten ticks starts
   Path.Stop();
-  EXPECT_TRUE(Ticks(4, 3).empty());
+  EXPECT_EQ(Ticks(3, 6), "");
   Path.Start("C", true);
-  // B never goes; C goes when the pause has run out, as B would have.
-  EXPECT_EQ(Ticks(12, 7), (std::vector<std::string> {"14:C", "15: end"}));
+  EXPECT_EQ(Ticks(7, 18), "14:C 15:end ") << "B never goes; C goes when the pause has run out, as B would have";
 }
 
 TEST_F(SendPathTest, StopDuringAHeldWriteSendsNoMoreAndAStartMeanwhileSendsTheNewStringWhole)
 {
-  for (const bool restart : {false, true}) {
-    SCOPED_TRACE(restart ? "started again" : "stopped");
+  for (const std::string next : {"", "44:"}) {   // cyclic, to be sure it starts from its first byte
     Modem.SetRts(false);
     Path.Start("41,42;43", false);
-    EXPECT_EQ(Tick(), "");
-    EXPECT_FALSE(Port.IsWriteIdle());
+    EXPECT_EQ(Ticks(1, 1), "");
     Path.Stop();
-    if (restart)
-      Path.Start("44:", false);   // cyclic, to be sure it starts from its first byte
-    EXPECT_TRUE(Ticks(3).empty());
+    if (!next.empty())
+      Path.Start(next, false);
+    EXPECT_EQ(Ticks(2, 4), "");
     Modem.SetRts(true);
-    std::string all;
-    for (int t = 0; t < 8; ++t)
-      all += Tick();
-    EXPECT_EQ(all.substr(0, 4), restart ? "ABDD" : "AB");   // the held write, then the new string
+    std::string sent = Ticks(5, 12);
+    std::erase_if(sent, [](char c) { return c < 'A'; });   // the bytes alone
+    EXPECT_EQ(sent.substr(0, 4), next.empty() ? "AB" : "ABDD") << "the held write, then the new string";
     Path.Stop();
-    Ticks(4);
+    Ticks(13, 16);
   }
 }
 
