@@ -22,20 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TCommandListXfer xfer;
   xfer.Commands.AddString("left over");
   xfer.Load(scratch.Name);
-
   // Entries of at most 79 characters that together are the file up to Ctrl-Z less its CRs and
-  // LFs, nothing of the list before; every line end ends one, each line cut into as few as fit.
-  std::string content(reinterpret_cast<const char*>(data), size), joined;
-  content = content.substr(0, content.find('\x1A'));
+  // LFs, nothing of the list before; every line end ends one, a line cut into as few as fit it.
+  std::string content(reinterpret_cast<const char*>(data), std::size_t(std::find(data, data + size, 0x1A) - data));
   std::erase(content, '\r');
-  const auto lineEnds = std::size_t(std::count(content.begin(), content.end(), '\n'));
-  std::erase(content, '\n');
-  const std::vector<std::string> entries = xfer.Commands.GetStrings();
-  for (const std::string& entry : entries) {
-    FUZZ_CHECK(entry.size() <= TCommandListXfer::EntryMax);
-    joined += entry;
-  }
-  FUZZ_CHECK(joined == content);
-  FUZZ_CHECK(entries.size() >= lineEnds && entries.size() <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
+  const auto lineEnds = std::size_t(std::erase(content, '\n'));
+  std::string joined;
+  for (const std::string& entry : xfer.Commands.GetStrings())
+    FUZZ_CHECK((joined += entry, entry.size() <= TCommandListXfer::EntryMax));
+  const std::size_t entries = xfer.Commands.GetStrings().size();
+  FUZZ_CHECK(joined == content && entries >= lineEnds && entries <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
   return 0;
 }
