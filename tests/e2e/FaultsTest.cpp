@@ -15,6 +15,7 @@
 namespace {
 
 using KalvixFaults = KalvixSession;
+using KalvixSignals = KalvixSession;
 
 TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettingsWithoutSetup)
 {
@@ -154,29 +155,19 @@ TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
 
 // The program itself in a child process, ended by a signal as kill, Ctrl-C in its shell or a
 // logout would: the normal way out, with the port's lock file gone.
-TEST(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
+TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
 {
-  TScratchStore store;
   TPty line;
-  const std::string lockFile = store.LockDir() + "/LCK.." + line.SlavePath().substr(line.SlavePath().rfind('/') + 1);
-  const auto waitFor = [](const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i, usleep(20000))
-      if (done())
-        return true;
-    return false;
-  };
-  // Whether the program catches SIGTERM yet, from its signal mask.
-  const auto catchesTerm = [](pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string text; std::getline(status, text);)
-      if (text.starts_with("SigCgt:"))
-        return (std::stoull(text.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
-    return false;
+  const std::string lock = Store.LockDir() + "/LCK.." + line.SlavePath().substr(line.SlavePath().rfind('/') + 1);
+  const auto catchesTerm = [](pid_t pid) {   // from its signal mask
+    const std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
+    const std::size_t at = status.find("SigCgt:");
+    return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) >> (SIGTERM - 1) & 1);
   };
   // The signal, and whether the port is there (else the start shows its message box).
   for (const auto& [sig, port] : std::initializer_list<std::pair<int, bool>> {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}}) {
     SCOPED_TRACE(std::string(strsignal(sig)) + (port ? "" : ", message box open"));
-    store.LinkPort(1, port ? line.SlavePath() : store.Root() + "/gone");
+    Store.LinkPort(1, port ? line.SlavePath() : Store.Root() + "/gone");
     const pid_t child = fork();
     if (child == 0) {
       // As a shell starts a program in the foreground, whatever the test's own start ignores.
@@ -185,14 +176,15 @@ TEST(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
       execl(KALVIX_EXE, "kalvix", static_cast<char*>(nullptr));
       _exit(127);
     }
-    EXPECT_TRUE(waitFor([&] { return port ? access(lockFile.c_str(), F_OK) == 0 : catchesTerm(child); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return port ? access(lock.c_str(), F_OK) == 0 : catchesTerm(child); }, 20000));
     usleep(port ? 0 : 500000);   // into the message box's own loop, as a rule
     kill(child, sig);
     int status = 0;
-    EXPECT_TRUE(waitFor([&] { return waitpid(child, &status, WNOHANG) == child; }) || (kill(child, SIGKILL), waitpid(child, &status, 0), false))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 20000) ||
+                (kill(child, SIGKILL), waitpid(child, &status, 0), false))
       << "the program did not end";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + sig) << status;
-    EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file was left behind";
+    EXPECT_NE(access(lock.c_str(), F_OK), 0) << "the lock file was left behind";
   }
 }
 

@@ -13,10 +13,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -35,8 +33,7 @@ protected:
     Frame().GetWidget()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame().GetWidget()));
   }
-  // Ends the program by File/Exit.
-  void Exit()
+  void Exit()   // by File/Exit
   {
     Menu("&File", "E&xit\tAlt+F4")->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Frame().IsCreated(); }, 2000));
@@ -55,16 +52,12 @@ protected:
   void Tick() { SendMessage(&Client(), WM_TIMER, TKalvixDlgClient::PollTimer, 0); }
   bool ShowsWithin(const std::string& text) { return QTest::qWaitFor([&] { return Received() == text; }, 2000); }
 
-  // A menu bar item, or an item of its drop-down menu.
-  QAction* Menu(const char* top, const char* item = nullptr)
+  QAction* Menu(const char* top, const char* item = nullptr)   // a menu bar item, or an item of its menu
   {
     for (QAction* action : Frame().GetMenuBar()->actions())
-      if (action->text() == QLatin1String(top)) {
-        for (QAction* sub : item ? action->menu()->actions() : QList<QAction*>())
-          if (sub->text() == QLatin1String(item))
-            return sub;
-        return item ? nullptr : action;
-      }
+      for (QAction* sub : action->text() != top ? QList<QAction*>() : item ? action->menu()->actions() : QList {action})
+        if (!item || sub->text() == item)
+          return sub;
     return nullptr;
   }
 
@@ -121,9 +114,8 @@ protected:
 
   static std::string FileText(const std::string& path)
   {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   // A text log without its times, each checked: local time to the millisecond, then a space.
   static std::string Unstamped(const std::string& log, std::time_t begin, std::time_t end)
