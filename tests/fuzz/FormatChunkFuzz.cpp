@@ -8,18 +8,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// The byte of two upper-case hex digits; anything else fails.
-std::uint8_t HexByte(const char* text)
-{
-  const auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
-  FUZZ_CHECK(digit(text[0]) >= 0 && digit(text[1]) >= 0);
-  return std::uint8_t(digit(text[0]) << 4 | digit(text[1]));
-}
-
-}   // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
   if (size < 3)
@@ -32,6 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t column = startColumn;
   const std::size_t n = TReceiveView::FormatChunk(data + 3, size - 3, textMode, lineLength, column, out.data());
   FUZZ_CHECK(n <= 5 * shown && out[n] == '\0');
+  const auto hex = [&](std::size_t at) {   // two upper-case hex digits
+    const std::string digits = "0123456789ABCDEF";
+    FUZZ_CHECK(at + 2 <= n && digits.find(out[at]) < 16 && digits.find(out[at + 1]) < 16);
+    return char(digits.find(out[at]) << 4 | digits.find(out[at + 1]));
+  };
 
   // Lines break with CR LF only, and hold no more units than they have room for (the first what
   // was left of the line). A unit is one byte: a character or "/XX" in text mode, where only
@@ -39,22 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string decoded, expected(reinterpret_cast<const char*>(data + 3), shown);
   std::int32_t units = 0, room = std::max(1, lineLength - startColumn);
   std::size_t breaks = 0;
-  for (std::size_t i = 0; i < n;) {
+  for (std::size_t i = 0; i < n; ++units) {
     if (out[i] == '\r') {
       FUZZ_CHECK(out[i + 1] == '\n' && units <= room);
-      units = 0, room = lineLength, i += 2, ++breaks;
-      continue;
-    }
-    ++units;
-    if (textMode && out[i] != '/') {
+      units = -1, room = lineLength, i += 2, ++breaks;
+    } else if (textMode && out[i] != '/') {
       FUZZ_CHECK(std::uint8_t(out[i]) >= 0x20 && std::uint8_t(out[i]) < 0x80);
       decoded.push_back(out[i++]);
-      continue;
+    } else {
+      const std::uint8_t b = std::uint8_t(decoded.append(1, hex(i + textMode)).back());
+      FUZZ_CHECK(textMode ? (b < 0x20 || b >= 0x80 || b == '/') && b != '\r' : out[i + 2] == ',');
+      i += 3;
     }
-    const std::uint8_t b = HexByte(&out[i + textMode]);
-    FUZZ_CHECK(textMode ? (b < 0x20 || b >= 0x80 || b == '/') && b != '\r' : out[i + 2] == ',');
-    decoded.push_back(char(b));
-    i += 3;
   }
   // The column goes on from where the last line stands, and always ends inside the line. A
   // received CR in text mode shows as a line break of its own.

@@ -18,7 +18,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sqlite3.h>
 
 class KalvixSession : public ::testing::Test {
 protected:
@@ -95,21 +94,6 @@ protected:
     QTest::mouseClick(edit, Qt::LeftButton);
     edit->selectAll();
     QTest::keyClicks(edit, text);
-  }
-
-  // A stored setting straight from the database file; empty when the file holds none.
-  std::string Stored(const std::string& name)
-  {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* s = nullptr;
-    std::string value;
-    sqlite3_open_v2(Store.DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_prepare_v2(db, ("SELECT data FROM registry_values WHERE name = '" + name + "'").c_str(), -1, &s, nullptr);
-    if (s && sqlite3_step(s) == SQLITE_ROW)
-      value.assign(static_cast<const char*>(sqlite3_column_blob(s, 0)), std::size_t(sqlite3_column_bytes(s, 0)));
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return value;
   }
 
   static std::string FileText(const std::string& path)
