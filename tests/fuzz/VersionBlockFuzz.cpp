@@ -12,33 +12,27 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
   const auto* zero = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
-  if (!zero)
-    return 0;
-  std::string path(reinterpret_cast<const char*>(data), std::size_t(zero - data));
-  std::vector<std::uint8_t> block(zero + 1, data + size);
-  const bool image = path.starts_with('@');
+  std::string path(reinterpret_cast<const char*>(data), std::size_t((zero ? zero : data) - data));
+  std::vector<std::uint8_t> block(zero ? zero + 1 : data, data + size);
   std::size_t at = 0, bytes = 0;
-  if (image && !FindVersionSection(block.data(), block.size(), at, bytes))
+  const bool image = path.starts_with('@');
+  if (!zero || (image && !FindVersionSection(block.data(), block.size(), at, bytes)))
     return 0;
-  if (image) {
-    FUZZ_CHECK(bytes > 0 && at <= block.size() && bytes <= block.size() - at);
-    // Held in a buffer of exactly its size, so reads past it show under ASan.
+  FUZZ_CHECK(!image || (bytes > 0 && at <= block.size() && bytes <= block.size() - at));
+  // Held in a buffer of exactly its size, so reads past it show under ASan.
+  if (image)
     block = std::vector<std::uint8_t>(block.begin() + std::ptrdiff_t(at), block.begin() + std::ptrdiff_t(at + bytes));
-    path.erase(0, 1);
-  }
   // What GetFileVersionInfo hands out: at least a node header, the root's length within.
   const std::size_t root = block.size() < 6 ? 0 : std::size_t(block[0] | block[1] << 8);
-  void* value = nullptr;
-  std::uint32_t length = 0;
-  if (block.size() < 6 || root > block.size() || !VerQueryValue(block.data(), path.c_str(), &value, &length))
+  void *value = nullptr, *upper = nullptr;
+  std::uint32_t length = 0, upperLength = 0;
+  if (block.size() < 6 || root > block.size() || !VerQueryValue(block.data(), path.c_str() + image, &value, &length))
     return 0;
   // The value lies inside the root node; names compare without regard to letter case.
   const auto* found = static_cast<const std::uint8_t*>(value);
   FUZZ_CHECK(found >= block.data() + 6 && found <= block.data() + root && length <= root - std::size_t(found - block.data()));
   for (char& c : path)
     c = char(std::toupper(static_cast<unsigned char>(c)));
-  void* upper = nullptr;
-  std::uint32_t upperLength = 0;
-  FUZZ_CHECK(VerQueryValue(block.data(), path.c_str(), &upper, &upperLength) && upper == value && upperLength == length);
+  FUZZ_CHECK(VerQueryValue(block.data(), path.c_str() + image, &upper, &upperLength) && upper == value && upperLength == length);
   return 0;
 }

@@ -70,15 +70,13 @@ protected:
 
   // Runs Setup from the menu; script plays the user in the dialog and closes it.
   void Setup(const std::function<void(QDialog&)>& script) { PlayModal([&] { Menu("Set&up")->trigger(); }, script); }
-  // Runs Select from the menu, clicks entry row of the command list and presses OK.
+  // Runs Select from the menu, chooses entry row of the command list and presses OK.
   void Select(int row)
   {
     PlayModal([&] { Menu("&Select")->trigger(); },
-              [&](QDialog& dialog) {
-                QListWidget* list = dynamic_cast<TSimpleComboWidget*>(DialogItem(dialog, IDC_COMMANDS))->List();
-                list->scrollToItem(list->item(row));
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-                Click(dialog, IDOK);
+              [&](QDialog& d) {
+                dynamic_cast<TSimpleComboWidget*>(DialogItem(d, IDC_COMMANDS))->List()->setCurrentRow(row);
+                Click(d, IDOK);
               });
   }
   static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }

@@ -1,7 +1,7 @@
-// The send path tick by tick through a real port on a pseudo-terminal behind a null-modem cable,
-// the far end reading what goes out. Hardware handshake: the far end's RTS holds our writes.
+// The send path tick by tick through a real port on a pseudo-terminal, the far end reading what
+// goes out. (A Send after Stop while a write is held: KalvixFaults.AWriteTheFarEndNeverTakes...)
 #include "terminal/TSendPath.h"
-#include "tests/support/NullModem.h"
+#include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,6 @@ protected:
 
   TScratchStore Store;
   TPty Pty;
-  TNullModem Modem {Pty};
   TComPort Port;
   TSendPath Path;
 };
@@ -68,25 +67,6 @@ TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndAStartMeanwhileWaitsForIt)
   EXPECT_EQ(Ticks(3, 6), "");
   Path.Start("C", true);
   EXPECT_EQ(Ticks(7, 18), "14:C 15:end ") << "B never goes; C goes when the pause has run out, as B would have";
-}
-
-TEST_F(SendPathTest, StopDuringAHeldWriteSendsNoMoreAndAStartMeanwhileSendsTheNewStringWhole)
-{
-  for (const std::string next : {"", "44:"}) {   // cyclic, to be sure it starts from its first byte
-    Modem.SetRts(false);
-    Path.Start("41,42;43", false);
-    EXPECT_EQ(Ticks(1, 1), "");
-    Path.Stop();
-    if (!next.empty())
-      Path.Start(next, false);
-    EXPECT_EQ(Ticks(2, 4), "");
-    Modem.SetRts(true);
-    std::string sent = Ticks(5, 12);
-    std::erase_if(sent, [](char c) { return c < 'A'; });   // the bytes alone
-    EXPECT_EQ(sent.substr(0, 4), next.empty() ? "AB" : "ABDD") << "the held write, then the new string";
-    Path.Stop();
-    Ticks(13, 16);
-  }
 }
 
 }   // namespace
