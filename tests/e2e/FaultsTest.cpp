@@ -40,9 +40,11 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   ASSERT_TRUE(ShowsWithin("31,")) << Received();
   // The device's DTR reaches us as DSR and DCD, its RTS as CTS.
   const auto lamps = [&](std::vector<int> lit) {
-    return QTest::qWaitFor([&] {
-      return std::vector {Lamp(IDC_LED_DSR), Lamp(IDC_LED_DCD), Lamp(IDC_LED_CTS), Lamp(IDC_LED_RI)} == lit;
-    }, 2000);
+    return QTest::qWaitFor(
+      [&] {
+        return std::vector {Lamp(IDC_LED_DSR), Lamp(IDC_LED_DCD), Lamp(IDC_LED_CTS), Lamp(IDC_LED_RI)} == lit;
+      },
+      2000);
   };
   constexpr int G = TLed::LedGreen, O = TLed::LedOff;
   EXPECT_TRUE(lamps({G, G, G, O}));
@@ -78,7 +80,9 @@ TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorks
 {
   Store.LinkPort(1, "loopback");
   const std::string db = Store.DatabasePath();
-  const auto save = [&](const char* rate) { Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, rate), Click(d, IDOK); }); };
+  const auto save = [&](const char* rate) {
+    Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, rate), Click(d, IDOK); });
+  };
   sqlite3* other = nullptr;
   // A directory cannot be opened as a database at all; a FIFO can, and then reads from it wait
   // for a writer that never comes; a store another writer holds locked yields nothing.
@@ -86,8 +90,11 @@ TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorks
     {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }},
     {"directory", [&] { std::filesystem::create_directory(db); }},
     {"FIFO", [&] { mkfifo(db.c_str(), 0600); }},
-    {"locked", [&] { Start(), save("19200"), Exit(), sqlite3_open(db.c_str(), &other);
-                     sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); }},
+    {"locked",
+     [&] {
+       Start(), save("19200"), Exit(), sqlite3_open(db.c_str(), &other);
+       sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+     }},
   };
   for (const auto& [name, make] : faults) {
     SCOPED_TRACE(name);
@@ -101,7 +108,8 @@ TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorks
     save("38400");
     EXPECT_TRUE(Presenter.Boxes.empty()) << "store failures pass silently";
     EXPECT_TRUE(std::string(name) != "corrupt" || FileText(db) == std::string(6000, 'x')) << "left alone";
-    if (other && sqlite3_close(std::exchange(other, nullptr)) == SQLITE_OK) {   // the save made under the lock was dropped
+    if (other &&
+        sqlite3_close(std::exchange(other, nullptr)) == SQLITE_OK) {   // the save made under the lock was dropped
       Start();
       EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "19200");
     }
@@ -166,7 +174,8 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialog)
     return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) >> (SIGTERM - 1) & 1);
   };
   // The signal, and whether the port is there (else the start shows its message box).
-  for (const auto& [sig, port] : std::initializer_list<std::pair<int, bool>> {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}}) {
+  for (const auto& [sig, port] : std::initializer_list<std::pair<int, bool>> {
+         {SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}}) {
     SCOPED_TRACE(std::string(strsignal(sig)) + (port ? "" : ", message box open"));
     Store.LinkPort(1, port ? line.SlavePath() : Store.Root() + "/gone");
     const pid_t child = fork();

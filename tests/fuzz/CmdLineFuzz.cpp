@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each token takes a character at least: its mark ("-" or "/" of an option, "=" of a value,
     // none of a name), then a word that ends at "=", "/", a blank or the end.
     const std::string word(tokens.GetTokenWord());
-    FUZZ_CHECK(tokens.GetTokenKind() == kind && rebuilt.size() < size && word.find_first_of("=/ \t") == std::string::npos);
+    FUZZ_CHECK(tokens.GetTokenKind() == kind && rebuilt.size() < size &&
+               word.find_first_of("=/ \t") == std::string::npos);
     FUZZ_CHECK(kind != TCmdLine::Name || (!word.empty() && word[0] != '-'));
     rebuilt += (kind == TCmdLine::Option ? "-" : kind == TCmdLine::Value ? "=" : "") + word;
     std::string lower;

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
   // One scratch file for the whole run, removed at exit.
   static const struct TScratch {
-    std::string Name = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/kalvix-fuzz-" +
-                       std::to_string(getpid());
+    std::string Name =
+      std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/kalvix-fuzz-" + std::to_string(getpid());
     ~TScratch() { std::remove(Name.c_str()); }
   } scratch;
   FILE* file = std::fopen(scratch.Name.c_str(), "wb");
@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::string& entry : xfer.Commands.GetStrings())
     FUZZ_CHECK((joined += entry, entry.size() <= TCommandListXfer::EntryMax));
   const std::size_t entries = xfer.Commands.GetStrings().size();
-  FUZZ_CHECK(joined == content && entries >= lineEnds && entries <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
+  FUZZ_CHECK(joined == content && entries >= lineEnds &&
+             entries <= lineEnds + 1 + content.size() / TCommandListXfer::EntryMax);
   return 0;
 }

@@ -23,10 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(count >= 0 && count <= SendMax && bytes[SendMax] == 0xA5);
   const long recorded = std::find(delays, delays + SendMax, -1) - delays;
   FUZZ_CHECK(std::count(delays + recorded, delays + SendMax, -1) == SendMax - recorded);
-  FUZZ_CHECK(std::is_sorted(delays, delays + recorded) && (!recorded || (delays[0] >= 0 && delays[recorded - 1] <= count)));
+  FUZZ_CHECK(std::is_sorted(delays, delays + recorded) &&
+             (!recorded || (delays[0] >= 0 && delays[recorded - 1] <= count)));
   // The delay character is a pause, never a byte. Each ";" is a pause, up to the limit, and a
   // text ending in ":" repeats.
   const long pauses = std::min<long>(std::count(text.begin(), text.end(), ';'), SendMax);
-  FUZZ_CHECK(TextMode ? std::count(bytes, bytes + count, data[0]) == 0 : recorded == pauses && repeat == text.ends_with(':'));
+  FUZZ_CHECK(TextMode ? std::count(bytes, bytes + count, data[0]) == 0
+                      : recorded == pauses && repeat == text.ends_with(':'));
   return 0;
 }

@@ -30,9 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   // The value lies inside the root node; names compare without regard to letter case.
   const auto* found = static_cast<const std::uint8_t*>(value);
-  FUZZ_CHECK(found >= block.data() + 6 && found <= block.data() + root && length <= root - std::size_t(found - block.data()));
+  FUZZ_CHECK(found >= block.data() + 6 && found <= block.data() + root &&
+             length <= root - std::size_t(found - block.data()));
   for (char& c : path)
     c = char(std::toupper(static_cast<unsigned char>(c)));
-  FUZZ_CHECK(VerQueryValue(block.data(), path.c_str() + image, &upper, &upperLength) && upper == value && upperLength == length);
+  FUZZ_CHECK(VerQueryValue(block.data(), path.c_str() + image, &upper, &upperLength) && upper == value &&
+             upperLength == length);
   return 0;
 }

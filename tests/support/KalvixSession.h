@@ -49,7 +49,10 @@ protected:
   // A chunk as the port hands it over, and a tick of the poll timer.
   void Deliver(const std::string& bytes) { SendMessage(&Client(), WM_USER, bytes.size(), LPARAM(bytes.data())); }
   void Tick() { SendMessage(&Client(), WM_TIMER, TKalvixDlgClient::PollTimer, 0); }
-  bool ShowsWithin(const std::string& text) { return QTest::qWaitFor([&] { return Received() == text; }, 2000); }
+  bool ShowsWithin(const std::string& text)
+  {
+    return QTest::qWaitFor([&] { return Received() == text; }, 2000);
+  }
 
   QAction* Menu(const char* top, const char* item = nullptr)   // a menu bar item, or an item of its menu
   {
@@ -69,7 +72,10 @@ protected:
   }
 
   // Runs Setup from the menu; script plays the user in the dialog and closes it.
-  void Setup(const std::function<void(QDialog&)>& script) { PlayModal([&] { Menu("Set&up")->trigger(); }, script); }
+  void Setup(const std::function<void(QDialog&)>& script)
+  {
+    PlayModal([&] { Menu("Set&up")->trigger(); }, script);
+  }
   // Runs Select from the menu, chooses entry row of the command list and presses OK.
   void Select(int row)
   {

@@ -64,7 +64,9 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
   Store.LinkPort(1, pty.SlavePath());
   Start();
   auto* field = qobject_cast<QPlainTextEdit*>(Widget(IDC_RECEIVE));
-  const auto shown = [&] { return std::tuple(Received(), field->textCursor().anchor(), field->textCursor().position()); };
+  const auto shown = [&] {
+    return std::tuple(Received(), field->textCursor().anchor(), field->textCursor().position());
+  };
   for (const auto& [where, anchor, caret, expected] : cases) {
     SCOPED_TRACE(where);
     // The field's text, caret and selection after bytes arrived chunk by chunk, each shown at
@@ -225,15 +227,16 @@ TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTe
   Menu("&File", "&Log to File...")->trigger();
   ASSERT_TRUE(pty.Send("\x41"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Presenter.Boxes.size() == 2; }, 2000));
-  EXPECT_EQ(Presenter.Boxes.back().Text, "Logging has stopped: the log file cannot be written:\n/dev/full\nNo space left on device");
+  EXPECT_EQ(Presenter.Boxes.back().Text,
+            "Logging has stopped: the log file cannot be written:\n/dev/full\nNo space left on device");
   EXPECT_TRUE(receivedWhileShown) << Received();
   EXPECT_NE(Menu("&File", "&Log to File..."), nullptr) << "the log has ended";
 }
 
 TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoesOnBehindIt)
 {
-  const std::string unavailable =
-    "Configured COM Port is already uses by an other appication\nor is not available!\nUse setup to select an other one!";
+  const std::string unavailable = "Configured COM Port is already uses by an other appication\nor is not "
+                                  "available!\nUse setup to select an other one!";
   TPty pty;
   Store.LinkPort(2, pty.SlavePath());
   Start();   // COM 1 leads nowhere: one message, Send disabled, no polling
