@@ -135,7 +135,7 @@ TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAlsoForAHandshakeM
   constexpr int R = TLed::LedRed, O = TLed::LedOff;
   // Handshake, Set DTR, Set RTS, the DTR and RTS lamps; "hardware" matches no entry: as Hardware.
   const std::tuple<const char*, std::uint32_t, std::uint32_t, int, int> rows[] = {
-    {"no", 1, 0, R, O}, {"hardware", 0, 0, R, R}, {"XOn / XOff", 0, 0, O, O}, {"XOn / XOff", 0, 1, O, R}};
+    {"no", 1, 0, R, O}, {"hardware", 0, 0, R, R}, {"XOn / XOff", 0, 1, O, R}};
   for (const auto& [handshake, dtr, rts, dtrLamp, rtsLamp] : rows) {
     TComSetupXfer x;
     std::int32_t l = 0, t = 0, c = 0;
@@ -245,7 +245,6 @@ TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoes
     Setup([&](QDialog& d) {
       Choose(d, IDC_PORT, "COM 2");
       Retype(d, IDC_LINELENGTH, "2");
-      Retype(d, IDC_DELAYCHAR, "59");
       Click(d, button);
     });
     if (button == IDCANCEL) {   // nothing stored: a new start finds COM 1 again
@@ -253,14 +252,8 @@ TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoes
       EXPECT_EQ(Client().Settings().PortData.GetSelection(), "COM 1");
     }
   }
-  // The new settings apply at once: lines of two values, ';' (59) the delay character of text
-  // mode and ',' an ordinary one.
-  ASSERT_TRUE(pty.Send("abc"));
+  ASSERT_TRUE(pty.Send("abc"));   // the new settings apply at once: lines of two values
   EXPECT_TRUE(ShowsWithin("61,62,\r\n63,")) << Received();
-  Menu("Switch &Mode")->trigger();
-  Send("a;b,");
-  EXPECT_EQ(Collect(pty, 3, 2000), "ab,");
-  Menu("Switch &Mode")->trigger();
   Send("41,42:");   // repeats until stopped
   const auto goesOn = [&] { EXPECT_EQ((pty.Receive(4096, 50), Collect(pty, 4, 2000)), "ABAB"); };
   Setup([&](QDialog& d) { goesOn(), Click(d, IDOK); });
