@@ -31,11 +31,6 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
     Click(d, IDC_SETDTR);
     Click(d, IDOK);
   });
-  // A text log runs throughout.
-  Presenter.FileAnswer = Store.Root() + "/line.log";
-  Presenter.FilterAnswer = 2;
-  const std::time_t begin = std::time(nullptr);
-  Menu("&File", "&Log to File...")->trigger();
   ASSERT_TRUE(line->Send("\x31"));
   ASSERT_TRUE(ShowsWithin("31,")) << Received();
   // The device's DTR reaches us as DSR and DCD, its RTS as CTS.
@@ -66,9 +61,6 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {G, G, G, G}; }, 2000));
   Send("43");
   EXPECT_EQ(Collect(back, 1, 2000), "C");
-  // The log carried on in the same line of the same file; Exit ends it on a whole line.
-  Exit();
-  EXPECT_EQ(Unstamped(FileText(Presenter.FileAnswer), begin, std::time(nullptr)), "--- binary mode ---\n31,32,\n");
 }
 
 TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorksOnceItIsFixed)

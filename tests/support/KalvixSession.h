@@ -92,13 +92,6 @@ protected:
     for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
       QTest::keyClick(list, Qt::Key_Down);
   }
-  static void Retype(QDialog& d, int id, const char* text)
-  {
-    auto* edit = qobject_cast<QLineEdit*>(DialogItem(d, id));
-    QTest::mouseClick(edit, Qt::LeftButton);
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-  }
 
   static std::string FileText(const std::string& path)
   {

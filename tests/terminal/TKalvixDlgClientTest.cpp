@@ -1,5 +1,5 @@
 // The terminal window as the user sees it, in the running program: the receive field when it is
-// full, the send field's filter, the lamps, Enter, the log, Setup and Select.
+// full, the send field's filter and Enter, the lamps, the log, Setup and Select.
 #include "settings/PortSettings.h"
 #include "tests/support/KalvixSession.h"
 
@@ -91,7 +91,7 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
   }
 }
 
-TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItHoldsAlready)
+TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsAndEnterPressesOnlyAFocusedButton)
 {
   // Held: put there by a chosen command, unfiltered. Typed key by key (\b Backspace, \x7f
   // Delete, \x1a Ctrl+Z), then pasted at once.
@@ -108,6 +108,7 @@ TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItH
     {true, "\xe4", "", "ok", "\xe4ok"},
     {true, "", "", "x\u20acy", ""},
   };
+  Store.LinkPort(1, "loopback");
   Start();
   QWidget* field = Widget(IDC_SENDTEXT);
   for (const auto& [textMode, held, typed, pasted, expected] : cases) {
@@ -127,41 +128,28 @@ TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsWhateverItH
     QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), expected) << textMode << " '" << typed << "' '" << pasted << "'";
   }
-}
-
-TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAlsoForAHandshakeMatchingNoEntry)
-{
-  Store.LinkPort(1, "loopback");
-  constexpr int R = TLed::LedRed, O = TLed::LedOff;
-  // Handshake, Set DTR, Set RTS, the DTR and RTS lamps; "hardware" matches no entry: as Hardware.
-  const std::tuple<const char*, std::uint32_t, std::uint32_t, int, int> rows[] = {
-    {"no", 1, 0, R, O}, {"hardware", 0, 0, R, R}, {"XOn / XOff", 0, 1, O, R}};
-  for (const auto& [handshake, dtr, rts, dtrLamp, rtsLamp] : rows) {
-    TComSetupXfer x;
-    std::int32_t l = 0, t = 0, c = 0;
-    LoadPortSettings(x, l, t, c);
-    x.HandshakeData.SelectString(handshake);
-    x.SetDtrCheck = dtr;
-    x.SetRtsCheck = rts;
-    SavePortSettings(TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), x, l, t, c);
-    Start();
-    EXPECT_EQ(std::pair(Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS)), std::pair(dtrLamp, rtsLamp)) << handshake;
-  }
-}
-
-TEST_F(TerminalWindowTest, EnterPressesTheFocusedButtonAndElseLeavesTheWindowAloneAsEscapeDoes)
-{
-  Store.LinkPort(1, "loopback");
-  Start();
-  Field(IDC_SENDTEXT).SetText("41");
-  Field(IDC_SENDTEXT).SetFocus();
-  QTest::keyClick(Widget(IDC_SENDTEXT), Qt::Key_Return);
-  QTest::keyClick(Widget(IDC_SENDTEXT), Qt::Key_Escape);
+  // Enter presses the focused button, and else leaves the window alone as Escape does.
+  QTest::keyClick(field, Qt::Key_Return);
+  QTest::keyClick(field, Qt::Key_Escape);
   QApplication::processEvents();
   EXPECT_TRUE(Client().GetWidget()->isVisible() && Shown(IDC_SEND)) << "nothing was sent";
   Widget(IDC_SEND)->setFocus();
   QTest::keyClick(Widget(IDC_SEND), Qt::Key_Return);
   EXPECT_TRUE(Shown(IDC_STOP)) << "Send was pressed";
+}
+
+TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAlsoForAHandshakeMatchingNoEntry)
+{
+  Store.LinkPort(1, "loopback");
+  // A stored text that matches no entry is taken as Hardware, which drives both lines.
+  for (const auto& [handshake, lit] : {std::pair {"hardware", TLed::LedRed}, std::pair {"XOn / XOff", TLed::LedOff}}) {
+    char value[12] = {};
+    std::snprintf(value, sizeof value, "%s", handshake);
+    TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName)
+      .SetValue("Handshake", REG_SZ, reinterpret_cast<std::uint8_t*>(value), 12);
+    Start();
+    EXPECT_EQ(std::pair(Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS)), std::pair(int(lit), int(lit))) << handshake;
+  }
 }
 
 TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFileHeld)
@@ -233,7 +221,7 @@ TEST_F(TerminalWindowTest, ALogFileThatCannotBeOpenedOrWrittenIsReportedAndTheTe
   EXPECT_NE(Menu("&File", "&Log to File..."), nullptr) << "the log has ended";
 }
 
-TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoesOnBehindIt)
+TEST_F(TerminalWindowTest, SetupAppliesOnOkReopensThePortAndARunningSendGoesOnBehindIt)
 {
   const std::string unavailable = "Configured COM Port is already uses by an other appication\nor is not "
                                   "available!\nUse setup to select an other one!";
@@ -241,17 +229,13 @@ TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoes
   Store.LinkPort(2, pty.SlavePath());
   Start();   // COM 1 leads nowhere: one message, Send disabled, no polling
   EXPECT_FALSE(Widget(IDC_SEND)->isEnabled() || Shown(IDC_STOP));
-  for (const int button : {IDCANCEL, IDOK}) {
-    Setup([&](QDialog& d) {
-      Choose(d, IDC_PORT, "COM 2");
-      Retype(d, IDC_LINELENGTH, "2");
-      Click(d, button);
-    });
-    if (button == IDCANCEL) {   // nothing stored: a new start finds COM 1 again
-      Start();
-      EXPECT_EQ(Client().Settings().PortData.GetSelection(), "COM 1");
-    }
-  }
+  Setup([&](QDialog& d) {
+    Choose(d, IDC_PORT, "COM 2");
+    auto* length = qobject_cast<QLineEdit*>(DialogItem(d, IDC_LINELENGTH));
+    length->selectAll();
+    QTest::keyClicks(length, "2");
+    Click(d, IDOK);
+  });
   ASSERT_TRUE(pty.Send("abc"));   // the new settings apply at once: lines of two values
   EXPECT_TRUE(ShowsWithin("61,62,\r\n63,")) << Received();
   Send("41,42:");   // repeats until stopped
@@ -261,7 +245,7 @@ TEST_F(TerminalWindowTest, SetupAppliesOnOkOnlyReopensThePortAndARunningSendGoes
   goesOn();
   Setup([](QDialog& d) { Choose(d, IDC_PORT, "COM 3"), Click(d, IDOK); });   // leads nowhere
   EXPECT_FALSE(Widget(IDC_SEND)->isEnabled());
-  ASSERT_EQ(Presenter.Boxes.size(), 3u);   // at both starts and after the last Setup
+  ASSERT_EQ(Presenter.Boxes.size(), 2u);   // at the start and after the last Setup
   for (const auto& box : Presenter.Boxes)
     EXPECT_EQ(box.Text, unavailable);
 }
@@ -284,8 +268,6 @@ TEST_F(TerminalWindowTest, AChosenEntryFillsTheSendFieldAndItsLabelCutTo40Charac
     Select(row);
     EXPECT_EQ(std::pair(Field(IDC_SENDTEXT).GetText(), Frame().GetCaption()), std::pair(std::string(sent), caption));
   }
-  QTest::keyClicks(Widget(IDC_SENDTEXT), "1");   // every change of the field: the bare caption
-  EXPECT_EQ(Frame().GetCaption(), "Kalvix in Text mode");
 }
 
 }   // namespace
