@@ -1,26 +1,21 @@
-// The command-file reader, on files of any content: the input is written to a scratch file
+// The command-file reader, on files of any content: the input is written to a file in memory
 // that is loaded.
 #include "FuzzCheck.h"
 #include "terminal/TCommandListXfer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-  static const struct TScratch {   // one for the whole run, removed at exit
-    std::string Name =
-      std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/kalvix-fuzz-" + std::to_string(getpid());
-    ~TScratch() { std::remove(Name.c_str()); }
-  } scratch;
-  FILE* file = std::fopen(scratch.Name.c_str(), "wb");
-  FUZZ_CHECK(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0);
+  const int fd = memfd_create("commands", 0);   // gone once closed
+  FUZZ_CHECK(fd >= 0 && write(fd, data, size) == ssize_t(size));
   TCommandListXfer xfer;
   xfer.Commands.AddString("left over");
-  xfer.Load(scratch.Name);
+  xfer.Load("/proc/self/fd/" + std::to_string(fd));
+  close(fd);
   // Entries of at most 79 characters that together are the file up to Ctrl-Z less its CRs and
   // LFs, nothing of the list before.
   std::string content(reinterpret_cast<const char*>(data), std::size_t(std::find(data, data + size, 0x1A) - data));

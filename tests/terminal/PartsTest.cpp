@@ -57,9 +57,9 @@ TEST(SendNotation, EveryWorkedConversionAndTheEdgesOfBothNotationsHold)
 
 TEST(ReceiveFormat, EveryWorkedExampleOfBothModesAndTheColumnCarriedOn)
 {
-  std::string values80, breaks80;
+  std::string breaks80;
   for (int i = 0; i < 80; ++i)
-    values80 += "01,", breaks80 += "AB,\r\n";
+    breaks80 += "AB,\r\n";
   // Bytes, mode (text or binary), line length, column before, text shown, column after.
   const std::tuple<std::string, bool, int, int, std::string, int> rows[] = {
     {"Hello\r\n", true, 80, 0, "Hello\r\n/0A", 1},
@@ -69,9 +69,9 @@ TEST(ReceiveFormat, EveryWorkedExampleOfBothModesAndTheColumnCarriedOn)
     {"x\r", true, 0, 0, "x\r\n\r\n\r\n", 0},            // no line length: a break after every byte
     {"x", true, -5, 0, "x\r\n", 0},
     {"\x01\x02\x03\x04\x05", false, 4, 0, "01,02,03,04,\r\n05,", 1},
-    {"\r", false, 80, 0, "0D,", 1},                                   // a carriage return breaks no line
-    {std::string(100, '\x01'), false, 80, 0, values80 + "\r\n", 0},   // only 80 bytes are taken
-    {std::string(80, '\xAB'), false, 1, 0, breaks80, 0},              // the longest text of a chunk
+    {"\r", false, 80, 0, "0D,", 1},                                           // a carriage return breaks no line
+    {std::string(100, 'a'), true, 80, 0, std::string(80, 'a') + "\r\n", 0},   // only 80 bytes are taken
+    {std::string(80, '\xAB'), false, 1, 0, breaks80, 0},                      // the longest text of a chunk
   };
   for (const auto& [bytes, text, lineLength, before, shown, after] : rows) {
     char out[TReceiveView::ChunkTextSize];
