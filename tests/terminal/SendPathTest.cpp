@@ -44,8 +44,6 @@ TEST_F(SendPathTest, SegmentsGoOutPausedByDelayTimeAndTheTransmissionEndsOnTheTi
   const std::tuple<std::string, bool, int, int, const char*> runs[] = {
     {"AB,CD", true, 0, 8, "1:AB 4:CD 5:end "},
     {"AB,CD", true, 1000, 20, "1:AB 14:CD 15:end "},
-    {"AB,CD", true, 99, 6, "1:AB 4:CD 5:end "},          // under one tick: the shortest pause
-    {"", false, 0, 4, "2:end "},                         // an empty write
     {std::string(80, ';'), false, 0, 250, "242:end "},   // every delay slot: 80 pauses of three ticks
     {"41,42:", false, 0, 6, "1:AB 3:AB 5:AB "},          // a repeat every two ticks
   };
