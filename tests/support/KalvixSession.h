@@ -25,7 +25,6 @@ protected:
   void Start(bool unregister = false)
   {
     App.reset();
-    Argv[1] = unregister ? Option : nullptr;
     Argc = unregister ? 2 : 1;
     App = std::make_unique<TKalvixApp>("Kalvix", Argc, Argv);
     ASSERT_TRUE(App->StartInstance());
@@ -76,15 +75,6 @@ protected:
   {
     PlayModal([&] { Menu("Set&up")->trigger(); }, script);
   }
-  // Runs Select from the menu, chooses entry row of the command list and presses OK.
-  void Select(int row)
-  {
-    PlayModal([&] { Menu("&Select")->trigger(); },
-              [&](QDialog& d) {
-                dynamic_cast<TSimpleComboWidget*>(DialogItem(d, IDC_COMMANDS))->List()->setCurrentRow(row);
-                Click(d, IDOK);
-              });
-  }
   static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }
   static void Choose(QDialog& d, int id, const char* entry)
   {
@@ -129,5 +119,5 @@ private:
   int Argc = 1;
   char Name[7] = "kalvix";
   char Option[12] = "-unregister";
-  char* Argv[3] = {Name, nullptr, nullptr};
+  char* Argv[3] = {Name, Option, nullptr};   // Argc says whether the option is given
 };

@@ -103,11 +103,8 @@ TEST(CommandFile, LinesEndAtLfWithoutCrStopAtCtrlZAreCutInto79CharactersAndOnlyA
   EXPECT_EQ(xfer.Commands.GetStrings().back(), std::string(3, '\0'));
   // A FIFO nobody writes, a directory, a path that leads nowhere: each empties the list.
   ASSERT_EQ(mkfifo((store.Root() + "/fifo.dat").c_str(), 0600), 0);
-  for (const char* path : {"/fifo.dat", "", "/missing.dat"}) {
-    load("x\n");
-    xfer.Load(store.Root() + path);
-    EXPECT_TRUE(xfer.Commands.GetStrings().empty()) << path;
-  }
+  for (const char* path : {"/fifo.dat", "", "/missing.dat"})
+    EXPECT_TRUE((load("x\n"), xfer.Load(store.Root() + path), xfer.Commands.GetStrings().empty())) << path;
 }
 
 }   // namespace
