@@ -40,28 +40,18 @@ private:
   static inline int Count = 0;
 };
 
-TEST(TProjectRCVersionTest, TheProgramsOwnBlockGivesNameVersionAndNotice)
+TEST(TProjectRCVersionTest, TheProgramsOwnBlockGivesNameVersionAndNoticeAndAMissingValueLeavesThePointerAlone)
 {
+  const char *name = nullptr, *version = nullptr, *notice = nullptr;
   TProjectRCVersion reader(KALVIX_EXE);
-  const char* name = nullptr;
-  const char* version = nullptr;
-  const char* notice = nullptr;
-  ASSERT_TRUE(reader.ReadProductName(name));
-  ASSERT_TRUE(reader.ReadProductVersion(version));
-  ASSERT_TRUE(reader.ReadLegalNotice(notice));
-  EXPECT_STREQ(name, "Kalvix");
-  EXPECT_STREQ(version, "1.5");
+  ASSERT_TRUE(reader.ReadProductName(name) && reader.ReadProductVersion(version) && reader.ReadLegalNotice(notice));
+  EXPECT_EQ(std::string(name) + " " + version, "Kalvix 1.5");
   EXPECT_NE(std::strchr(notice, '\n'), nullptr) << "the notice has several lines";
-}
-
-TEST(TProjectRCVersionTest, AMissingValueFailsAndLeavesThePointerAlone)
-{
-  TProjectRCVersion reader(VERSION_FIXTURE);
-  const char* text = "untouched";
-  EXPECT_FALSE(reader.ReadProductName(text));
-  EXPECT_STREQ(text, "untouched");
-  ASSERT_TRUE(reader.ReadProductVersion(text));
-  EXPECT_STREQ(text, "9.9");
+  TProjectRCVersion fixture(VERSION_FIXTURE);   // a version, no name
+  EXPECT_FALSE(fixture.ReadProductName(name));
+  EXPECT_STREQ(name, "Kalvix");
+  ASSERT_TRUE(fixture.ReadProductVersion(version));
+  EXPECT_STREQ(version, "9.9");
 }
 
 TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemoved)
@@ -103,52 +93,6 @@ TEST(TProjectRCVersionTest, NoTruncatedOrTranslationlessBlockGivesNoData)
         block[i] = 'X';
   });
   expectNoData(untranslated.Name().c_str());
-}
-
-constexpr version_block::TLayout<1> Crafted {"040904E4", 0x0409, 0x04E4, {{{"ProductName", "Kalvix"}}}};
-constexpr auto CraftedBlock = MakeVersionBlock<Crafted.Length()>(Crafted);
-
-TEST(VersionBlockTest, NamesAreFoundWhateverTheirLetterCase)
-{
-  void* value = nullptr;
-  std::uint32_t length = 0;
-  ASSERT_TRUE(VerQueryValue(CraftedBlock.data(), "\\StringFileInfo\\040904e4\\productname", &value, &length));
-  EXPECT_STREQ(static_cast<const char*>(value), "Kalvix");
-  EXPECT_EQ(length, 7u);
-  ASSERT_TRUE(VerQueryValue(CraftedBlock.data(), "\\VarFileInfo\\Translation", &value, &length));
-  ASSERT_EQ(length, 4u);
-  const auto* t = static_cast<const std::uint8_t*>(value);
-  EXPECT_EQ(t[0] | t[1] << 8, 0x0409);
-  EXPECT_EQ(t[2] | t[3] << 8, 0x04E4);
-  EXPECT_FALSE(VerQueryValue(CraftedBlock.data(), "\\StringFileInfo\\040904E4\\ProductNam", &value, &length));
-  EXPECT_FALSE(VerQueryValue(CraftedBlock.data(), "\\StringFileInfo\\04090000\\ProductName", &value, &length));
-}
-
-TEST(VersionBlockTest, MalformedBlocksAreRejectedWithoutReadingPastThem)
-{
-  void* value = nullptr;
-  std::uint32_t length = 0;
-  // Every way of cutting a child's length short or long must fail cleanly.
-  for (std::size_t at = 0; at + 1 < CraftedBlock.size(); at += 2) {
-    for (std::uint16_t bad : {std::uint16_t(0), std::uint16_t(5), std::uint16_t(0xFFFF)}) {
-      auto block = CraftedBlock;
-      block[at] = std::uint8_t(bad & 0xFF);
-      block[at + 1] = std::uint8_t(bad >> 8);
-      // Keep the root honest so the block's own bound holds; ASan catches any read past it.
-      block[0] = std::uint8_t(CraftedBlock.size() & 0xFF);
-      block[1] = std::uint8_t(CraftedBlock.size() >> 8);
-      if (VerQueryValue(block.data(), "\\StringFileInfo\\040904E4\\ProductName", &value, &length)) {
-        const auto* p = static_cast<const std::uint8_t*>(value);
-        EXPECT_GE(p, block.data());
-        EXPECT_LE(p + length, block.data() + block.size());
-      }
-    }
-  }
-  const std::uint8_t junk[64] = {};
-  std::size_t offset = 0, size = 0;
-  EXPECT_FALSE(FindVersionSection(junk, sizeof junk, offset, size));
-  EXPECT_FALSE(FindVersionSection(nullptr, 0, offset, size));
-  EXPECT_FALSE(VerQueryValue(junk, "\\VarFileInfo\\Translation", &value, &length));
 }
 
 } // namespace
