@@ -4,7 +4,6 @@
 #include "resources/ResourceIds.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QTest>
 #include <array>
 #include <gtest/gtest.h>
@@ -65,30 +64,4 @@ TEST(Lamp, EachStateShowsItsColoursCentredInItsButtonAndPressOrFocusChangeNoPixe
   large.SetFocus();
   EXPECT_TRUE(large.GetWidget()->hasFocus());
   EXPECT_EQ(WrongPixels(large, 0x800000, 0xFF0000, 3, 2), 0);
-}
-
-TEST(Lamp, ASetStateIsPaintedOnTheNextPaintCycleEvenWhenTheStateIsTheSame)
-{
-  struct TPaints : QObject {
-    int Count = 0;
-    bool eventFilter(QObject*, QEvent* event) override { return Count += event->type() == QEvent::Paint, false; }
-  } paints;
-  TDialog dialog(nullptr, IDD_CLIENT);
-  TLed dtr(&dialog, IDC_LED_DTR);
-  ASSERT_TRUE(dialog.Create());
-  dialog.Show(SW_SHOW);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.GetWidget()));
-  EXPECT_EQ(dtr.GetWidget()->size(), QSize(28, 23));   // 16 x 14 units of the template's font
-  dtr.GetWidget()->installEventFilter(&paints);
-  QApplication::processEvents();
-  paints.Count = 0;
-  dtr.SetState(TLed::LedRed);
-  dtr.SetState(TLed::LedGreen);
-  EXPECT_EQ(paints.Count, 0);   // not at once
-  ASSERT_TRUE(QTest::qWaitFor([&] { return paints.Count > 0; }, 2000));
-  EXPECT_EQ(paints.Count, 1);   // both sets drawn by one paint
-  paints.Count = 0;
-  dtr.SetState(TLed::LedGreen);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count > 0; }, 2000));
-  EXPECT_EQ(WrongPixels(dtr, 0x008000, 0x00FF00, 7, 5), 0);
 }

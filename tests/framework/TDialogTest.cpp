@@ -1,5 +1,4 @@
-// Dialogs from templates: layout by the font's dialog units, binding, transfer, closing, and
-// the range validator of the number fields.
+// Binding controls to a dialog's template, and the range validator of the number fields.
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
@@ -8,36 +7,13 @@
 #include "framework/TRangeValidator.h"
 #include "framework/TStatic.h"
 #include "resources/ResourceIds.h"
-#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 
-#include <QFontInfo>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-
-TEST(Dialog, TemplateControlsTakeTheirPlacesInTheFontsDialogUnitsAndTheFirstLiesOnTop)
-{
-  TDialog dialog(nullptr, IDD_CLIENT);
-  ASSERT_TRUE(dialog.Create());
-  QWidget* widget = dialog.GetWidget();
-  // The template's 8-point face as it resolves here: a unit is 7/4 pixel across, 13/8 down.
-  ASSERT_EQ(QFontInfo(dialog.DialogFont()).family(), "DejaVu Sans");
-  EXPECT_EQ(widget->size(), QSize(705, 257));
-  const std::pair<int, QRect> places[] = {{IDC_SENDTEXT, {0, 42, 609, 23}}, {IDC_STOP, {611, 41, 91, 26}},
-                                          {IDC_LED_DTR, {21, 7, 28, 23}},   {IDC_RECEIVE, {0, 70, 707, 189}}};
-  for (const auto& [id, place] : places)
-    EXPECT_EQ(DialogItem(*widget, id)->geometry(), place) << id;
-  // Qt lists children bottom to top.
-  EXPECT_EQ(widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).back(), DialogItem(*widget, IDC_SENDTEXT));
-  auto* receive = qobject_cast<QPlainTextEdit*>(DialogItem(*widget, IDC_RECEIVE));
-  EXPECT_TRUE(receive->isReadOnly() && !receive->isUndoRedoEnabled());
-  EXPECT_EQ(receive->lineWrapMode(), QPlainTextEdit::NoWrap);
-}
 
 TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDialog)
 {
@@ -61,47 +37,6 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
     EXPECT_FALSE(dialog.Create()) << id;
     EXPECT_FALSE(control->IsCreated()) << id;
   }
-}
-
-TEST(Dialog, TransferTakesFieldsInCreationOrderInAtSetUpOutAtOkAndNotAtCancel)
-{
-  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-    struct {
-      char Second[6] = "abc";
-      char First[81] = "first";
-    } record;
-    TDialog dialog(nullptr, IDD_CLIENT);
-    TEdit send(&dialog, IDC_SENDTEXT, sizeof record.Second);   // creation order, not template order
-    TEdit receive(&dialog, IDC_RECEIVE, sizeof record.First);
-    std::uint32_t notText = 7;
-    dialog.SetTransferBuffer({std::span<char>(record.Second), std::span<char>(record.First), &notText});
-    QTimer::singleShot(0, [&] {
-      EXPECT_EQ(send.GetText() + "|" + receive.GetText(), "abc|first");
-      send.SetText("0123456789");   // more than the 5 characters the field holds
-      receive.SetText("line 1\r\nline 2");
-      QTest::keyClick(send.GetWidget(), key);
-    });
-    const bool ok = key == Qt::Key_Return;
-    EXPECT_EQ(dialog.Execute(), ok ? IDOK : IDCANCEL);
-    EXPECT_EQ(std::string(record.Second) + "|" + record.First, ok ? "01234|line 1\r\nline 2" : "abc|first");
-    EXPECT_EQ(notText, 7u);
-    EXPECT_FALSE(dialog.IsCreated());
-  }
-}
-
-TEST(Dialog, AsAChildWindowItIsPartOfItsParentAndOkTakesItsControlsAlong)
-{
-  TWindow frame(nullptr, "Frame");
-  TDialog client(&frame, IDD_CLIENT);
-  TEdit send(&client, IDC_SENDTEXT);
-  ASSERT_TRUE(frame.Create());
-  frame.Show(SW_SHOW);
-  EXPECT_FALSE(client.GetWidget()->isWindow());
-  EXPECT_TRUE(client.GetWidget()->isVisible());
-  QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK: the frame stays
-  EXPECT_FALSE(client.IsCreated());
-  EXPECT_FALSE(send.IsCreated());
-  EXPECT_TRUE(frame.IsCreated());
 }
 
 TEST(RangeValidator, TypingTakesDigitsAndSignsAndClosingTakesValuesInRange)
