@@ -3,7 +3,6 @@
 // control left without its widget would be dead.
 #include "app/TKalvixAboutDlg.h"
 #include "resources/ResourceTypes.h"
-#include "settings/PortSettings.h"
 #include "settings/TComSetup.h"
 #include "terminal/TCommandList.h"
 #include "terminal/TKalvixDlgClient.h"
@@ -19,10 +18,7 @@ TEST(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
   store.LinkPort(1, "loopback");
   TRecordingPresenter presenter;
   TComSetupXfer settings;
-  std::int32_t lineLength = 0, delayTime = 0, delayChar = 0;
-  LoadPortSettings(settings, lineLength, delayTime, delayChar);
   TCommandListXfer commands;
-
   TKalvixDlgClient client(nullptr);
   TComSetup setup(nullptr, settings);
   TCommandList list(nullptr, &commands);

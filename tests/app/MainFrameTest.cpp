@@ -9,6 +9,8 @@
 #include "tests/support/ScratchStore.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,24 +47,20 @@ struct MainFrameFixture : ::testing::Test {
         return action;
     return nullptr;
   }
-  // Runs the message loop, playing steps from inside it one after another; the loop's result,
-  // or -1 if it was still running after the last step and had to be ended.
+  // Runs the message loop, playing steps from inside it one after another; the last step must
+  // end it.
   int RunWith(std::vector<std::function<void()>> steps)
   {
     std::size_t next = 0;
-    bool forced = false;
     QTimer player;
     QObject::connect(&player, &QTimer::timeout, [&] {
       if (next < steps.size())
-        steps[next++]();
-      else {
-        forced = true;
-        app->MainWindowDestroyed();
-      }
+        return steps[next++]();
+      ADD_FAILURE() << "still running after the last step";
+      app->MainWindowDestroyed();
     });
     player.start(50);
-    const int result = app->Run();
-    return forced || next < steps.size() ? -1 : result;
+    return app->Run();
   }
 
   TScratchStore store;
@@ -141,6 +139,39 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   }
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_TRUE(restored()) << Status();
+}
+
+TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyReceiveField)
+{
+  ASSERT_TRUE(Start());
+  Field(IDC_RECEIVE).Insert("01,02,");
+  Field(IDC_SENDTEXT).SetText("12,34,56");
+  QApplication::clipboard()->setText("xyz");
+  // Field, key, then the send field and the clipboard; the field's text selected, but for Ctrl+Del.
+  const std::tuple<int, Qt::Key, Qt::KeyboardModifier, const char*, const char*> steps[] = {
+    {IDC_SENDTEXT, Qt::Key_Delete, Qt::ControlModifier, "", "xyz"},   // the whole field, not a word
+    {IDC_SENDTEXT, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "xyz"},
+    {IDC_SENDTEXT, Qt::Key_Delete, Qt::ShiftModifier, "", "12,34,56"},
+    {IDC_SENDTEXT, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
+    {IDC_SENDTEXT, Qt::Key_F3, Qt::NoModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Delete, Qt::ShiftModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Delete, Qt::ControlModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Insert, Qt::ControlModifier, "12,34,56", "01,02,"},
+  };
+  for (const auto& [id, key, with, send, clipboard] : steps) {
+    SCOPED_TRACE(testing::Message() << id << " " << key << " " << with);
+    QWidget* field = Field(id).GetWidget();
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+    QMetaObject::invokeMethod(field, "selectAll");
+    if (with == Qt::ControlModifier && id == IDC_SENDTEXT)
+      static_cast<QLineEdit*>(field)->setCursorPosition(3);
+    QTest::keyClick(field, key, with);
+    EXPECT_EQ(Field(IDC_SENDTEXT).GetText() + " " + Field(IDC_RECEIVE).GetText(), std::string(send) + " 01,02,");
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), clipboard);
+  }
 }
 
 TEST_F(MainFrameFixture, ExitAndTheWindowsOwnCloseEndAlikeAndAreRefusedWhileTheSendFieldHoldsABadCharacter)

@@ -39,6 +39,19 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
   }
 }
 
+TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent)
+{
+  TWindow frame(nullptr, "Frame");
+  TDialog client(&frame, IDD_CLIENT);
+  TEdit send(&client, IDC_SENDTEXT);
+  ASSERT_TRUE(frame.Create());
+  frame.Show(SW_SHOW);
+  EXPECT_FALSE(client.GetWidget()->isWindow());
+  QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
+  EXPECT_FALSE(client.IsCreated() || send.IsCreated());
+  EXPECT_TRUE(frame.IsCreated());
+}
+
 TEST(RangeValidator, TypingTakesDigitsAndSignsAndClosingTakesValuesInRange)
 {
   // Range, text, accepted while typing, accepted at closing.
