@@ -1,11 +1,10 @@
-// Binding controls to a dialog's template, and the range validator of the number fields.
+// Binding controls to a dialog's template, ending a child dialog, and a disabled field at closing.
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
 #include "framework/TRangeValidator.h"
-#include "framework/TStatic.h"
 #include "resources/ResourceIds.h"
 #include "tests/support/RecordingPresenter.h"
 
@@ -26,7 +25,6 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
     {IDD_CLIENT, 4711, edit},
     {IDD_CLIENT, IDC_SEND, edit},
     {IDD_CLIENT, IDC_SENDTEXT, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
-    {IDD_CLIENT, IDC_RECEIVE, [](TWindow* p, int id) { return std::make_unique<TStatic>(p, id); }},
     {IDD_SETUP, IDC_SETDTR, [](TWindow* p, int id) { return std::make_unique<TComboBox>(p, id); }},
     {IDD_SETUP, IDC_PORT, [](TWindow* p, int id) { return std::make_unique<TCheckBox>(p, id); }},
   };
@@ -49,24 +47,6 @@ TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent
   QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
   EXPECT_FALSE(client.IsCreated() || send.IsCreated());
   EXPECT_TRUE(frame.IsCreated());
-}
-
-TEST(RangeValidator, TypingTakesDigitsAndSignsAndClosingTakesValuesInRange)
-{
-  // Range, text, accepted while typing, accepted at closing.
-  const std::tuple<int, int, const char*, bool, bool> cases[] = {
-    {1, 80, "", true, false},    {1, 80, "+07", true, true},  {1, 80, "-1", false, false},  {1, 80, "1a", false, false},
-    {1, 80, " 1", false, false}, {1, 80, "80", true, true},   {1, 80, "81", true, false},   {1, 80, "0", true, false},
-    {1, 80, "7+", true, true},  {1, 80, "++1", true, false}, {1, 80, "5x", false, false}, {-5, 5, "-5", true, true},
-    {-5, 5, "-6", true, false},  {0, 9999, "", true, true},
-  };
-  for (const auto& [min, max, text, typing, closing] : cases) {
-    EXPECT_EQ(TRangeValidator(min, max).IsValidInput(text), typing) << min << " " << text;
-    EXPECT_EQ(TRangeValidator(min, max).IsValid(text), closing) << min << " " << text;
-  }
-  EXPECT_EQ(TRangeValidator::Value("-12x3"), -12);
-  EXPECT_EQ(TRangeValidator::Value("99999999999"), 2147483647);
-  EXPECT_EQ(TRangeValidator::Value("-99999999999"), -2147483647 - 1);
 }
 
 TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)

@@ -13,8 +13,14 @@ public:
   ~TRecordingPresenter() override;
 
   int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) override;
-  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override { return AnswerFile(title, data, false); }
-  bool SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override { return AnswerFile(title, data, true); }
+  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AnswerFile(title, data, false);
+  }
+  bool SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AnswerFile(title, data, true);
+  }
 
   struct TBox {
     QWidget* Owner;
