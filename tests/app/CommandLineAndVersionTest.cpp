@@ -16,7 +16,6 @@ TEST(CommandLine, TokensSplitAsTheirLeadingCharacterSaysAndAnyLeadingPartOfUnreg
 {
   // Line, its tokens (N name, O option, V value), whether it asks to unregister.
   const std::tuple<const char*, const char*, bool> cases[] = {
-    {"", "", false},
     {"-unregister", "Ounregister", true},
     {"-", "O", true},
     {"file.txt -u", "Nfile.txt Ou", true},

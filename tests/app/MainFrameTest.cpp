@@ -145,7 +145,6 @@ TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyRec
     {IDC_SENDTEXT, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Delete, Qt::ShiftModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Delete, Qt::ControlModifier, "12,34,56", "12,34,56"},
-    {IDC_RECEIVE, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "12,34,56"},
     {IDC_RECEIVE, Qt::Key_Insert, Qt::ControlModifier, "12,34,56", "01,02,"},
   };
   for (const auto& [id, key, with, send, clipboard] : steps) {
@@ -217,8 +216,9 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
 
 TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
 {
+  ASSERT_TRUE(Start());   // the Help menu's item goes through the frame to the application
   for (int opening = 0; opening < 2; ++opening)
-    PlayModal([&] { SendMessage(app.get(), WM_COMMAND, CM_ABOUT, 0); },
+    PlayModal([&] { TopLevel("&Help")->menu()->actions()[0]->trigger(); },
               [](QDialog& about) {
                 EXPECT_EQ(about.windowTitle(), "About Kalvix");
                 EXPECT_EQ(static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_VERSION))->text(), "Version 1.5");

@@ -1,4 +1,4 @@
-// Binding controls to a dialog's template, ending a child dialog, and a disabled field at closing.
+// Binding controls to a dialog's template, a child dialog and its fields, a disabled field at closing.
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
@@ -15,13 +15,11 @@
 
 TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDialog)
 {
-  TDialog missing(nullptr, 31999);
-  EXPECT_FALSE(missing.Create());
-  EXPECT_EQ(missing.Execute(), -1);
   // Bound to a template control it cannot drive, a control would be dead.
   using TMake = std::function<std::unique_ptr<TControl>(TWindow*, int)>;
   const TMake edit = [](TWindow* p, int id) { return std::make_unique<TEdit>(p, id); };
   const std::tuple<int, int, TMake> wrong[] = {
+    {31999, IDC_SENDTEXT, edit},   // no such template
     {IDD_CLIENT, 4711, edit},
     {IDD_CLIENT, IDC_SEND, edit},
     {IDD_CLIENT, IDC_SENDTEXT, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
@@ -41,9 +39,12 @@ TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent
   TWindow frame(nullptr, "Frame");
   TDialog client(&frame, IDD_CLIENT);
   TEdit send(&client, IDC_SENDTEXT);
+  TEdit receive(&client, IDC_RECEIVE, 11);   // ten characters, a line break counting two
   ASSERT_TRUE(frame.Create());
   frame.Show(SW_SHOW);
   EXPECT_FALSE(client.GetWidget()->isWindow());
+  receive.Insert("123456789\r\n");   // the break does not fit whole and is left out
+  EXPECT_EQ(receive.GetText(), "123456789");
   QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
   EXPECT_FALSE(client.IsCreated() || send.IsCreated());
   EXPECT_TRUE(frame.IsCreated());
