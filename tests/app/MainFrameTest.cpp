@@ -97,7 +97,6 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   const auto mouseTo = [this](const char* item) {
     const QPoint at = Bar().mapTo(&FrameWidget(), Bar().actionGeometry(TopLevel(item)).center());
     QTest::mouseMove(FrameWidget().windowHandle(), at);
-    QApplication::processEvents();
     return at;
   };
   mouseTo("Set&up");   // passing over the menu bar opens no menu, and shows no hint
