@@ -21,7 +21,6 @@ TEST(CommandLine, TokensSplitAsTheirLeadingCharacterSaysAndAnyLeadingPartOfUnreg
     {"file.txt -u", "Nfile.txt Ou", true},
     {"a/b=c d", "Na Ob Vc Nd", false},
     {"/UnReg/x", "OUnReg Ox", true},
-    {"-x -unr", "Ox Ounr", true},
     {"--u", "O-u", false},
     {"=\t-", "V-", false},
     {"unregister", "Nunregister", false},
