@@ -69,12 +69,13 @@ TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemo
 TEST(TProjectRCVersionTest, AMissingValueOrBlockGivesNoDataAndLeavesThePointerAlone)
 {
   const char* text = "untouched";
-  EXPECT_FALSE(TProjectRCVersion(VERSION_FIXTURE).ReadProductName(text));   // a version, no name
-  for (const char* file : {"/nonexistent/kalvix", GTEST_SELF})              // no file, no block
+  TProjectRCVersion fixture(VERSION_FIXTURE);
+  EXPECT_FALSE(fixture.ReadProductName(text));                   // a version, no name
+  for (const char* file : {"/nonexistent/kalvix", GTEST_SELF})   // no file, no block
     EXPECT_FALSE(TProjectRCVersion(file).ReadProductVersion(text) || TProjectRCVersion(file).ReadLegalNotice(text))
       << file;
   EXPECT_STREQ(text, "untouched");
-  ASSERT_TRUE(TProjectRCVersion(VERSION_FIXTURE).ReadProductVersion(text));
+  ASSERT_TRUE(fixture.ReadProductVersion(text));   // points into the reader's block, alive here
   EXPECT_STREQ(text, "9.9");
 }
 
