@@ -42,7 +42,8 @@ TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent
   TEdit receive(&client, IDC_RECEIVE, 11);   // ten characters, a line break counting two
   ASSERT_TRUE(frame.Create());
   frame.Show(SW_SHOW);
-  EXPECT_FALSE(client.GetWidget()->isWindow());
+  SendMessage(&client, WM_COMMAND, MakeWParam(IDOK, EN_CHANGE), 0);   // a notification is no command
+  ASSERT_TRUE(client.IsCreated() && !client.GetWidget()->isWindow());
   receive.Insert("123456789\r\n");   // the break does not fit whole and is left out
   EXPECT_EQ(receive.GetText(), "123456789");
   QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
