@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -13,11 +14,15 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
 {
   TScratchStore store;
   TPty pty;
+  // A lock file that cannot be read (a FIFO: opening it to read would wait for a writer) holds
+  // the device.
+  const std::string lock = store.LockDir() + "/LCK.." + pty.SlavePath().substr(pty.SlavePath().rfind('/') + 1);
+  ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0);
   // A character device that is no terminal would be listed as a port held by another program.
   // None is opened to find out. A refused map leaves the link as it was.
   const std::tuple<std::string, int, std::string, std::string> rows[] = {
     {"map COM2 " + pty.SlavePath(), 0, "COM2 -> " + pty.SlavePath(), pty.SlavePath()},
-    {"", 0, pty.SlavePath() + ", free\n", pty.SlavePath()},
+    {"list", 0, pty.SlavePath() + ", held (a lock file that cannot be read)\n", pty.SlavePath()},
     {"map 2 loopback", 0, "COM2 -> loopback", "loopback"},
     {"map 2 /dev/null", 1, "not a terminal device: /dev/null", "loopback"},
     {"map 2 /dev/tty", 1, "not a terminal device: /dev/tty", "loopback"},
@@ -38,4 +43,4 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
   }
 }
 
-} // namespace
+}   // namespace

@@ -1,0 +1,63 @@
+#include "platform/Registry.h"
+#include "tests/support/ScratchStore.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFailsAloneInATransaction)
+{
+  TScratchStore store;
+  HKEY k = nullptr, sub = nullptr;
+  const std::uint8_t one[] = {'1', 0, 0xff};
+  ASSERT_EQ(RegCreateKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Application\\DefaultIcon", &sub), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "KALVIX.APPLICATION", &k), ERROR_SUCCESS);   // names of any case
+  EXPECT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteKey(k, "DEFAULTICON"), ERROR_SUCCESS);
+  {
+    const TRegTransaction transaction;
+    EXPECT_EQ(RegSetValueEx(sub, "v", REG_BINARY, one, 3), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueEx(k, "v", REG_BINARY, one, 3), ERROR_SUCCESS);
+  }
+  std::uint8_t got[4] = {};
+  std::uint32_t type = 0, size = 4;
+  EXPECT_EQ(RegQueryValueEx(k, "V", &type, got, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(got), size) + char(type), std::string("1\0\xff\3", 4));
+  RegCloseKey(k);
+  EXPECT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application"), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Application", &k), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(RegistryTest, ADefaultValueGoesUnderItsSubkeyAndBadArgumentsOrShortBuffersGetTheirOwnCodes)
+{
+  TScratchStore store;
+  HKEY k = nullptr;
+  std::uint8_t four[] = {1, 2, 3, 4};
+  EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software", &k), ERROR_FILE_NOT_FOUND);   // no store yet
+  EXPECT_EQ(RegSetValue(HKEY_CLASSES_ROOT, "x\\shell", REG_SZ, "open", 0), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "x\\shell", &k), ERROR_SUCCESS);
+  char text[5] = {};
+  std::uint32_t type = 0, size = 5, little = 2;
+  EXPECT_EQ(RegQueryValueEx(k, nullptr, &type, reinterpret_cast<std::uint8_t*>(text), &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(text, size) + char('0' + type), std::string("open\0", 5) + char('0' + REG_SZ));
+  EXPECT_EQ(RegSetValueEx(k, "n", REG_DWORD, four, 4), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueEx(k, "n", nullptr, four, &little), ERROR_MORE_DATA);
+  EXPECT_EQ(little, 4u);
+  const LONG codes[] = {RegQueryValueEx(k, "n", nullptr, four, nullptr),
+                        RegQueryValueEx(k, "none", nullptr, nullptr, &size),
+                        RegSetValueEx(k, "n", REG_DWORD, nullptr, 4),
+                        RegSetValue(k, "", REG_DWORD, "x", 0),
+                        RegDeleteKey(k, ""),
+                        RegCloseKey(nullptr),
+                        RegOpenKeyEx(nullptr, "x", &k),
+                        RegDeleteKey(HKEY_CLASSES_ROOT, "y")};
+  EXPECT_EQ(
+    std::vector<LONG>(std::begin(codes), std::end(codes)),
+    (std::vector<LONG> {ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND, ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER,
+                        ERROR_INVALID_PARAMETER, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, ERROR_FILE_NOT_FOUND}));
+  RegCloseKey(k);
+}
+
+}   // namespace
