@@ -24,12 +24,6 @@ QComboBox* TComboBox::List() const
   return qobject_cast<QComboBox*>(GetWidget());
 }
 
-int TComboBox::GetCount() const
-{
-  const QComboBox* list = List();
-  return list ? int(list->count()) : 0;
-}
-
 int TComboBox::GetSelIndex() const
 {
   const QComboBox* list = List();
@@ -40,14 +34,6 @@ void TComboBox::SetSelIndex(int index)
 {
   if (QComboBox* list = List())
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
-
-std::string TComboBox::GetString(int index) const
-{
-  const QComboBox* list = List();
-  if (!list || index < 0 || index >= list->count())
-    return {};
-  return ToBytes(list->itemText(index));
 }
 
 void TComboBox::Transfer(const TTransferField& field, TTransferDirection direction)

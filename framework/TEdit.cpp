@@ -192,11 +192,6 @@ void TEdit::WidgetBound()
   GetWidget()->installEventFilter(FieldFilter.get());
 }
 
-bool TEdit::IsMultiLine() const
-{
-  return Multi() != nullptr;
-}
-
 std::string TEdit::GetText() const
 {
   if (QLineEdit* line = Line())

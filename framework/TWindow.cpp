@@ -144,11 +144,6 @@ void TWindow::Show(int cmdShow)
   }
 }
 
-bool TWindow::IsVisible() const
-{
-  return Widget ? !Widget->isHidden() : false;
-}
-
 void TWindow::EnableWindow(bool enable)
 {
   if (Widget)

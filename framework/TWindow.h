@@ -56,8 +56,6 @@ public:
   // SW_HIDE hides the window, SW_SHOWMINNOACTIVE shows a top-level window minimised without
   // activating it, any other command shows it.
   void Show(int cmdShow);
-  // Whether the window itself is shown (its parents may still be hidden).
-  bool IsVisible() const;
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
   // Asks for a repaint of the whole window; Qt repaints over an erased background always.
