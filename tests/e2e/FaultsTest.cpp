@@ -31,6 +31,8 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
     Click(d, IDC_SETDTR);
     Click(d, IDOK);
   });
+  Presenter.FileAnswer = Store.Root() + "/line.bin";   // a raw log, kept over the unplugging
+  Menu("&File", "&Log to File...")->trigger();
   ASSERT_TRUE(line->Send("\x31"));
   ASSERT_TRUE(ShowsWithin("31,")) << Received();
   // The device's DTR reaches us as DSR and DCD, its RTS as CTS.
@@ -61,6 +63,8 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {G, G, G, G}; }, 2000));
   Send("43");
   EXPECT_EQ(Collect(back, 1, 2000), "C");
+  Menu("&File", "Stop &Logging")->trigger();
+  EXPECT_EQ(FileText(Presenter.FileAnswer), "12");
 }
 
 TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorksOnceItIsFixed)
