@@ -26,6 +26,7 @@ TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFails
   EXPECT_EQ(RegQueryValueEx(k, "V", &type, got, &size), ERROR_SUCCESS);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), size) + char(type), std::string("1\0\xff\3", 4));
   RegCloseKey(k);
+  RegCloseKey(sub);
   EXPECT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application"), ERROR_SUCCESS);
   EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Application", &k), ERROR_FILE_NOT_FOUND);
 }
