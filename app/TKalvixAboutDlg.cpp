@@ -1,23 +1,12 @@
 #include "app/TKalvixAboutDlg.h"
 
 #include "app/TProjectRCVersion.h"
-#include "framework/TStatic.h"
 
 #include <cstdio>
 
 TKalvixAboutDlg::TKalvixAboutDlg(TWindow* parent, int resourceId)
-  : TDialog(parent, resourceId),
-    VersionLine(new TStatic(this, IDC_ABOUT_VERSION, 255)),
-    LegalNotice(new TStatic(this, IDC_ABOUT_NOTICE, 255))
-{
-}
-
-TKalvixAboutDlg::~TKalvixAboutDlg()
-{
-  Destroy();
-  delete VersionLine;
-  delete LegalNotice;
-}
+  : TDialog(parent, resourceId), VersionLine(this, IDC_ABOUT_VERSION, 255), LegalNotice(this, IDC_ABOUT_NOTICE, 255)
+{}
 
 void TKalvixAboutDlg::PrepareWindow()
 {
@@ -28,12 +17,12 @@ void TKalvixAboutDlg::PrepareWindow()
   if (version.ReadProductName(name) && version.ReadProductVersion(number)) {
     // The line is built from the template's own text, so it reads "Version 1.5" every time.
     char label[128];
-    VersionLine->GetText(label, sizeof label);
+    VersionLine.GetText(label, sizeof label);
     char line[255];
     std::snprintf(line, sizeof line, "%s %s", label, number);
-    VersionLine->SetText(line);
+    VersionLine.SetText(line);
   }
   const char* notice = nullptr;
   if (version.ReadLegalNotice(notice))
-    LegalNotice->SetText(notice);
+    LegalNotice.SetText(notice);
 }

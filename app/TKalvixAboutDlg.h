@@ -2,19 +2,17 @@
 // The about box: the program's icon and name, its version line and legal notice, read from
 // the version block of the running file each time the box opens.
 #include "framework/TDialog.h"
+#include "framework/TStatic.h"
 #include "resources/ResourceIds.h"
-
-class TStatic;
 
 class TKalvixAboutDlg : public TDialog {
 public:
   explicit TKalvixAboutDlg(TWindow* parent, int resourceId = IDD_ABOUT);
-  ~TKalvixAboutDlg() override;
 
 protected:
   void PrepareWindow() override;
 
 private:
-  TStatic* VersionLine;
-  TStatic* LegalNotice;
+  TStatic VersionLine;
+  TStatic LegalNotice;
 };

@@ -60,8 +60,9 @@ bool TKalvixApp::AsksToUnregister(const std::string& cmdLine)
   for (TCmdLine::TKind kind; (kind = tokens.NextToken()) != TCmdLine::Done;) {
     const std::string_view word = tokens.GetTokenWord();
     if (kind == TCmdLine::Option && word.size() <= Unregister.size() &&
-        std::equal(word.begin(), word.end(), Unregister.begin(),
-                   [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b)); }))
+        std::equal(word.begin(), word.end(), Unregister.begin(), [](char a, char b) {
+          return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+        }))
       return true;
   }
   return false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 // Reads the program's version block: product name, product version and legal notice of its
 // first translation. The texts returned point into the reader's own copy of the block and
@@ -19,7 +20,7 @@ public:
 protected:
   bool ReadString(const char* name, const char*& text) const;
 
-  std::uint8_t* VersionData = nullptr;
+  std::unique_ptr<std::uint8_t[]> VersionData;
   // The first translation, halves swapped so that it prints as language then code page.
   std::uint32_t* Translation = nullptr;
 };

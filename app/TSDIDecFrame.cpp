@@ -5,9 +5,9 @@
 #include <QWidget>
 
 TSDIDecFrame::TSDIDecFrame(TWindow* parent, const char* title, TWindow* clientWnd, bool trackMenuSelection)
-  : TDecoratedFrame(parent, title, clientWnd ? clientWnd : new TKalvixDlgClient(nullptr, IDD_CLIENT), trackMenuSelection)
-{
-}
+  : TDecoratedFrame(parent, title, clientWnd ? clientWnd : new TKalvixDlgClient(nullptr, IDD_CLIENT),
+                    trackMenuSelection)
+{}
 
 void TSDIDecFrame::PrepareWindow()
 {

@@ -11,12 +11,12 @@
 namespace {
 
 const char Usage[] =
-    "Usage: kalvix-ports                    list serial devices and the COM1..COM4 mapping\n"
-    "       kalvix-ports map N DEVICE       let COMN name DEVICE (a terminal device, or \"loopback\")\n"
-    "       kalvix-ports unmap N            remove the mapping of COMN (it then means /dev/ttyS<N-1>)\n"
-    "       kalvix-ports --help\n"
-    "\n"
-    "The mapping lives in $XDG_CONFIG_HOME/kalvix/ports (~/.config/kalvix/ports).\n";
+  "Usage: kalvix-ports                    list serial devices and the COM1..COM4 mapping\n"
+  "       kalvix-ports map N DEVICE       let COMN name DEVICE (a terminal device, or \"loopback\")\n"
+  "       kalvix-ports unmap N            remove the mapping of COMN (it then means /dev/ttyS<N-1>)\n"
+  "       kalvix-ports --help\n"
+  "\n"
+  "The mapping lives in $XDG_CONFIG_HOME/kalvix/ports (~/.config/kalvix/ports).\n";
 
 int ComNumber(const char* text)
 {
@@ -33,7 +33,8 @@ int List()
   if (devices.empty())
     std::printf("  (none found)\n");
   for (const TSerialDeviceInfo& d : devices)
-    std::printf("  %s%s%s\n", d.Path.c_str(), d.Path == d.Target ? "" : " -> ", d.Path == d.Target ? "" : d.Target.c_str());
+    std::printf("  %s%s%s\n", d.Path.c_str(), d.Path == d.Target ? "" : " -> ",
+                d.Path == d.Target ? "" : d.Target.c_str());
   std::printf("\nPorts (%s/ports):\n", StoreDirectory().c_str());
   for (int n = 1; n <= 4; ++n) {
     const TPortMapping m = ReadPortMapping(n);
@@ -61,7 +62,7 @@ int Fail(const std::string& why)
   return 1;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -118,7 +118,8 @@ double CpuSeconds()
 {
   rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
-  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // The last Size bytes of a stream, kept as they go by.
@@ -351,7 +352,7 @@ int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
   return exact ? 0 : 1;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -23,7 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::uint8_t SequenceByte(std::uint64_t i) { return std::uint8_t((i * 131 + (i >> 8)) % 251); }
+std::uint8_t SequenceByte(std::uint64_t i)
+{
+  return std::uint8_t((i * 131 + (i >> 8)) % 251);
+}
 
 class TChecker : public TMessageTarget {
 public:
@@ -137,7 +140,8 @@ TResult Run(std::uint64_t rate, double seconds)
           off += std::uint64_t(w);
         }
         sent += off;
-        const double lagMs = (std::chrono::duration<double>(Clock::now() - start).count() - double(sent) / double(rate)) * 1000;
+        const double lagMs =
+          (std::chrono::duration<double>(Clock::now() - start).count() - double(sent) / double(rate)) * 1000;
         if (lagMs > maxLag)
           maxLag = lagMs;
       }
@@ -231,15 +235,16 @@ int Away(double seconds)
 void Print(std::uint64_t rate, const TResult& r)
 {
   const double mb = double(r.Received) / 1e6;
-  std::printf("rate %7llu B/s: sent %9llu  received %9llu  lost %lld  first mismatch %lld  messages %llu\n"
-              "                  delivered %.0f B/s over %.1f s, feeder lag max %.0f ms, poll CPU %.3f s = %.3f s/MB  %s\n",
-              (unsigned long long)rate, (unsigned long long)r.Sent, (unsigned long long)r.Received,
-              (long long)r.Sent - (long long)r.Received, (long long)r.Mismatch, (unsigned long long)r.Messages,
-              double(r.Received) / r.Seconds, r.Seconds, r.MaxLagMs, r.CpuSeconds, mb > 0 ? r.CpuSeconds / mb : 0.0,
-              r.Clean() ? "OK" : "FAILED");
+  std::printf(
+    "rate %7llu B/s: sent %9llu  received %9llu  lost %lld  first mismatch %lld  messages %llu\n"
+    "                  delivered %.0f B/s over %.1f s, feeder lag max %.0f ms, poll CPU %.3f s = %.3f s/MB  %s\n",
+    (unsigned long long)rate, (unsigned long long)r.Sent, (unsigned long long)r.Received,
+    (long long)r.Sent - (long long)r.Received, (long long)r.Mismatch, (unsigned long long)r.Messages,
+    double(r.Received) / r.Seconds, r.Seconds, r.MaxLagMs, r.CpuSeconds, mb > 0 ? r.CpuSeconds / mb : 0.0,
+    r.Clean() ? "OK" : "FAILED");
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

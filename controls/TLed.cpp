@@ -1,6 +1,7 @@
 #include "controls/TLed.h"
 
 #include "framework/ResourceLoader.h"
+#include "framework/TButtonWidget.h"
 #include "resources/ResourceIds.h"
 
 #include <QPainter>
@@ -12,6 +13,12 @@ TLed::TLed(TWindow* parent, int id, const char* title, int x, int y, int w, int 
   : TButton(parent, id, title, x, y, w, h, isDefault)
 {
   SetOwnerDraw();
+}
+
+bool TLed::Binds(const QWidget& widget) const
+{
+  const auto* button = dynamic_cast<const TButtonWidget*>(&widget);
+  return button && button->IsOwnerDraw();
 }
 
 void TLed::SetState(int state)

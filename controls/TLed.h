@@ -7,9 +7,7 @@
 
 class TLed : public TButton {
 public:
-  static constexpr int LedOff = 0;
-  static constexpr int LedGreen = 1;
-  static constexpr int LedRed = 2;
+  enum TLedState : int { LedOff = 0, LedGreen = 1, LedRed = 2 };
 
   // Bound to the owner-drawn button with this id of the parent dialog's template.
   TLed(TWindow* parent, int resourceId);
@@ -24,6 +22,10 @@ public:
   // the client area, rounded toward zero: a button smaller than the bitmap clips it. A state
   // other than the three shows the unlit lamp.
   void DrawEntireItem(QPainter& dc) override;
+
+protected:
+  // Only an owner-drawn button: any other face would not show the lamp.
+  bool Binds(const QWidget& widget) const override;
 
 private:
   std::int32_t LampState = LedOff;

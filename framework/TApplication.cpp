@@ -2,7 +2,7 @@
 
 #include "framework/Latin1.h"
 #include "framework/TFrameWindow.h"
-#include "resources/ResourceIds.h"
+#include "framework/StandardIds.h"
 
 #include "platform/QuitSignals.h"
 

@@ -7,10 +7,14 @@ TButton::TButton(TWindow* parent, int resourceId) : TControl(parent, resourceId)
 
 TButton::TButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h, bool isDefault)
   : TControl(parent, id, text, x, y, w, h), IsDefault(isDefault)
-{
-}
+{}
 
 void TButton::DrawEntireItem(QPainter&) {}
+
+bool TButton::Binds(const QWidget& widget) const
+{
+  return dynamic_cast<const TButtonWidget*>(&widget) != nullptr;
+}
 
 QWidget* TButton::MakeWidget(QWidget* parentWidget)
 {

@@ -17,6 +17,8 @@ public:
 protected:
   // For a button that makes its own widget: give it the owner-drawn face.
   void SetOwnerDraw() { OwnerDraw = true; }
+  // A push button, owner-drawn or not.
+  bool Binds(const QWidget& widget) const override;
   QWidget* MakeWidget(QWidget* parentWidget) override;
   void WidgetBound() override;
   void ApplyCaption() override;

@@ -1,10 +1,15 @@
 #include "framework/TCheckBox.h"
 
-#include <QAbstractButton>
+#include <QCheckBox>
 
 TCheckBox::TCheckBox(TWindow* parent, int resourceId) : TControl(parent, resourceId)
 {
   EnableTransfer();
+}
+
+bool TCheckBox::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QCheckBox*>(&widget) != nullptr;
 }
 
 QAbstractButton* TCheckBox::Box() const

@@ -25,6 +25,9 @@ public:
   // alone.
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
 
+protected:
+  bool Binds(const QWidget& widget) const override;
+
 private:
   QAbstractButton* Box() const;
 };

@@ -14,15 +14,14 @@ TComboBox::TComboBox(TWindow* parent, int resourceId, UINT textLimit)
   EnableTransfer();
 }
 
+bool TComboBox::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QComboBox*>(&widget) || dynamic_cast<const TSimpleComboWidget*>(&widget);
+}
+
 QComboBox* TComboBox::List() const
 {
   return qobject_cast<QComboBox*>(GetWidget());
-}
-
-int TComboBox::GetCount() const
-{
-  const QComboBox* list = List();
-  return list ? int(list->count()) : 0;
 }
 
 int TComboBox::GetSelIndex() const
@@ -35,14 +34,6 @@ void TComboBox::SetSelIndex(int index)
 {
   if (QComboBox* list = List())
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
-}
-
-std::string TComboBox::GetString(int index) const
-{
-  const QComboBox* list = List();
-  if (!list || index < 0 || index >= list->count())
-    return {};
-  return ToBytes(list->itemText(index));
 }
 
 void TComboBox::Transfer(const TTransferField& field, TTransferDirection direction)

@@ -13,13 +13,10 @@ public:
   TComboBox(TWindow* parent, int resourceId, UINT textLimit = 0);
 
   UINT GetTextLimit() const { return TextLimit; }
-  int GetCount() const;
   // Position of the selected entry, -1 when none is selected.
   int GetSelIndex() const;
   // Selects the entry at index; any other index leaves none selected. No notification.
   void SetSelIndex(int index);
-  // Text of the entry at index, empty for an index outside the list.
-  std::string GetString(int index) const;
 
   // Field: a TComboBoxData. Set rebuilds the list from the entries, in order, and selects the
   // one at the data's index; Get stores the entries and the selected position and text (-1
@@ -28,6 +25,10 @@ public:
   // Get takes the chosen entry's text, else the edit line's, and the index of the first entry
   // equal to it. Any other field is left alone.
   void Transfer(const TTransferField& field, TTransferDirection direction) override;
+
+protected:
+  // A drop-down list or a simple combo box.
+  bool Binds(const QWidget& widget) const override;
 
 private:
   QComboBox* List() const;

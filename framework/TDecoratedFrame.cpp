@@ -44,8 +44,7 @@ struct TMenuBarLook : QMenuBar {
 
 TDecoratedFrame::TDecoratedFrame(TWindow* parent, const char* title, TWindow* client, bool trackMenuSelection)
   : TFrameWindow(parent, title, client), TrackMenuSelection(trackMenuSelection)
-{
-}
+{}
 
 TDecoratedFrame::~TDecoratedFrame() = default;
 
@@ -88,23 +87,29 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
       select(action);
   });
   QObject::connect(&menuBar, &QMenuBar::triggered, Receiver(), [this] { MenuClosed(); });
-  menuBar.installEventFilter(new TEventHook([this, &menuBar, select, checkLater](QObject*, QEvent* event) {
-    // The keyboard enters the bar: Qt highlights the first item before the bar has the focus.
-    if (event->type() == QEvent::FocusIn && menuBar.activeAction())
-      select(menuBar.activeAction());
-    // However the menu closes, the bar draws itself anew.
-    else if (InMenu && (event->type() == QEvent::Paint || event->type() == QEvent::Leave || event->type() == QEvent::FocusOut))
-      checkLater();
-  }, Receiver()));
+  menuBar.installEventFilter(new TEventHook(
+    [this, &menuBar, select, checkLater](QObject*, QEvent* event) {
+      // The keyboard enters the bar: Qt highlights the first item before the bar has the focus.
+      if (event->type() == QEvent::FocusIn && menuBar.activeAction())
+        select(menuBar.activeAction());
+      // However the menu closes, the bar draws itself anew.
+      else if (InMenu &&
+               (event->type() == QEvent::Paint || event->type() == QEvent::Leave || event->type() == QEvent::FocusOut))
+        checkLater();
+    },
+    Receiver()));
 
   // The keyboard skips separators, but the mouse can rest on one: that empties the hint.
-  auto* separatorHook = new TEventHook([this](QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::MouseMove)
-      return;
-    auto* menu = static_cast<QMenu*>(watched);
-    if (QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint()); action && action->isSeparator())
-      MenuSelect(-1);
-  }, Receiver());
+  auto* separatorHook = new TEventHook(
+    [this](QObject* watched, QEvent* event) {
+      if (event->type() != QEvent::MouseMove)
+        return;
+      auto* menu = static_cast<QMenu*>(watched);
+      if (QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+          action && action->isSeparator())
+        MenuSelect(-1);
+    },
+    Receiver());
   for (QMenu* menu : menuBar.findChildren<QMenu*>()) {
     QObject::connect(menu, &QMenu::hovered, Receiver(), select);
     QObject::connect(menu, &QMenu::aboutToHide, Receiver(), checkLater);

@@ -197,7 +197,8 @@ QRect TDialog::MapDialogRect(const QFont& font, int x, int y, int width, int hei
 {
   // Base units: the average width of the Latin letters and the height of the font.
   const QFontMetrics metrics(font);
-  const int averageWidth = (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+  const int averageWidth =
+    (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
   const int baseX = std::max(averageWidth, 1);
   const int baseY = std::max(metrics.height(), 1);
   return QRect(MulDiv(x, baseX, 4), MulDiv(y, baseY, 8), MulDiv(width, baseX, 4), MulDiv(height, baseY, 8));

@@ -1,7 +1,7 @@
 #include "framework/TEdit.h"
 
 #include "framework/Latin1.h"
-#include "resources/ResourceIds.h"
+#include "framework/StandardIds.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -113,7 +113,8 @@ protected:
   {
     if (event->type() == QEvent::KeyPress) {
       const auto* key = static_cast<QKeyEvent*>(event);
-      if (const QString typed = TypedText(*key); !typed.isEmpty() && Edit.Line() && !Edit.IsReadOnly() && !Edit.Admits(typed))
+      if (const QString typed = TypedText(*key);
+          !typed.isEmpty() && Edit.Line() && !Edit.IsReadOnly() && !Edit.Admits(typed))
         return true;
       const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
       if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && Edit.IsInvalid()) {
@@ -133,6 +134,11 @@ protected:
 private:
   TEdit& Edit;
 };
+
+bool TEdit::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QPlainTextEdit*>(&widget);
+}
 
 const TResponseTable& TEdit::Responses() const
 {
@@ -186,11 +192,6 @@ void TEdit::WidgetBound()
   GetWidget()->installEventFilter(FieldFilter.get());
 }
 
-bool TEdit::IsMultiLine() const
-{
-  return Multi() != nullptr;
-}
-
 std::string TEdit::GetText() const
 {
   if (QLineEdit* line = Line())
@@ -227,8 +228,10 @@ void TEdit::MakeRoomFor(long incoming)
   const int before = doc->findBlock(keep.selectionStart()).blockNumber();
   const int after = doc->findBlock(keep.selectionEnd()).blockNumber() + 1;
   const auto leading = [doc](int n) { return long(doc->findBlockByNumber(n).position()) + n; };
-  const auto trailing = [&](int from) { return from > lastLine ? 0L : long(end - doc->findBlockByNumber(from).position()) + (lastLine - from); };
-  int lead = 0;               // the first lead lines go
+  const auto trailing = [&](int from) {
+    return from > lastLine ? 0L : long(end - doc->findBlockByNumber(from).position()) + (lastLine - from);
+  };
+  int lead = 0;                   // the first lead lines go
   int trailFrom = lastLine + 1;   // the lines from trailFrom on go
   const auto takeLeading = [&] {
     while (lead < before && leading(lead) < needed)
@@ -428,16 +431,16 @@ void TEdit::FocusLeft()
   }
   PendingReclaim = Receiver();
   QMetaObject::invokeMethod(
-      Receiver(),
-      [this] {
-        PendingReclaim = nullptr;
-        // Back in the field already: whoever put it there has told the user.
-        if (!IsInvalid() || GetWidget()->hasFocus())
-          return;
-        SetFocus();
-        ReportInvalid();
-      },
-      Qt::QueuedConnection);
+    Receiver(),
+    [this] {
+      PendingReclaim = nullptr;
+      // Back in the field already: whoever put it there has told the user.
+      if (!IsInvalid() || GetWidget()->hasFocus())
+        return;
+      SetFocus();
+      ReportInvalid();
+    },
+    Qt::QueuedConnection);
 }
 
 bool TEdit::CanClose()

@@ -22,7 +22,6 @@ public:
   TEdit(TWindow* parent, int resourceId, UINT textLimit = 0);
   ~TEdit() override;
 
-  bool IsMultiLine() const;
   std::string GetText() const;
   // Characters of the text, a line break counting as two.
   int GetTextLen() const;
@@ -73,6 +72,8 @@ public:
 
 protected:
   const TResponseTable& Responses() const override;
+  // A single-line or multi-line edit control.
+  bool Binds(const QWidget& widget) const override;
   void WidgetBound() override;
 
   void CmUndo();

@@ -292,10 +292,13 @@ bool TFrameWindow::CloseRequested()
   if (!CanClose())
     return false;
   // The widget cannot go inside its own close event.
-  QMetaObject::invokeMethod(Receiver(), [this] {
-    Destroy();
-    if (TApplication* application = GetApplication(); application && application->GetMainWindow() == this)
-      application->MainWindowDestroyed();
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+    Receiver(),
+    [this] {
+      Destroy();
+      if (TApplication* application = GetApplication(); application && application->GetMainWindow() == this)
+        application->MainWindowDestroyed();
+    },
+    Qt::QueuedConnection);
   return true;
 }

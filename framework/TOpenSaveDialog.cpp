@@ -6,8 +6,7 @@
 
 TOpenSaveDialog::TOpenSaveDialog(TWindow* parent, TData& data, const char* title)
   : Parent(parent), Data(data), Title(title ? title : "")
-{
-}
+{}
 
 int TOpenSaveDialog::Ask(bool save)
 {

@@ -16,8 +16,8 @@ public:
     std::uint32_t Flags = 0;
     // Pairs of description and pattern, each ended by "|": "Text (*.txt)|*.txt|".
     std::string Filter;
-    int FilterIndex = 1;   // in: the filter shown first; out: the one chosen (1 is the first pair)
-    std::string FileName;  // in: the initial name; out: the chosen file's full path
+    int FilterIndex = 1;    // in: the filter shown first; out: the one chosen (1 is the first pair)
+    std::string FileName;   // in: the initial name; out: the chosen file's full path
     std::string DefExt;
     std::string InitialDir;
   };

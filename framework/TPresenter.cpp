@@ -51,7 +51,8 @@ private:
     // A name typed without an ending gets the chosen filter's ("*.log": log), else DefExt.
     const auto suffixFor = [&](const QString& filter) {
       const QString pattern = patterns.value(filters.indexOf(filter));
-      const bool plain = pattern.startsWith(QStringLiteral("*.")) && pattern.count(u'*') == 1 && !pattern.contains(u';');
+      const bool plain =
+        pattern.startsWith(QStringLiteral("*.")) && pattern.count(u'*') == 1 && !pattern.contains(u';');
       dialog.setDefaultSuffix(plain ? pattern.mid(2) : ToQString(data.DefExt));
     };
     dialog.setDefaultSuffix(ToQString(data.DefExt));

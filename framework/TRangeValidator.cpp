@@ -3,7 +3,7 @@
 #include "framework/Latin1.h"
 #include "framework/ResourceLoader.h"
 #include "framework/TWindow.h"
-#include "resources/ResourceIds.h"
+#include "framework/StandardIds.h"
 
 #include <QCoreApplication>
 #include <string>

@@ -65,4 +65,3 @@ template <auto Handler> constexpr TResponseEntry OnNotify(int id, UINT code)
 {
   return {TResponseEntry::TKind::Notify, code, id, &ResponseDetail::CallCommand<Handler>};
 }
-

@@ -6,7 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
-TStatic::TStatic(TWindow* parent, int resourceId, UINT textLimit) : TControl(parent, resourceId), TextLimit(textLimit) {}
+TStatic::TStatic(TWindow* parent, int resourceId, UINT textLimit) : TControl(parent, resourceId), TextLimit(textLimit)
+{}
+
+bool TStatic::Binds(const QWidget& widget) const
+{
+  return qobject_cast<const QLabel*>(&widget) != nullptr;
+}
 
 int TStatic::GetText(char* buffer, int size) const
 {

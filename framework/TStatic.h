@@ -14,6 +14,9 @@ public:
   // Shows text, cut to the text limit; line feeds start new lines.
   void SetText(std::string_view text);
 
+protected:
+  bool Binds(const QWidget& widget) const override;
+
 private:
   UINT TextLimit;
 };

@@ -56,11 +56,3 @@ void TStatusBar::UpdateIndicators()
     if (Indicators[i])
       Indicators[i]->setEnabled(locks & (1u << i));
 }
-
-bool TStatusBar::IsIndicatorOn(TModeIndicator indicator) const
-{
-  for (std::size_t i = 0; i < Indicators.size(); ++i)
-    if (indicator == (1u << i))
-      return Indicators[i] && Indicators[i]->isEnabled();
-  return false;
-}

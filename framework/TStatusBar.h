@@ -18,8 +18,6 @@ public:
 
   void SetText(const char* text);
   const std::string& GetText() const { return Text; }
-  // Whether indicator is shown and drawn enabled.
-  bool IsIndicatorOn(TModeIndicator indicator) const;
   // Draws the indicators by the current lock states; all disabled where these are unknown.
   void UpdateIndicators();
 

@@ -11,7 +11,6 @@
 #include <QWidget>
 #include <algorithm>
 
-
 TWindow::TWindow(TWindow* parent, const char* title)
   : ParentWindow(parent), Title(title ? title : ""), LifeGuard(std::make_unique<QObject>())
 {
@@ -41,6 +40,8 @@ bool TWindow::Create()
       return false;
   }
   QWidget* widget = ParentWindow ? ParentWindow->TemplateWidget(Attr.Id) : nullptr;
+  if (widget && !Binds(*widget))
+    return false;
   if (!widget) {
     widget = MakeWidget(parentWidget);
     if (!widget)
@@ -141,11 +142,6 @@ void TWindow::Show(int cmdShow)
   } else {
     Widget->setVisible(Attr.Visible);
   }
-}
-
-bool TWindow::IsVisible() const
-{
-  return Widget ? !Widget->isHidden() : false;
 }
 
 void TWindow::EnableWindow(bool enable)

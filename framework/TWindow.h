@@ -56,8 +56,6 @@ public:
   // SW_HIDE hides the window, SW_SHOWMINNOACTIVE shows a top-level window minimised without
   // activating it, any other command shows it.
   void Show(int cmdShow);
-  // Whether the window itself is shown (its parents may still be hidden).
-  bool IsVisible() const;
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
   // Asks for a repaint of the whole window; Qt repaints over an erased background always.
@@ -102,6 +100,9 @@ protected:
   virtual QWidget* MakeWidget(QWidget* parentWidget);
   // A widget that this window already holds for child id (a dialog's template control).
   virtual QWidget* TemplateWidget(int /*id*/) const { return nullptr; }
+  // Whether a template control of the parent, found by this window's id, is of the kind this
+  // window drives. Create refuses one that is not, rather than leave a dead control.
+  virtual bool Binds(const QWidget& /*widget*/) const { return true; }
   // Runs once the widget is there, to hand it what was set before.
   virtual void WidgetBound() {}
   // Shows Title on the widget.

@@ -1,5 +1,6 @@
 #pragma once
 // Message numbers, notification codes and flags that the framework's windows exchange.
+#include "framework/StandardIds.h"
 #include "platform/MessageTarget.h"
 
 constexpr UINT WM_CLOSE = 0x0010;
@@ -8,9 +9,6 @@ constexpr UINT WM_COMMAND = 0x0111;   // wParam: low word id, high word notifica
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EN_CHANGE = 0x0300;
 constexpr UINT CBN_SELCHANGE = 1;
-
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
 
 constexpr UINT MB_OK = 0x00;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
@@ -26,5 +24,11 @@ constexpr WPARAM MakeWParam(unsigned low, unsigned high)
 {
   return WPARAM((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }
-constexpr unsigned LoWord(WPARAM value) { return unsigned(value & 0xFFFFu); }
-constexpr unsigned HiWord(WPARAM value) { return unsigned((value >> 16) & 0xFFFFu); }
+constexpr unsigned LoWord(WPARAM value)
+{
+  return unsigned(value & 0xFFFFu);
+}
+constexpr unsigned HiWord(WPARAM value)
+{
+  return unsigned((value >> 16) & 0xFFFFu);
+}

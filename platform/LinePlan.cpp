@@ -2,6 +2,8 @@
 
 #include "platform/SerialDevice.h"
 
+#include <iterator>
+
 // termios2 lives in the kernel's headers, which cannot be mixed with <termios.h>.
 #include <asm/termbits.h>
 
@@ -10,8 +12,9 @@ namespace {
 constexpr std::uint32_t SizeFlags[] = {CS5, CS6, CS7, CS8};
 // By parity: none, odd, even, mark, space.
 constexpr std::uint32_t ParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD, PARENB | CMSPAR};
+static_assert(std::size(ParityFlags) == SPACEPARITY + 1);
 
-} // namespace
+}   // namespace
 
 TLinePlan PlanLine(const TDcb& dcb)
 {

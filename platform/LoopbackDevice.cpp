@@ -14,9 +14,15 @@ std::unique_ptr<TSerialDevice> TLoopbackDevice::Open()
   return std::unique_ptr<TSerialDevice>(new TLoopbackDevice());
 }
 
-TLoopbackDevice::~TLoopbackDevice() { Held = false; }
+TLoopbackDevice::~TLoopbackDevice()
+{
+  Held = false;
+}
 
-bool TLoopbackDevice::SetupComm(std::uint32_t, std::uint32_t) { return true; }
+bool TLoopbackDevice::SetupComm(std::uint32_t, std::uint32_t)
+{
+  return true;
+}
 
 bool TLoopbackDevice::GetCommState(TDcb& dcb)
 {

@@ -47,9 +47,15 @@ bool HasUart(const std::string& ttyName)
   return static_cast<bool>(type >> value) && value != 0;
 }
 
-std::string PortLink(int number) { return StoreDirectory() + "/ports/COM" + std::to_string(number); }
+std::string PortLink(int number)
+{
+  return StoreDirectory() + "/ports/COM" + std::to_string(number);
+}
 
-bool ValidNumber(int number) { return number >= 1 && number <= 4; }
+bool ValidNumber(int number)
+{
+  return number >= 1 && number <= 4;
+}
 
 // A process holding a flock on the file with this device and inode, from /proc/locks.
 pid_t FlockHolder(const struct stat& st)
@@ -97,7 +103,7 @@ bool IsTerminal(dev_t device)
   return false;
 }
 
-} // namespace
+}   // namespace
 
 std::vector<TSerialDeviceInfo> ListSerialDevices()
 {

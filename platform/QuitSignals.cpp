@@ -18,7 +18,7 @@ void OnQuitSignal(int signal)
   errno = saved;
 }
 
-} // namespace
+}   // namespace
 
 int CatchQuitSignals()
 {

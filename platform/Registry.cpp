@@ -9,7 +9,7 @@
 #include <string>
 
 struct TRegistryKey {
-  std::string Path;     // hive name, then the key names, separated by backslashes
+  std::string Path;   // hive name, then the key names, separated by backslashes
   bool Predefined;
 };
 
@@ -21,9 +21,15 @@ TRegistryKey LocalMachine {"HKEY_LOCAL_MACHINE", true};
 // A lock held by another process is waited for this long, then the call fails.
 constexpr int BusyTimeoutMs = 250;
 
-bool IsHive(const std::string& path) { return path.find('\\') == std::string::npos; }
+bool IsHive(const std::string& path)
+{
+  return path.find('\\') == std::string::npos;
+}
 
-std::string Parent(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+std::string Parent(const std::string& path)
+{
+  return path.substr(0, path.rfind('\\'));
+}
 
 // Appends the key names of subKey (separated by backslashes, empty names skipped) to base.
 std::string Join(const std::string& base, const char* subKey)
@@ -62,7 +68,8 @@ public:
   TStatement& BindBlob(int i, const std::uint8_t* data, std::uint32_t size)
   {
     // A zero-length blob must still be a blob, not NULL.
-    Ok = Ok && sqlite3_bind_blob(Stmt, i, size ? static_cast<const void*>(data) : "", int(size), SQLITE_TRANSIENT) == SQLITE_OK;
+    Ok = Ok && sqlite3_bind_blob(Stmt, i, size ? static_cast<const void*>(data) : "", int(size), SQLITE_TRANSIENT) ==
+                 SQLITE_OK;
     return *this;
   }
   // SQLITE_ROW, SQLITE_DONE, or an error code.
@@ -140,11 +147,15 @@ public:
     return s.Bind(1, path).Bind(2, Parent(path)).Step() == SQLITE_DONE;
   }
 
-  bool SetValue(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
+  bool SetValue(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data,
+                std::uint32_t size)
   {
     TStatement s(Db, "INSERT OR REPLACE INTO registry_values(path, name, type, data) VALUES(?1, ?2, ?3, ?4)");
-    return s.Bind(1, path).Bind(2, std::string(name ? name : "")).Bind(3, std::int64_t(type)).BindBlob(4, data, size).Step() ==
-           SQLITE_DONE;
+    return s.Bind(1, path)
+             .Bind(2, std::string(name ? name : ""))
+             .Bind(3, std::int64_t(type))
+             .BindBlob(4, data, size)
+             .Step() == SQLITE_DONE;
   }
 
 private:
@@ -153,14 +164,18 @@ private:
 };
 
 // The store of the open TRegTransaction, if one is open.
-TStore* Transaction = nullptr;
+std::unique_ptr<TStore> Transaction;
 
-bool ValidHandle(HKEY key) { return key && !key->Path.empty(); }
+bool ValidHandle(HKEY key)
+{
+  return key && !key->Path.empty();
+}
 
-LONG SetValueIn(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
+LONG SetValueIn(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data,
+                std::uint32_t size)
 {
   std::unique_ptr<TStore> own;
-  TStore* store = Transaction;
+  TStore* store = Transaction.get();
   if (!store)
     store = (own = std::make_unique<TStore>(true)).get();
   if (!store->Usable())
@@ -180,18 +195,21 @@ LONG SetValueIn(const std::string& path, const char* name, std::uint32_t type, c
   return store->Exec("RELEASE value") ? result : ERROR_REGISTRY_IO_FAILED;
 }
 
-} // namespace
+}   // namespace
 
 const HKEY HKEY_CLASSES_ROOT = &ClassesRoot;
 const HKEY HKEY_LOCAL_MACHINE = &LocalMachine;
 
-const char* RegistryFileName() { return "registry.db"; }
+const char* RegistryFileName()
+{
+  return "registry.db";
+}
 
 TRegTransaction::TRegTransaction()
 {
   Outermost = !Transaction;
   if (Outermost)
-    Transaction = new TStore(true);
+    Transaction = std::make_unique<TStore>(true);
 }
 
 TRegTransaction::~TRegTransaction()
@@ -200,8 +218,7 @@ TRegTransaction::~TRegTransaction()
     return;
   if (Transaction->Usable())
     Transaction->Commit();
-  delete Transaction;
-  Transaction = nullptr;
+  Transaction.reset();
 }
 
 LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result)
@@ -294,7 +311,8 @@ LONG RegSetValue(HKEY key, const char* subKey, std::uint32_t type, const char* d
     path = sub->Path;
     RegCloseKey(sub);
   }
-  return SetValueIn(path, nullptr, REG_SZ, reinterpret_cast<const std::uint8_t*>(data), std::uint32_t(std::strlen(data) + 1));
+  return SetValueIn(path, nullptr, REG_SZ, reinterpret_cast<const std::uint8_t*>(data),
+                    std::uint32_t(std::strlen(data) + 1));
 }
 
 LONG RegDeleteKey(HKEY key, const char* subKey)

@@ -27,7 +27,7 @@ std::int64_t NowNs()
   return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-} // namespace
+}   // namespace
 
 bool TSerialDevice::SetCommState(const TDcb& dcb)
 {
@@ -75,7 +75,7 @@ TIoResult TSerialDevice::ReadFile(std::uint8_t* buffer, std::uint32_t count, TOv
   ov.Length = count;
   ov.Active = true;
   const std::uint64_t totalMs =
-      std::uint64_t(Timeouts.ReadTotalTimeoutMultiplier) * count + Timeouts.ReadTotalTimeoutConstant;
+    std::uint64_t(Timeouts.ReadTotalTimeoutMultiplier) * count + Timeouts.ReadTotalTimeoutConstant;
   ov.DeadlineNs = totalMs == 0 ? -1 : NowNs() + std::int64_t(totalMs) * 1'000'000;
   InFlightRead = &ov;
   return Progress(ov);
@@ -172,10 +172,13 @@ std::string ResolveComDevice(const std::string& comName)
   target[n] = '\0';
   if (std::string(target) == "loopback")
     return "loopback";
-  return link;     // opening the link follows it, relative targets included
+  return link;   // opening the link follows it, relative targets included
 }
 
-std::string DefaultComDevice(int number) { return "/dev/ttyS" + std::to_string(number - 1); }
+std::string DefaultComDevice(int number)
+{
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
 
 std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
 {

@@ -77,7 +77,11 @@ public:
   // takes it up again with its last line settings. Meant to be called on every poll.
   virtual void CheckAttached() {}
 
-  bool SetCommTimeouts(const TCommTimeouts& timeouts) { Timeouts = timeouts; return true; }
+  bool SetCommTimeouts(const TCommTimeouts& timeouts)
+  {
+    Timeouts = timeouts;
+    return true;
+  }
   // Ends the transfers in flight of the named directions and drops their queued bytes.
   bool PurgeComm(std::uint32_t flags);
   TIoResult ReadFile(std::uint8_t* buffer, std::uint32_t count, TOverlapped& ov);

@@ -12,7 +12,10 @@
 
 namespace {
 
-bool GetTermios(int fd, termios2& t) { return ioctl(fd, TCGETS2, &t) == 0; }
+bool GetTermios(int fd, termios2& t)
+{
+  return ioctl(fd, TCGETS2, &t) == 0;
+}
 
 void SetModemLine(int fd, int line, bool on)
 {
@@ -24,9 +27,12 @@ void SetModemLine(int fd, int line, bool on)
 constexpr unsigned UnixPtySlaveMajor = 136;
 
 // What reads and writes fail with once the device is gone (an adapter unplugged).
-bool Gone(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
+bool Gone(int error)
+{
+  return error == EIO || error == ENODEV || error == ENXIO;
+}
 
-} // namespace
+}   // namespace
 
 std::unique_ptr<TSerialDevice> TTtyDevice::Open(const std::string& path)
 {
@@ -56,7 +62,8 @@ bool TTtyDevice::Attach()
   }
   // Raw bytes both ways: no echo, no line editing, no translation, no signals and no
   // software flow control eating 0x11 and 0x13 until someone asks for it.
-  t.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | INPCK);
+  t.c_iflag &=
+    ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL | INPCK);
   t.c_oflag &= ~tcflag_t(OPOST);
   t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   t.c_cflag |= CREAD | CLOCAL;
@@ -72,7 +79,8 @@ bool TTtyDevice::Attach()
   Lock = std::move(lock);
   struct stat node {};
   fstat(fd, &node);
-  Pseudo = S_ISCHR(node.st_mode) && major(node.st_rdev) >= UnixPtySlaveMajor && major(node.st_rdev) < UnixPtySlaveMajor + 8;
+  Pseudo =
+    S_ISCHR(node.st_mode) && major(node.st_rdev) >= UnixPtySlaveMajor && major(node.st_rdev) < UnixPtySlaveMajor + 8;
   lstat(Path.c_str(), &LinkAtAttach);
   return true;
 }
@@ -89,12 +97,16 @@ void TTtyDevice::Detach()
   Fd = -1;
 }
 
-TTtyDevice::~TTtyDevice() { Detach(); }
+TTtyDevice::~TTtyDevice()
+{
+  Detach();
+}
 
 void TTtyDevice::CheckAttached()
 {
   // While the device is away, a stat of its name is all a poll costs.
-  struct stat link {}, node {};
+  struct stat link {
+  }, node {};
   if (Fd >= 0 || lstat(Path.c_str(), &link) != 0 || stat(Path.c_str(), &node) != 0)
     return;
   if (Pseudo && link.st_ino == LinkAtAttach.st_ino && link.st_ctim.tv_sec == LinkAtAttach.st_ctim.tv_sec &&
@@ -119,10 +131,18 @@ bool TTtyDevice::GetCommState(TDcb& dcb)
     return false;
   dcb.BaudRate = t.c_ospeed;
   switch (t.c_cflag & CSIZE) {
-  case CS5: dcb.ByteSize = 5; break;
-  case CS6: dcb.ByteSize = 6; break;
-  case CS7: dcb.ByteSize = 7; break;
-  default: dcb.ByteSize = 8; break;
+  case CS5:
+    dcb.ByteSize = 5;
+    break;
+  case CS6:
+    dcb.ByteSize = 6;
+    break;
+  case CS7:
+    dcb.ByteSize = 7;
+    break;
+  default:
+    dcb.ByteSize = 8;
+    break;
   }
   // With five data bits the 8250 family sends one and a half stop bits for CSTOPB.
   dcb.StopBits = !(t.c_cflag & CSTOPB) ? ONESTOPBIT : dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
@@ -215,6 +235,12 @@ std::uint32_t TTtyDevice::OutputQueued()
   return ioctl(Fd, TIOCOUTQ, &queued) == 0 && queued > 0 ? std::uint32_t(queued) : 0;
 }
 
-bool TTtyDevice::FlushInput() { return ioctl(Fd, TCFLSH, TCIFLUSH) == 0; }
+bool TTtyDevice::FlushInput()
+{
+  return ioctl(Fd, TCFLSH, TCIFLUSH) == 0;
+}
 
-bool TTtyDevice::FlushOutput() { return ioctl(Fd, TCFLSH, TCOFLUSH) == 0; }
+bool TTtyDevice::FlushOutput()
+{
+  return ioctl(Fd, TCFLSH, TCOFLUSH) == 0;
+}

@@ -29,7 +29,10 @@ std::string DeviceName(const std::string& devicePath)
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool IsBlank(char c)
+{
+  return c == ' ' || c == '\t' || c == '\n';
+}
 
 // The text form: blanks, the decimal pid, then the end or a blank (some programs add their
 // name and user after it). 0 when the text is no such number.
@@ -63,7 +66,8 @@ pid_t ReadPid(const std::string& file)
   char text[64] = {};
   ssize_t n = -1;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-    while ((n = read(fd, text, sizeof text)) < 0 && errno == EINTR) {}
+    while ((n = read(fd, text, sizeof text)) < 0 && errno == EINTR) {
+    }
   close(fd);
   if (n < 0)
     return TUucpLock::Unreadable;
@@ -80,9 +84,12 @@ pid_t ReadPid(const std::string& file)
   return TextPid(text, size);
 }
 
-bool Alive(pid_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
+bool Alive(pid_t pid)
+{
+  return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
 
-} // namespace
+}   // namespace
 
 pid_t TUucpLock::Holder(const std::string& devicePath)
 {

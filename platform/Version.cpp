@@ -11,7 +11,10 @@
 
 namespace {
 
-std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::uint16_t U16(const std::uint8_t* p)
+{
+  return std::uint16_t(p[0] | p[1] << 8);
+}
 
 // Reads a whole file of at most maxSize bytes.
 bool ReadFile(const char* fileName, std::vector<std::uint8_t>& out, std::size_t maxSize = 512u << 20)
@@ -41,11 +44,14 @@ bool ReadFile(const char* fileName, std::vector<std::uint8_t>& out, std::size_t 
 bool Locate(const char* fileName, std::vector<std::uint8_t>& image, std::size_t& offset, std::size_t& size)
 {
   // The root node's own length must lie within the section, or queries would read past it.
-  return ReadFile(fileName, image) && FindVersionSection(image.data(), image.size(), offset, size) &&
-         size >= 6 && size <= UINT32_MAX && U16(image.data() + offset) >= 6 && U16(image.data() + offset) <= size;
+  return ReadFile(fileName, image) && FindVersionSection(image.data(), image.size(), offset, size) && size >= 6 &&
+         size <= UINT32_MAX && U16(image.data() + offset) >= 6 && U16(image.data() + offset) <= size;
 }
 
-std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+std::size_t Align4(std::size_t n)
+{
+  return (n + 3) & ~std::size_t(3);
+}
 
 struct TNode {
   std::size_t Begin = 0, End = 0;   // the node with its children
@@ -94,16 +100,17 @@ bool SameName(const TNode& node, const char* name, std::size_t length)
   return true;
 }
 
-} // namespace
+}   // namespace
 
 bool FindVersionSection(const std::uint8_t* image, std::size_t imageSize, std::size_t& offset, std::size_t& size)
 {
-  if (!image || imageSize < sizeof(Elf64_Ehdr) || std::memcmp(image, ELFMAG, SELFMAG) != 0 || image[EI_CLASS] != ELFCLASS64)
+  if (!image || imageSize < sizeof(Elf64_Ehdr) || std::memcmp(image, ELFMAG, SELFMAG) != 0 ||
+      image[EI_CLASS] != ELFCLASS64)
     return false;
   Elf64_Ehdr eh;
   std::memcpy(&eh, image, sizeof eh);
-  if (eh.e_shentsize != sizeof(Elf64_Shdr) || eh.e_shoff > imageSize || eh.e_shnum > (imageSize - eh.e_shoff) / sizeof(Elf64_Shdr) ||
-      eh.e_shstrndx >= eh.e_shnum)
+  if (eh.e_shentsize != sizeof(Elf64_Shdr) || eh.e_shoff > imageSize ||
+      eh.e_shnum > (imageSize - eh.e_shoff) / sizeof(Elf64_Shdr) || eh.e_shstrndx >= eh.e_shnum)
     return false;
   const auto section = [&](std::size_t i) {
     Elf64_Shdr sh;

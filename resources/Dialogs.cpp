@@ -31,13 +31,12 @@ constexpr TControlTemplate ClientControls[] = {
 
 // The setup dialog: port and line format on the left, handshake, pacing and line length on
 // the right, Cancel and OK at the bottom.
-constexpr int OkButton = 1, CancelButton = 2;   // the ids that close a dialog
 constexpr std::uint32_t List = Visible | TabStop | ClientEdge;
 constexpr std::uint32_t Check = Visible | TabStop;
 constexpr std::uint32_t Number = Visible | TabStop | Border | ClientEdge | RightAlign;
 constexpr TControlTemplate SetupControls[] = {
-  {CancelButton, TControlKind::PushButton, "Abbruch", 140, 168, 50, 14, Visible | TabStop},
-  {OkButton, TControlKind::PushButton, "OK", 200, 168, 50, 14, Visible | TabStop},
+  {IDCANCEL, TControlKind::PushButton, "Abbruch", 140, 168, 50, 14, Visible | TabStop},
+  {IDOK, TControlKind::PushButton, "OK", 200, 168, 50, 14, Visible | TabStop},
   {IDC_NONE, TControlKind::Static, "Port", 20, 5, 60, 8, Label},
   {IDC_PORT, TControlKind::ComboBox, "", 20, 14, 76, 74, List},
   {IDC_NONE, TControlKind::Static, "Baudrate", 20, 39, 60, 8, Label},
@@ -74,8 +73,8 @@ constexpr TControlTemplate SetupControls[] = {
 constexpr TControlTemplate CommandListControls[] = {
   {IDC_COMMANDS, TControlKind::SimpleCombo, "", 8, 4, 224, 90, Visible | TabStop | VScroll | OemConvert},
   {IDC_NONE, TControlKind::EtchedFrame, "", 4, 98, 232, 1, Visible},
-  {OkButton, TControlKind::PushButton, "OK", 128, 104, 50, 14, Visible | TabStop | DefaultButton},
-  {CancelButton, TControlKind::PushButton, "Abbruch", 184, 104, 50, 14, Visible | TabStop},
+  {IDOK, TControlKind::PushButton, "OK", 128, 104, 50, 14, Visible | TabStop | DefaultButton},
+  {IDCANCEL, TControlKind::PushButton, "Abbruch", 184, 104, 50, 14, Visible | TabStop},
 };
 
 // The about box: name, version line, legal notice, icon and OK.
@@ -85,7 +84,7 @@ constexpr TControlTemplate AboutControls[] = {
   {IDC_NONE, TControlKind::Static, "Kalvix", 2, 4, 200, 8, Centred},
   {IDC_ABOUT_NOTICE, TControlKind::Static, "", 2, 27, 200, 77, Centred},
   {IDC_NONE, TControlKind::Icon, "#1001", 2, 2, 34, 34, Visible},
-  {OkButton, TControlKind::PushButton, "OK", 82, 112, 40, 14, Visible | TabStop | DefaultButton},
+  {IDOK, TControlKind::PushButton, "OK", 82, 112, 40, 14, Visible | TabStop | DefaultButton},
 };
 
 constexpr TDialogTemplate Dialogs[] = {

@@ -35,12 +35,9 @@ constexpr TMenuTemplate Menus[] = {
 };
 
 constexpr TAcceleratorEntry MainAccelerators[] = {
-  {VirtualKey::Delete, AccelFlag::Shift, CM_CUT},
-  {VirtualKey::Insert, AccelFlag::Control, CM_COPY},
-  {VirtualKey::Insert, AccelFlag::Shift, CM_PASTE},
-  {VirtualKey::Delete, AccelFlag::Control, CM_CLEARFIELD},
-  {VirtualKey::Back, AccelFlag::Alt, CM_UNDO},
-  {VirtualKey::F1 + 2, 0, CM_FINDAGAIN},
+  {VirtualKey::Delete, AccelFlag::Shift, CM_CUT},   {VirtualKey::Insert, AccelFlag::Control, CM_COPY},
+  {VirtualKey::Insert, AccelFlag::Shift, CM_PASTE}, {VirtualKey::Delete, AccelFlag::Control, CM_CLEARFIELD},
+  {VirtualKey::Back, AccelFlag::Alt, CM_UNDO},      {VirtualKey::F1 + 2, 0, CM_FINDAGAIN},
 };
 
 constexpr TAcceleratorTable AcceleratorTables[] = {

@@ -1,5 +1,7 @@
 #pragma once
-// Identifiers of the program's resources, commands and controls.
+// Identifiers of the program's resources, commands and controls, beside the framework's own
+// (OK, Cancel, Exit, the edit commands), which the menu, accelerators and templates use too.
+#include "framework/StandardIds.h"
 
 // Dialog templates
 constexpr int IDD_SETUP = 1;
@@ -18,7 +20,6 @@ constexpr int IDB_LED_RED = 3;
 
 // Commands
 constexpr int CM_OPENCOMMANDFILE = 24332;
-constexpr int CM_EXIT = 24310;
 constexpr int CM_SELECT = 51690;
 constexpr int CM_CLEAR = 51688;
 constexpr int CM_SETUP = 51683;
@@ -26,13 +27,7 @@ constexpr int CM_SWITCHMODE = 51689;
 constexpr int CM_ABOUT = 2009;
 constexpr int CM_LOGTOFILE = 51691;
 
-// Edit commands of the accelerator table, taken by whichever edit field has the focus
-constexpr int CM_UNDO = 24321;
-constexpr int CM_CUT = 24322;
-constexpr int CM_COPY = 24323;
-constexpr int CM_PASTE = 24324;
-constexpr int CM_CLEARFIELD = 24326;
-// F3: nothing in this program takes it.
+// F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;
 
 // Controls of the terminal window (dialog 2000)
@@ -78,5 +73,4 @@ constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
 constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
 constexpr unsigned IDS_LOG_FAILED = 121;
-constexpr unsigned IDS_VALUE_NOT_IN_RANGE = 32522;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -37,8 +37,8 @@ constexpr std::uint32_t RightAlign = 1u << 14;
 
 // Style bits of a dialog template.
 namespace DialogStyle {
-constexpr std::uint32_t CaptionOnly = 0;       // a caption bar without close box
-constexpr std::uint32_t SysMenu = 1u << 0;     // a close box in the caption bar
+constexpr std::uint32_t CaptionOnly = 0;     // a caption bar without close box
+constexpr std::uint32_t SysMenu = 1u << 0;   // a close box in the caption bar
 }
 
 // One control of a dialog template; the rectangle is in dialog units.
@@ -55,7 +55,7 @@ struct TDialogTemplate {
   const char* Title;
   const char* FontName;
   int FontPointSize;
-  int Width, Height;   // dialog units
+  int Width, Height;                            // dialog units
   std::span<const TControlTemplate> Controls;   // in template order
   std::uint32_t Style = DialogStyle::SysMenu;
 };

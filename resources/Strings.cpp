@@ -12,9 +12,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_6DATA_15STOP, "6 Data Bits with 1,5 Stop Bits is not allowed!"},
   {IDS_7DATA_15STOP, "7 Data Bits with 1,5 Stop Bits is not allowed!"},
   {IDS_8DATA_15STOP, "8 Data Bits with 1,5 Stop Bits is not allowed!"},
-  {IDS_PORT_UNAVAILABLE,
-   "Configured COM Port is already uses by an other appication\nor is not available!\n"
-   "Use setup to select an other one!"},
+  {IDS_PORT_UNAVAILABLE, "Configured COM Port is already uses by an other appication\nor is not available!\n"
+                         "Use setup to select an other one!"},
   // Followed by the file's name and the system's reason on lines of their own.
   {IDS_LOG_CANNOT_OPEN, "The log file cannot be opened:"},
   {IDS_LOG_FAILED, "Logging has stopped: the log file cannot be written:"},

@@ -12,12 +12,17 @@ struct TVersionText {
 
 namespace version_block {
 
-constexpr std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+constexpr std::size_t Align4(std::size_t n)
+{
+  return (n + 3) & ~std::size_t(3);
+}
 
-constexpr std::size_t Header(std::string_view name) { return Align4(6 + name.size() + 1); }
+constexpr std::size_t Header(std::string_view name)
+{
+  return Align4(6 + name.size() + 1);
+}
 
-template <std::size_t N>
-constexpr std::size_t StringsLength(const std::array<TVersionText, N>& texts)
+template <std::size_t N> constexpr std::size_t StringsLength(const std::array<TVersionText, N>& texts)
 {
   std::size_t n = 0;
   for (const TVersionText& t : texts)
@@ -25,20 +30,21 @@ constexpr std::size_t StringsLength(const std::array<TVersionText, N>& texts)
   return n;
 }
 
-template <std::size_t N>
-struct TLayout {
-  std::string_view Table;     // the string table's name, "040904E4"
+template <std::size_t N> struct TLayout {
+  std::string_view Table;   // the string table's name, "040904E4"
   std::uint16_t Language, CodePage;
   std::array<TVersionText, N> Texts;
 
   constexpr std::size_t TableLength() const { return Header(Table) + StringsLength(Texts); }
   constexpr std::size_t StringFileInfoLength() const { return Header("StringFileInfo") + TableLength(); }
   constexpr std::size_t VarFileInfoLength() const { return Header("VarFileInfo") + Header("Translation") + 4; }
-  constexpr std::size_t Length() const { return Header("VS_VERSION_INFO") + StringFileInfoLength() + VarFileInfoLength(); }
+  constexpr std::size_t Length() const
+  {
+    return Header("VS_VERSION_INFO") + StringFileInfoLength() + VarFileInfoLength();
+  }
 };
 
-template <std::size_t Size>
-struct TWriter {
+template <std::size_t Size> struct TWriter {
   std::array<std::uint8_t, Size> Bytes {};
   std::size_t At = 0;
 
@@ -64,7 +70,7 @@ struct TWriter {
   }
 };
 
-} // namespace version_block
+}   // namespace version_block
 
 template <std::size_t Size, std::size_t N>
 constexpr std::array<std::uint8_t, Size> MakeVersionBlock(const version_block::TLayout<N>& layout)

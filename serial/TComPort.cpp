@@ -33,20 +33,21 @@ int TComPort::Configure(int baud, int byteSize, int stopBits, int parity, int ha
   Dcb.Parity = std::uint8_t(std::clamp(parity, 0, 255));
   const std::uint8_t dtr = setDtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
   const std::uint8_t rts = setRts ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-  switch (handshake) {
-  case 0:
+  // Another kind changes no flow-control field.
+  switch (THandshake(handshake)) {
+  case THandshake::None:
     Dcb.fOutxCtsFlow = false;
     Dcb.fOutxDsrFlow = false;
     Dcb.fDtrControl = dtr;
     Dcb.fRtsControl = rts;
     break;
-  case 1:
+  case THandshake::Hardware:
     Dcb.fOutxCtsFlow = true;
     Dcb.fOutxDsrFlow = true;
     Dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
     Dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
     break;
-  case 2:
+  case THandshake::XonXoff:
     Dcb.fOutxCtsFlow = useCts != 0;
     Dcb.fOutxDsrFlow = useDsr != 0;
     Dcb.fDtrControl = dtr;
@@ -64,13 +65,13 @@ int TComPort::Configure(int baud, int byteSize, int stopBits, int parity, int ha
 
 int TComPort::PurgeTransmit()
 {
-  WriteInProgress = 0;
+  WriteInProgress = false;
   return Device && Device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR) ? 0 : -1;
 }
 
 int TComPort::PurgeReceive()
 {
-  ReadState = 0;
+  ReadInFlight = false;
   return Device && Device->PurgeComm(PURGE_RXABORT | PURGE_RXCLEAR) ? 0 : -1;
 }
 
@@ -89,10 +90,10 @@ int TComPort::Write(const void* data, std::uint32_t length)
   switch (Device->WriteFile(TransmitBuffer, n, WriteOverlapped)) {
   case TIoResult::Completed:
     BytesWritten = n;
-    WriteInProgress = 0;
+    WriteInProgress = false;
     return 0;
   case TIoResult::Pending:
-    WriteInProgress = 1;
+    WriteInProgress = true;
     return 0;
   case TIoResult::Failed:
     break;
@@ -127,25 +128,25 @@ void TComPort::Poll()
   PollBytes = 0;
   while (Device) {
     bool full = false;
-    if (ReadState == 0) {
+    if (!ReadInFlight) {
       TIoResult result;
       const long n = StartRead(result);
       if (n > 0) {
         Deliver(std::uint32_t(n));
         full = std::uint32_t(n) == ReadChunk;
       } else if (n < 0 && result == TIoResult::Pending) {
-        ReadState = 1;
+        ReadInFlight = true;
       }
     } else {
       switch (Device->GetOverlappedResult(ReadOverlapped, BytesRead)) {
       case TIoResult::Completed:
-        ReadState = 0;
+        ReadInFlight = false;
         if (BytesRead > 0)
           Deliver(BytesRead);
         full = BytesRead == ReadChunk;
         break;
       case TIoResult::Failed:
-        ReadState = 0;   // a failed read is over; the next poll starts a new one
+        ReadInFlight = false;   // a failed read is over; the next poll starts a new one
         break;
       case TIoResult::Pending:
         break;
@@ -161,13 +162,13 @@ void TComPort::Poll()
 
   if (WriteInProgress) {
     if (!Device) {
-      WriteInProgress = 0;
+      WriteInProgress = false;
       return;
     }
     switch (Device->GetOverlappedResult(WriteOverlapped, BytesWritten)) {
     case TIoResult::Completed:
     case TIoResult::Failed:   // a failed write is over too: the next Write may start
-      WriteInProgress = 0;
+      WriteInProgress = false;
       break;
     case TIoResult::Pending:
       break;

@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <memory>
 
+// The handshake kinds Configure takes. None: DTR and RTS as set, nothing holds output.
+// Hardware: RTS/CTS and DTR/DSR. XOn / XOff: DTR and RTS as set, output held by the chosen
+// gates (CTS, DSR).
+enum class THandshake : int { None = 0, Hardware = 1, XonXoff = 2 };
+
 // One serial port: opened, configured, read and written without ever waiting for the device.
 // Received bytes go to the owner window as WM_USER (wParam = count 1..80, lParam = address of
 // the bytes, valid during the call only), sent from Poll.
@@ -25,12 +30,12 @@ public:
   TComPort& operator=(const TComPort&) = delete;
 
   int Open(HWND owner, int port, std::uint32_t rxQueue, std::uint32_t txQueue);
-  int Configure(int baud, int byteSize, int stopBits, int parity, int handshake, int setDtr, int setRts,
-                int useCts, int useDsr);
+  int Configure(int baud, int byteSize, int stopBits, int parity, int handshake, int setDtr, int setRts, int useCts,
+                int useDsr);
   int PurgeTransmit();
   int PurgeReceive();
   int Write(const void* data, std::uint32_t length);
-  bool IsWriteIdle() const { return WriteInProgress == 0; }
+  bool IsWriteIdle() const { return !WriteInProgress; }
   void Poll();
   // A poll that takes more than this is a line delivering faster than a poll every 100 ms
   // drains it (the listed rates bring at most 2 560 bytes a tick; a pseudo-terminal holds
@@ -56,12 +61,12 @@ private:
   TOverlapped ReadOverlapped;
   TOverlapped WriteOverlapped;
   TCommTimeouts Timeouts;
-  std::uint8_t WriteInProgress = 0;
+  bool WriteInProgress = false;
   std::uint32_t BytesRead = 0;
   std::uint32_t BytesWritten = 0;
   std::uint8_t TransmitBuffer[BufferSize] {};
   std::uint8_t ReceiveBuffer[BufferSize] {};
-  std::int32_t ReadState = 0;   // 0 idle, 1 a read in flight
+  bool ReadInFlight = false;
   bool BudgetSpent = false;
   std::uint32_t PollBytes = 0;   // delivered by the last poll, counted up to StreamingBytes + 1
   HWND Owner = nullptr;

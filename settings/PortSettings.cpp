@@ -2,30 +2,90 @@
 
 #include "framework/TRangeValidator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <span>
 #include <string>
+#include <type_traits>
+#include <variant>
 
 namespace {
 
-template <std::size_t N>
-void Fill(TComboBoxData& data, const char* const (&entries)[N])
+// The text of one of the three numbers in the record.
+using TNumberText = std::variant<decltype(&TComSetupXfer::LineLengthText), decltype(&TComSetupXfer::DelayTimeText),
+                                 decltype(&TComSetupXfer::DelayCharText)>;
+
+// Where a stored value lives in the record: one of the lists (its selection text), one of the
+// check boxes, or one of the three numbers (by its place among LoadPortSettings' arguments)
+// with its text.
+struct TStoredValue {
+  const char* Name;
+  std::uint32_t Size;   // the bytes written, and the most that is read
+  TComboBoxData TComSetupXfer::*List = nullptr;
+  std::span<const char* const> Entries = {};
+  std::uint32_t TComSetupXfer::*Check = nullptr;
+  int Number = -1;
+  TNumberText Text = {};
+  // A list's default entry; a number's default and range.
+  std::int32_t Default = 0, Min = 0, Max = 0;
+};
+
+// The text of a number's row, of a record or of a record that is only read.
+template <class Xfer> auto TextOf(Xfer& xfer, const TStoredValue& value)
 {
-  for (const char* entry : entries)
-    data.AddString(entry);
+  using TChar = std::conditional_t<std::is_const_v<Xfer>, const char, char>;
+  return std::visit([&xfer](auto member) { return std::span<TChar>(xfer.*member); }, value.Text);
 }
+
+constexpr TStoredValue List(const char* name, std::uint32_t size, TComboBoxData TComSetupXfer::*list,
+                            std::span<const char* const> entries, int fallback)
+{
+  return {.Name = name, .Size = size, .List = list, .Entries = entries, .Default = fallback};
+}
+constexpr TStoredValue Check(const char* name, std::uint32_t TComSetupXfer::*check)
+{
+  return {.Name = name, .Size = 4, .Check = check};
+}
+constexpr TStoredValue Number(const char* name, int number, TNumberText text, std::int32_t fallback, std::int32_t min,
+                              std::int32_t max)
+{
+  return {.Name = name, .Size = 4, .Number = number, .Text = text, .Default = fallback, .Min = min, .Max = max};
+}
+
+// The thirteen values in the order in which they are written: name, bytes, where in the
+// record, the list's entries or the number's range, and what applies when nothing is read.
+constexpr TStoredValue StoredValues[] = {
+  List("Baudrate", 7, &TComSetupXfer::BaudRateData, BaudRateEntries, DefaultBaudRate),
+  List("COM-Port", 6, &TComSetupXfer::PortData, PortEntries, DefaultPort),
+  List("DataBits", 6, &TComSetupXfer::DataBitsData, DataBitsEntries, DefaultDataBits),
+  List("Handshake", 12, &TComSetupXfer::HandshakeData, HandshakeEntries, DefaultHandshake),
+  List("Parity", 6, &TComSetupXfer::ParityData, ParityEntries, DefaultParity),
+  List("StopBits", 8, &TComSetupXfer::StopBitsData, StopBitsEntries, DefaultStopBits),
+  Check("SetDTR", &TComSetupXfer::SetDtrCheck),
+  Check("SetRTS", &TComSetupXfer::SetRtsCheck),
+  Check("UseCTS", &TComSetupXfer::UseCtsCheck),
+  Check("UseDSR", &TComSetupXfer::UseDsrCheck),
+  Number("Linelength", 0, &TComSetupXfer::LineLengthText, DefaultLineLength, MinLineLength, MaxLineLength),
+  Number("Delaytime", 1, &TComSetupXfer::DelayTimeText, DefaultDelayTime, MinDelayTime, MaxDelayTime),
+  Number("Delaychar", 2, &TComSetupXfer::DelayCharText, DefaultDelayChar, MinDelayChar, MaxDelayChar),
+};
+
+// Room for the longest text value.
+constexpr std::uint32_t MaxTextSize = 12;
+static_assert(std::ranges::all_of(StoredValues, [](const TStoredValue& v) {
+  return v.Size <= MaxTextSize && (v.List ? v.Default >= 0 && std::size_t(v.Default) < v.Entries.size() : v.Size == 4);
+}));
 
 // A text value read into a buffer of exactly its read limit; a value that fills the whole
 // buffer has no terminating zero, so the text ends at the buffer's end.
-template <std::size_t Limit>
-std::string ReadText(const TRegKey& key, const char* name, const char* fallback)
+std::string ReadText(const TRegKey& key, const char* name, std::uint32_t limit, const char* fallback)
 {
-  char buffer[Limit] = {};
-  std::uint32_t size = Limit;
+  char buffer[MaxTextSize] = {};
+  std::uint32_t size = limit;
   if (key.QueryValue(name, nullptr, reinterpret_cast<std::uint8_t*>(buffer), &size) != ERROR_SUCCESS)
     return fallback;
-  return std::string(buffer, strnlen(buffer, Limit));
+  return std::string(buffer, strnlen(buffer, limit));
 }
 
 // A number read into four bytes, little-endian; a shorter value leaves the high bytes zero.
@@ -35,25 +95,9 @@ bool ReadNumber(const TRegKey& key, const char* name, std::uint32_t& value)
   std::uint32_t size = sizeof bytes;
   if (key.QueryValue(name, nullptr, bytes, &size) != ERROR_SUCCESS)
     return false;
-  value = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+  value = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+          std::uint32_t(bytes[3]) << 24;
   return true;
-}
-
-std::int32_t ReadInRange(const TRegKey& key, const char* name, std::int32_t fallback, std::int32_t min, std::int32_t max)
-{
-  std::uint32_t raw = 0;
-  if (!ReadNumber(key, name, raw))
-    return fallback;
-  const auto value = std::int32_t(raw);
-  return value >= min && value <= max ? value : fallback;
-}
-
-template <std::size_t Size>
-void WriteText(const TRegKey& key, const char* name, const TComboBoxData& data)
-{
-  char buffer[Size];
-  data.GetSelString(buffer, Size);
-  key.SetValue(name, REG_SZ, reinterpret_cast<const std::uint8_t*>(buffer), Size);
 }
 
 void WriteNumber(const TRegKey& key, const char* name, std::uint32_t value)
@@ -63,13 +107,7 @@ void WriteNumber(const TRegKey& key, const char* name, std::uint32_t value)
   key.SetValue(name, REG_DWORD, bytes, sizeof bytes);
 }
 
-template <std::size_t N>
-void FormatValue(char (&text)[N], std::int32_t value)
-{
-  std::snprintf(text, N, "%d", int(value));
-}
-
-} // namespace
+}   // namespace
 
 std::int32_t TextValue(const char* text, std::size_t size)
 {
@@ -80,69 +118,53 @@ std::int32_t TextValue(const char* text, std::size_t size)
 
 void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime, std::int32_t& delayChar)
 {
-  Fill(xfer.BaudRateData, BaudRateEntries);
-  Fill(xfer.PortData, PortEntries);
-  Fill(xfer.DataBitsData, DataBitsEntries);
-  Fill(xfer.HandshakeData, HandshakeEntries);
-  Fill(xfer.ParityData, ParityEntries);
-  Fill(xfer.StopBitsData, StopBitsEntries);
+  for (const TStoredValue& value : StoredValues)
+    if (value.List)
+      for (const char* entry : value.Entries)
+        (xfer.*value.List).AddString(entry);
 
   const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
-
-  const std::string port = ReadText<6>(key, "COM-Port", PortEntries[DefaultPort]);
-  const std::string baudRate = ReadText<7>(key, "Baudrate", BaudRateEntries[DefaultBaudRate]);
-  const std::string dataBits = ReadText<6>(key, "DataBits", DataBitsEntries[DefaultDataBits]);
-  const std::string handshake = ReadText<12>(key, "Handshake", HandshakeEntries[DefaultHandshake]);
-  const std::string parity = ReadText<6>(key, "Parity", ParityEntries[DefaultParity]);
-  const std::string stopBits = ReadText<8>(key, "StopBits", StopBitsEntries[DefaultStopBits]);
-  std::uint32_t setDtr = 0, setRts = 0, useCts = 0, useDsr = 0;
-  ReadNumber(key, "SetDTR", setDtr);
-  ReadNumber(key, "SetRTS", setRts);
-  ReadNumber(key, "UseCTS", useCts);
-  ReadNumber(key, "UseDSR", useDsr);
-  // A number outside its range would not fit the record's text, and would break the display
-  // or the pacing: it counts as unreadable.
-  lineLength = ReadInRange(key, "Linelength", DefaultLineLength, MinLineLength, MaxLineLength);
-  delayTime = ReadInRange(key, "Delaytime", DefaultDelayTime, MinDelayTime, MaxDelayTime);
-  delayChar = ReadInRange(key, "Delaychar", DefaultDelayChar, MinDelayChar, MaxDelayChar);
-
-  xfer.BaudRateData.SelectString(baudRate);
-  xfer.PortData.SelectString(port);
-  xfer.DataBitsData.SelectString(dataBits);
-  xfer.HandshakeData.SelectString(handshake);
-  xfer.ParityData.SelectString(parity);
-  xfer.StopBitsData.SelectString(stopBits);
-
-  xfer.SetDtrCheck = setDtr;
-  xfer.SetRtsCheck = setRts;
-  xfer.UseCtsCheck = useCts;
-  xfer.UseDsrCheck = useDsr;
-
-  FormatValue(xfer.LineLengthText, lineLength);
-  FormatValue(xfer.DelayTimeText, delayTime);
-  FormatValue(xfer.DelayCharText, delayChar);
+  std::int32_t* const numbers[] = {&lineLength, &delayTime, &delayChar};
+  for (const TStoredValue& value : StoredValues) {
+    if (value.List) {
+      (xfer.*value.List).SelectString(ReadText(key, value.Name, value.Size, value.Entries[std::size_t(value.Default)]));
+    } else if (value.Check) {
+      std::uint32_t state = 0;
+      ReadNumber(key, value.Name, state);
+      xfer.*value.Check = state;
+    } else {
+      // A number outside its range would not fit the record's text, and would break the
+      // display or the pacing: it counts as unreadable.
+      std::uint32_t raw = 0;
+      const bool read = ReadNumber(key, value.Name, raw);
+      const auto number = std::int32_t(raw);
+      std::int32_t& target = *numbers[value.Number];
+      target = read && number >= value.Min && number <= value.Max ? number : value.Default;
+      const std::span<char> text = TextOf(xfer, value);
+      std::snprintf(text.data(), text.size(), "%d", int(target));
+    }
+  }
 }
 
 void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
                       std::int32_t& delayChar)
 {
-  lineLength = TextValue(xfer.LineLengthText, sizeof xfer.LineLengthText);
-  delayTime = TextValue(xfer.DelayTimeText, sizeof xfer.DelayTimeText);
-  delayChar = TextValue(xfer.DelayCharText, sizeof xfer.DelayCharText);
+  std::int32_t* const numbers[] = {&lineLength, &delayTime, &delayChar};
+  for (const TStoredValue& value : StoredValues)
+    if (value.Number >= 0) {
+      const std::span<const char> text = TextOf(xfer, value);
+      *numbers[value.Number] = TextValue(text.data(), text.size());
+    }
 
   // All thirteen go in together: an end on the way must not leave a mix of old and new.
   const TRegTransaction transaction;
-  WriteText<7>(key, "Baudrate", xfer.BaudRateData);
-  WriteText<6>(key, "COM-Port", xfer.PortData);
-  WriteText<6>(key, "DataBits", xfer.DataBitsData);
-  WriteText<12>(key, "Handshake", xfer.HandshakeData);
-  WriteText<6>(key, "Parity", xfer.ParityData);
-  WriteText<8>(key, "StopBits", xfer.StopBitsData);
-  WriteNumber(key, "SetDTR", xfer.SetDtrCheck);
-  WriteNumber(key, "SetRTS", xfer.SetRtsCheck);
-  WriteNumber(key, "UseCTS", xfer.UseCtsCheck);
-  WriteNumber(key, "UseDSR", xfer.UseDsrCheck);
-  WriteNumber(key, "Linelength", std::uint32_t(lineLength));
-  WriteNumber(key, "Delaytime", std::uint32_t(delayTime));
-  WriteNumber(key, "Delaychar", std::uint32_t(delayChar));
+  for (const TStoredValue& value : StoredValues) {
+    if (value.List) {
+      char text[MaxTextSize];
+      (xfer.*value.List).GetSelString(text, value.Size);
+      key.SetValue(value.Name, REG_SZ, reinterpret_cast<const std::uint8_t*>(text), value.Size);
+    } else {
+      WriteNumber(key, value.Name, value.Check ? xfer.*value.Check : std::uint32_t(*numbers[value.Number]));
+    }
+  }
 }

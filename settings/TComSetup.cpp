@@ -4,13 +4,10 @@
 #include "framework/TRangeValidator.h"
 #include "settings/PortSettings.h"
 
+#include <iterator>
+
 namespace {
 constexpr UINT ListTextLimit = 80;
-// Handshake positions.
-constexpr int NoHandshake = 0, HardwareHandshake = 1, XonXoffHandshake = 2;
-// Data-bits and stop-bits positions.
-constexpr int FiveBits = 0, EightBits = 3;
-constexpr int OneAndAHalfStop = 1, TwoStop = 2;
 }
 
 TComSetup::TComSetup(TWindow* parent, TComSetupXfer& xfer, int resourceId)
@@ -33,19 +30,19 @@ TComSetup::TComSetup(TWindow* parent, TComSetupXfer& xfer, int resourceId)
   DelayChar.SetValidator(new TRangeValidator(MinDelayChar, MaxDelayChar));
   DelayTime.SetValidator(new TRangeValidator(MinDelayTime, MaxDelayTime));
   SetTransferBuffer({
-      &xfer.BaudRateData,
-      &xfer.PortData,
-      &xfer.DataBitsData,
-      &xfer.HandshakeData,
-      &xfer.ParityData,
-      &xfer.SetDtrCheck,
-      &xfer.SetRtsCheck,
-      &xfer.StopBitsData,
-      &xfer.UseCtsCheck,
-      &xfer.UseDsrCheck,
-      std::span<char>(xfer.LineLengthText),
-      std::span<char>(xfer.DelayCharText),
-      std::span<char>(xfer.DelayTimeText),
+    &xfer.BaudRateData,
+    &xfer.PortData,
+    &xfer.DataBitsData,
+    &xfer.HandshakeData,
+    &xfer.ParityData,
+    &xfer.SetDtrCheck,
+    &xfer.SetRtsCheck,
+    &xfer.StopBitsData,
+    &xfer.UseCtsCheck,
+    &xfer.UseDsrCheck,
+    std::span<char>(xfer.LineLengthText),
+    std::span<char>(xfer.DelayCharText),
+    std::span<char>(xfer.DelayTimeText),
   });
 }
 
@@ -66,19 +63,20 @@ void TComSetup::PrepareWindow()
 
 void TComSetup::UpdateHandshakeControls()
 {
-  const int handshake = Handshake.GetSelIndex();
-  if (handshake < NoHandshake || handshake > XonXoffHandshake)
+  const int position = Handshake.GetSelIndex();
+  if (position < 0 || position >= int(std::size(HandshakeEntries)))
     return;
+  const auto handshake = THandshake(position);
   // Disabled boxes keep their state: it is what the record gets on OK.
-  if (handshake == NoHandshake) {
+  if (handshake == THandshake::None) {
     UseCts.Uncheck();
     UseDsr.Uncheck();
-  } else if (handshake == HardwareHandshake) {
+  } else if (handshake == THandshake::Hardware) {
     UseCts.Check();
     UseDsr.Check();
   }
-  const bool byHand = handshake != HardwareHandshake;
-  const bool watched = handshake == XonXoffHandshake;
+  const bool byHand = handshake != THandshake::Hardware;
+  const bool watched = handshake == THandshake::XonXoff;
   SetDtr.EnableWindow(byHand);
   SetRts.EnableWindow(byHand);
   UseCts.EnableWindow(watched);
@@ -89,13 +87,14 @@ bool TComSetup::CanClose()
 {
   const bool fieldsValid = TDialog::CanClose();
 
-  const int dataBits = DataBits.GetSelIndex();
+  // No data bits selected counts as none of the four.
+  const int byteSize = DataBits.GetSelIndex() + LeastByteSize;
   const int stopBits = StopBits.GetSelIndex();
   UINT refusal = 0;
-  if (dataBits == FiveBits && stopBits == TwoStop)
+  if (byteSize == 5 && stopBits == TWOSTOPBITS)
     refusal = IDS_5DATA_2STOP;
-  else if (stopBits == OneAndAHalfStop && dataBits > FiveBits && dataBits <= EightBits)
-    refusal = IDS_6DATA_15STOP + UINT(dataBits - 1);
+  else if (stopBits == ONE5STOPBITS && byteSize > 5 && byteSize <= 8)
+    refusal = IDS_6DATA_15STOP + UINT(byteSize - 6);
   if (refusal) {
     char text[80];
     LoadString(refusal, text, sizeof text);

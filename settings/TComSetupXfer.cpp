@@ -10,19 +10,19 @@ int PositionOr(const TComboBoxData& data, int count, int fallback)
   return index >= 0 && index < count ? index : fallback;
 }
 
-} // namespace
+}   // namespace
 
 TLineSettings TComSetupXfer::LineSettings() const
 {
   return TLineSettings {
-      BaudRateTable[PositionOr(BaudRateData, int(std::size(BaudRateTable)), DefaultBaudRate)],
-      PositionOr(DataBitsData, int(std::size(DataBitsEntries)), DefaultDataBits) + 5,
-      PositionOr(StopBitsData, int(std::size(StopBitsEntries)), DefaultStopBits),
-      PositionOr(ParityData, int(std::size(ParityEntries)), DefaultParity),
-      PositionOr(HandshakeData, int(std::size(HandshakeEntries)), DefaultHandshake),
-      SetDtrCheck != 0,
-      SetRtsCheck != 0,
-      UseCtsCheck != 0,
-      UseDsrCheck != 0,
+    BaudRateTable[PositionOr(BaudRateData, int(std::size(BaudRateTable)), DefaultBaudRate)],
+    PositionOr(DataBitsData, int(std::size(DataBitsEntries)), DefaultDataBits) + LeastByteSize,
+    PositionOr(StopBitsData, int(std::size(StopBitsEntries)), DefaultStopBits),
+    PositionOr(ParityData, int(std::size(ParityEntries)), DefaultParity),
+    PositionOr(HandshakeData, int(std::size(HandshakeEntries)), DefaultHandshake),
+    SetDtrCheck != 0,
+    SetRtsCheck != 0,
+    UseCtsCheck != 0,
+    UseDsrCheck != 0,
   };
 }

@@ -1,11 +1,15 @@
 #pragma once
 #include "framework/TComboBoxData.h"
+#include "serial/TComPort.h"
 
 #include <cstdint>
+#include <string_view>
 
-// The choices of the six setting lists, in list order; a setting means its entry's position.
-inline constexpr const char* BaudRateEntries[] = {"110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",  "14400",
-                                                  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
+// The choices of the six setting lists, in list order; a setting means its entry's position,
+// which is what the port takes (the data bits' position counts from LeastByteSize).
+inline constexpr const char* BaudRateEntries[] = {"110",   "300",   "600",    "1200",   "2400",
+                                                  "4800",  "9600",  "14400",  "19200",  "38400",
+                                                  "56000", "57600", "115200", "128000", "256000"};
 inline constexpr int BaudRateTable[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
                                         19200, 38400, 56000, 57600, 115200, 128000, 256000};
 inline constexpr const char* PortEntries[] = {"COM 1", "COM 2", "COM 3", "COM 4"};
@@ -13,14 +17,29 @@ inline constexpr const char* DataBitsEntries[] = {"5 Bit", "6 Bit", "7 Bit", "8 
 inline constexpr const char* HandshakeEntries[] = {"no", "Hardware", "XOn / XOff"};
 inline constexpr const char* ParityEntries[] = {"no", "odd", "even", "mark", "space"};
 inline constexpr const char* StopBitsEntries[] = {"1 Bit", "1.5 Bit", "2 Bit"};
+inline constexpr int LeastByteSize = 5;
+
+static_assert(std::string_view(DataBitsEntries[8 - LeastByteSize]) == "8 Bit");
+static_assert(std::string_view(HandshakeEntries[int(THandshake::None)]) == "no" &&
+              std::string_view(HandshakeEntries[int(THandshake::Hardware)]) == "Hardware" &&
+              std::string_view(HandshakeEntries[int(THandshake::XonXoff)]) == "XOn / XOff");
+static_assert(std::string_view(ParityEntries[NOPARITY]) == "no" &&
+              std::string_view(ParityEntries[ODDPARITY]) == "odd" &&
+              std::string_view(ParityEntries[EVENPARITY]) == "even" &&
+              std::string_view(ParityEntries[MARKPARITY]) == "mark" &&
+              std::string_view(ParityEntries[SPACEPARITY]) == "space");
+static_assert(std::string_view(StopBitsEntries[ONESTOPBIT]) == "1 Bit" &&
+              std::string_view(StopBitsEntries[ONE5STOPBITS]) == "1.5 Bit" &&
+              std::string_view(StopBitsEntries[TWOSTOPBITS]) == "2 Bit");
 
 // Positions of the entries that apply when nothing is stored.
-inline constexpr int DefaultBaudRate = 6;    // "9600"
-inline constexpr int DefaultPort = 0;        // "COM 1"
-inline constexpr int DefaultDataBits = 3;    // "8 Bit"
-inline constexpr int DefaultHandshake = 1;   // "Hardware"
-inline constexpr int DefaultParity = 2;      // "even"
-inline constexpr int DefaultStopBits = 0;    // "1 Bit"
+inline constexpr int DefaultBaudRate = 6;   // "9600"
+inline constexpr int DefaultPort = 0;       // "COM 1"
+inline constexpr int DefaultDataBits = 8 - LeastByteSize;
+inline constexpr int DefaultHandshake = int(THandshake::Hardware);
+inline constexpr int DefaultParity = EVENPARITY;
+inline constexpr int DefaultStopBits = ONESTOPBIT;
+static_assert(std::string_view(BaudRateEntries[DefaultBaudRate]) == "9600");
 
 // The nine arguments of TComPort::Configure, in its order.
 struct TLineSettings {
@@ -51,6 +70,6 @@ struct TComSetupXfer {
   TLineSettings LineSettings() const;
   // The DTR and RTS indicators are lit when the line is set or hardware handshake drives it,
   // judged by the handshake the port is configured with (Hardware for an unmatched text).
-  bool DtrLit() const { return SetDtrCheck != 0 || LineSettings().Handshake == 1; }
-  bool RtsLit() const { return SetRtsCheck != 0 || LineSettings().Handshake == 1; }
+  bool DtrLit() const { return SetDtrCheck != 0 || LineSettings().Handshake == int(THandshake::Hardware); }
+  bool RtsLit() const { return SetRtsCheck != 0 || LineSettings().Handshake == int(THandshake::Hardware); }
 };

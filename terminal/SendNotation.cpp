@@ -45,7 +45,7 @@ void RecordDelay(std::int32_t (&delays)[SendMax], int& delayCount, int count)
     delays[delayCount++] = count;
 }
 
-} // namespace
+}   // namespace
 
 int ConvertText(const std::string& text, std::int32_t delayChar, std::uint8_t (&bytes)[SendMax + 1],
                 std::int32_t (&delays)[SendMax])

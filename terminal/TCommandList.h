@@ -1,16 +1,14 @@
 #pragma once
 // The command-list dialog: the entries of the loaded command file, one to choose or a text to
 // type, moved in and out through the command-list record.
+#include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "terminal/TCommandListXfer.h"
-
-class TComboBox;
 
 class TCommandList : public TDialog {
 public:
   TCommandList(TWindow* parent, TCommandListXfer* xfer);
-  ~TCommandList() override;
 
 private:
-  TComboBox* Commands;
+  TComboBox Commands;
 };

@@ -29,8 +29,8 @@ void TCommandListXfer::Load(const std::string& fileName)
     entry.clear();
   };
   int c;
-  for (std::size_t taken = 0; taken < ReadMax && Commands.GetStrings().size() < EntriesMax &&
-                              (c = std::getc(file.get())) != EOF && c != 0x1A;
+  for (std::size_t taken = 0;
+       taken < ReadMax && Commands.GetStrings().size() < EntriesMax && (c = std::getc(file.get())) != EOF && c != 0x1A;
        ++taken) {
     if (c == '\r')
       continue;

@@ -1,26 +1,26 @@
 #pragma once
-// The terminal window: the client of the main frame. It opens the configured port, polls it
-// every 100 ms, shows what arrives in the receive field, keeps the modem-line lamps in step
-// and carries the Clear and Switch Mode commands.
-#include "controls/TLed.h"
+// The terminal window: the client of the main frame. It opens the configured port and polls
+// it every 100 ms; its parts show what arrives (TReceiveView), light the modem-line lamps
+// (TModemLamps) and send (TSendPath). It carries the commands: Send and Stop, Clear, Switch
+// Mode, Setup, the command file and list, the log, and the frame's caption.
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
-#include "terminal/SendNotation.h"
 #include "terminal/TCaptureLog.h"
 #include "terminal/TCommandListXfer.h"
+#include "terminal/TModemLamps.h"
+#include "terminal/TReceiveView.h"
+#include "terminal/TSendPath.h"
 
 #include <cstdint>
 #include <string>
 
 class TKalvixDlgClient : public TDialog {
 public:
-  // Received text is broken after at most this many characters or values per line.
-  static constexpr int ReceiveLimit = 65535;   // the receive field holds one less
-  static constexpr int SendLimit = 81;         // the send field holds one less
+  static constexpr int SendLimit = 81;   // the send field holds one less
   static constexpr UINT PollTimer = 1;
   static constexpr UINT PollInterval = 100;
   // Polls between the ticks while the line streams (see PollPort).
@@ -28,9 +28,6 @@ public:
   static constexpr UINT DrainInterval = 10;
   static constexpr UINT NoDrain = ~0u;
   static constexpr std::uint32_t QueueSize = 1024;
-  static constexpr std::size_t MaxChunk = 80;
-  // The text of one chunk: an escape or value of three characters and a line break per byte.
-  static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
   // Posted when a write of the log failed; wParam = the errno.
   static constexpr UINT LogFailedMessage = WM_USER + 1;
 
@@ -40,38 +37,25 @@ public:
   // Configures the port from the settings record and lights the DTR and RTS lamps.
   void ApplySettings();
 
-  bool IsTextMode() const { return TextMode != 0; }
-
-  // The send path. Most bytes and delay points one conversion yields.
-  static constexpr int SendMax = ::SendMax;
-  static constexpr std::int32_t NoDelay = 255;
-  enum TSendState : std::int32_t { Ready = 0, Writing = 1, Pausing = 2 };
-
-  // Fill SendBuf and DelayPos from a send text by the text-mode or binary-mode notation and
-  // return the number of bytes stored; ConvertBinary also sets Repeat.
-  int ConvertText(const std::string& text);
-  int ConvertBinary(const std::string& text);
-  // One step of sending, run on every tick after the poll and the lamps.
+  bool IsTextMode() const { return TextMode; }
+  // One step of sending, run on every tick after the poll and the lamps; once the
+  // transmission is over, Send takes Stop's place again.
   void SendTick();
   const TComSetupXfer& Settings() const { return Setup; }
   const TCommandListXfer& Commands() const { return CommandXfer; }
-
-  // Builds the receive field's text of one chunk into out (ChunkTextSize bytes) and returns
-  // its length; column carries the position in the current line across chunks.
-  static std::size_t FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode, std::int32_t lineLength,
-                                 std::int32_t& column, char* out);
 
 protected:
   const TResponseTable& Responses() const override;
   void PrepareWindow() override;
 
+  // Opens the configured port and enables Send; a port that cannot be opened is reported and
+  // leaves Send disabled.
+  bool OpenPort();
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   // Polls the port and shows what the poll brought with one insertion; draining: a poll of the
   // drain timer.
   void PollPort(bool draining);
-  // Inserts the text of the chunks received so far into the receive field.
-  void ShowReceived();
   void CmClear();
   void CmSwitchMode();
   // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
@@ -104,44 +88,18 @@ protected:
 
   TComPort Port;
   TComSetupXfer Setup;
-  std::uint8_t TextMode = 0;
-
-  std::uint8_t SendBuf[SendMax + 1] = {};
-  std::int32_t SendCount = 0;
-  std::int32_t DelayPos[SendMax];
-  std::int32_t DelayIndex = 0;
-  std::int32_t SegStart = 0;
-  bool Sending = false;
-  bool Repeat = false;
-  bool PausePending = false;
-  std::int32_t SendState = Ready;
-  std::int32_t PauseTicks = 0;
-  // A Send while the step still waits on a stopped transmission's write: once that write is
-  // done the new transmission starts from its first byte.
-  bool Restart = false;
-
-  std::int32_t DelayTime = 0;
-  std::int32_t DelayChar = 44;
-  std::int32_t Column = 0;
-  std::int32_t LastModemStatus = 0;
-  std::int32_t LineLength = 80;
+  bool TextMode = false;
+  TSendPath SendPath;
   TCommandListXfer CommandXfer;
-  // Text of the chunks of the poll in progress, shown once the poll is done.
-  std::string PendingText;
-  bool Polling = false;
   UINT DrainPace = NoDrain;   // the drain timer's interval; NoDrain while it does not run
   TCaptureLog Log;
   // A write of the log that failed during the poll, reported once the tick is done.
   int LogError = 0;
 
-  TEdit* ReceiveField;
-  TLed* CtsLed;
-  TLed* DcdLed;
-  TLed* DsrLed;
-  TLed* DtrLed;
-  TLed* RiLed;
-  TLed* RtsLed;
-  TEdit* SendField;
-  TButton* SendButton;
-  TButton* StopButton;
+  // The controls, in the order in which they are created.
+  TReceiveView ReceiveView;
+  TModemLamps Lamps;
+  TEdit SendField;
+  TButton SendButton;
+  TButton StopButton;
 };

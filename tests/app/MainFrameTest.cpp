@@ -1,30 +1,31 @@
-// The real application object with its main frame, offscreen: menu, hints, accelerators, size,
-// show command, and closing by Exit and by the window's own close.
+// The real application object offscreen: every dialog bound to its template; the main frame's
+// menu, hints, edit keys and close; the about box on the version block of the running file.
+#include "app/TKalvixAboutDlg.h"
 #include "app/TKalvixApp.h"
 #include "framework/TDecoratedFrame.h"
-#include "framework/TDialog.h"
-#include "framework/TEdit.h"
 #include "framework/TStatusBar.h"
-#include "resources/ResourceIds.h"
 #include "resources/ResourceTypes.h"
-#include "serial/TComPort.h"
+#include "settings/TComSetup.h"
+#include "terminal/TCommandList.h"
+#include "terminal/TKalvixDlgClient.h"
+#include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
 #include "tests/support/ScratchStore.h"
 
 #include <QApplication>
-#include <QClipboard>
+#include <QDialog>
 #include <QLabel>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
+#include <set>
 
 namespace {
 int NoArgc = 1;
@@ -32,402 +33,195 @@ char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
 struct MainFrameFixture : ::testing::Test {
-  MainFrameFixture()
-  {
-    store.LinkPort(1, "loopback");
-  }
+  MainFrameFixture() { store.LinkPort(1, "loopback"); }
   ~MainFrameFixture() override { app.reset(); }
-
   bool Start()
   {
     if (!app->StartInstance())
       return false;
-    QWidget* frame = Frame().GetWidget();
-    frame->activateWindow();
-    return QTest::qWaitForWindowActive(frame);
+    Frame().GetWidget()->activateWindow();
+    return QTest::qWaitForWindowActive(Frame().GetWidget());
   }
-
   TDecoratedFrame& Frame() { return static_cast<TDecoratedFrame&>(*app->GetMainWindow()); }
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
-  std::string StatusText() { return Frame().GetStatusBar()->GetText(); }
-
-  // The terminal window's edit field with id.
+  std::string Status() { return Frame().GetStatusBar()->GetText(); }
   TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Frame().GetClientWindow()->ChildWithId(id)); }
-  QLineEdit& SendWidget() { return *qobject_cast<QLineEdit*>(Field(IDC_SENDTEXT).GetWidget()); }
-  QPlainTextEdit& ReceiveWidget() { return *qobject_cast<QPlainTextEdit*>(Field(IDC_RECEIVE).GetWidget()); }
-
   QAction* TopLevel(const char* text)
   {
-    for (QAction* action : Bar().actions())
-      if (action->text() == QLatin1String(text))
-        return action;
-    return nullptr;
+    const QList<QAction*> all = Bar().actions();
+    return *std::find_if(all.begin(), all.end(), [&](QAction* a) { return a->text() == QLatin1String(text); });
   }
 
   TScratchStore store;
   TRecordingPresenter presenter;
   std::unique_ptr<TKalvixApp> app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
 };
+using DialogBinding = MainFrameFixture;
+using AboutBox = MainFrameFixture;
 }
 
-TEST_F(MainFrameFixture, MenuBarHasTheSixItemsOfMenu100InOrderWithTheirCommands)
+TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedItemShowsNoBox)
 {
   ASSERT_TRUE(Start());
-  struct TItem {
-    const char* Text;
-    int Id;
+  std::vector<std::string> items;
+  std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+    for (QAction* a : actions) {
+      items.push_back(
+        a->isSeparator() ? "-" : a->text().toStdString() + " " + a->property("commandId").toString().toStdString());
+      EXPECT_FALSE(a->isCheckable()) << items.back();
+      if (a->menu())
+        walk(a->menu()->actions());
+    }
   };
-  const TItem expected[] = {{"&File", 0}, {"&Select", CM_SELECT}, {"&Clear", CM_CLEAR}, {"Set&up", CM_SETUP},
-                            {"Switch &Mode", CM_SWITCHMODE}, {"&Help", 0}};
-  const QList<QAction*> top = Bar().actions();
-  ASSERT_EQ(top.size(), 6);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(top[i]->text().toStdString(), expected[i].Text);
-    EXPECT_EQ(top[i]->property("commandId").toInt(), expected[i].Id);
-    EXPECT_EQ(top[i]->menu() != nullptr, expected[i].Id == 0) << expected[i].Text;
-  }
-  const QList<QAction*> file = top[0]->menu()->actions();
-  ASSERT_EQ(file.size(), 4);
-  EXPECT_EQ(file[0]->text().toStdString(), "&Open Command File...");
-  EXPECT_EQ(file[0]->property("commandId").toInt(), CM_OPENCOMMANDFILE);
-  EXPECT_EQ(file[1]->text().toStdString(), "&Log to File...");
-  EXPECT_EQ(file[1]->property("commandId").toInt(), CM_LOGTOFILE);
-  EXPECT_FALSE(file[1]->isChecked());
-  EXPECT_TRUE(file[2]->isSeparator());
-  EXPECT_EQ(file[3]->text().toStdString(), "E&xit\tAlt+F4");
-  EXPECT_EQ(file[3]->property("commandId").toInt(), CM_EXIT);
-  const QList<QAction*> help = top[5]->menu()->actions();
-  ASSERT_EQ(help.size(), 1);
-  EXPECT_EQ(help[0]->text().toStdString(), "&About...");
-  EXPECT_EQ(help[0]->property("commandId").toInt(), CM_ABOUT);
-
-  // The resource's top-level separators split it into the six groups, the window group empty.
-  std::vector<int> groups(1, 0);
-  for (const TMenuItemTemplate& item : FindMenuTemplate(IDM_MAIN)->Items) {
-    if (item.Kind == TMenuItemKind::Separator)
-      groups.push_back(0);
-    else
-      ++groups.back();
-  }
-  EXPECT_EQ(groups, (std::vector<int> {1, 2, 1, 1, 0, 1}));
+  walk(Bar().actions());
+  EXPECT_EQ(FrameWidget().windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
+            Qt::WindowMinimizeButtonHint);
+  // Sixty pixels taller than the terminal window's template (705 x 257 in its font, DejaVu Sans).
+  EXPECT_EQ(FrameWidget().centralWidget()->size(), QSize(705, 317));
+  EXPECT_EQ(items, (std::vector<std::string> {"&File 0", "&Open Command File... 24332", "&Log to File... 51691", "-",
+                                              "E&xit\tAlt+F4 24310", "&Select 51690", "&Clear 51688", "Set&up 51683",
+                                              "Switch &Mode 51689", "&Help 0", "&About... 2009"}));
+  TopLevel("Switch &Mode")->trigger();
+  EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
+  TopLevel("Switch &Mode")->trigger();
+  EXPECT_FALSE(TopLevel("Switch &Mode")->isCheckable());
 }
 
-TEST_F(MainFrameFixture, HighlightedItemsShowTheirHintsAndClosingTheMenuBringsBackTheText)
+TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheText)
 {
   ASSERT_TRUE(Start());
   Frame().GetStatusBar()->SetText("before");
+  const auto restored = [&] { return QTest::qWaitFor([&] { return Status() == "before"; }, 2000); };
   // The mouse as the window system moves it, over an item of the menu bar.
   const auto mouseTo = [this](const char* item) {
     const QPoint at = Bar().mapTo(&FrameWidget(), Bar().actionGeometry(TopLevel(item)).center());
     QTest::mouseMove(FrameWidget().windowHandle(), at);
     return at;
   };
-  // Passing over the menu bar opens no menu, and shows no hint.
-  for (const char* item : {"Set&up", "&File"}) {
-    mouseTo(item);
-    QApplication::processEvents();
-    EXPECT_EQ(StatusText(), "before") << item;
-  }
-  // No field has the focus yet: the menu bar keeps it once it has taken it.
+  mouseTo("Set&up");   // passing over the menu bar opens no menu, and shows no hint
+  EXPECT_EQ(Status(), "before");
   if (QWidget* focused = QApplication::focusWidget())
-    focused->clearFocus();
+    focused->clearFocus();   // no field has the focus: the menu bar keeps it once it has taken it
   QTest::mouseClick(FrameWidget().windowHandle(), Qt::LeftButton, {}, mouseTo("&File"));
   QMenu* fileMenu = TopLevel("&File")->menu();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
-  EXPECT_EQ(StatusText(), "Creates a new window");
-  // While the menu is open, the mouse over a command of the bar highlights it; Escape ends it.
-  mouseTo("Set&up");
-  EXPECT_EQ(StatusText(), "Setup of COM port 1");
+  EXPECT_EQ(Status(), "Creates a new window");
+  QTest::keyClick(fileMenu, Qt::Key_Up);
+  EXPECT_EQ(Status(), "Quits Kalvix and prompts to save the documents");
+  QTest::mouseMove(fileMenu, fileMenu->actionGeometry(fileMenu->actions()[2]).center());
+  EXPECT_EQ(Status(), "") << "the separator has no hint";
+  mouseTo("Set&up");   // while the menu is open, a command of the bar highlighted
+  EXPECT_EQ(Status(), "Setup of COM port 1");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
+  EXPECT_TRUE(restored()) << Status();
   mouseTo("Switch &Mode");
-  QApplication::processEvents();
-  EXPECT_EQ(StatusText(), "before");
-  Bar().setActiveAction(TopLevel("&File"));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
-  EXPECT_EQ(StatusText(), "Creates a new window");
-
-  QTest::keyClick(fileMenu, Qt::Key_Down);
-  EXPECT_EQ(StatusText(), "Load command strings from File");
-  QTest::keyClick(fileMenu, Qt::Key_Down);
-  EXPECT_EQ(StatusText(), "Write received data to a file");
-  QTest::keyClick(fileMenu, Qt::Key_Down);
-  EXPECT_EQ(StatusText(), "Quits Kalvix and prompts to save the documents");
-  // The mouse on the separator empties the hint.
-  const QRect separator = fileMenu->actionGeometry(fileMenu->actions()[2]);
-  QTest::mouseMove(fileMenu, separator.center());
-  EXPECT_EQ(StatusText(), "");
-
-  fileMenu->hide();
-  Bar().setActiveAction(nullptr);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
-
-  QAction* helpItem = TopLevel("&Help");
-  Bar().setActiveAction(helpItem);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(helpItem->menu()));
-  EXPECT_EQ(StatusText(), "Access About");
-  helpItem->menu()->hide();
-  Bar().setActiveAction(nullptr);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
+  EXPECT_EQ(Status(), "before");
 
   // Alt alone enters the menu bar with the keyboard, Escape leaves it.
+  QTest::mouseMove(FrameWidget().windowHandle(), QPoint(5, FrameWidget().height() / 2));
   QTest::keyClick(&FrameWidget(), Qt::Key_Alt);
-  EXPECT_EQ(StatusText(), "Creates a new window");
-  for (const char* hint : {"Select a line of command file", "Clearing of receive field", "Setup of COM port 1"}) {
+  for (const char* hint : {"Creates a new window", "Select a line of command file", "Clearing of receive field",
+                           "Setup of COM port 1", "Selection between text and binary mode", "Access About"}) {
+    EXPECT_EQ(Status(), hint);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-    EXPECT_EQ(StatusText(), hint);
   }
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return StatusText() == "before"; }, 2000)) << StatusText();
+  EXPECT_TRUE(restored()) << Status();
 }
 
-TEST_F(MainFrameFixture, FrameIsResizableAndMinimisableWithoutMaximiseBoxAndCarriesIconAndIndicators)
+TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyReceiveField)
 {
   ASSERT_TRUE(Start());
-  EXPECT_EQ(app->GetName(), "Kalvix");
-  const Qt::WindowFlags flags = FrameWidget().windowFlags();
-  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-  EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
-  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-  EXPECT_LT(FrameWidget().minimumWidth(), FrameWidget().width());
-  EXPECT_EQ(FrameWidget().maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
-
-  const QIcon icon = FrameWidget().windowIcon();
-  ASSERT_FALSE(icon.isNull());
-  const QList<QSize> sizes = icon.availableSizes();
-  EXPECT_TRUE(sizes.contains(QSize(16, 16)));
-  EXPECT_TRUE(sizes.contains(QSize(32, 32)));
-  // White background, the blue cable coming in from the left.
-  const QImage image = icon.pixmap(QSize(32, 32)).toImage();
-  EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white));
-  EXPECT_EQ(image.pixelColor(0, 15), QColor(Qt::blue));
-
-  // Offscreen the lock states cannot be read: the three indicators are there, drawn disabled.
-  QStringList indicators;
-  for (QLabel* label : FrameWidget().statusBar()->findChildren<QLabel*>())
-    if (!label->text().isEmpty()) {
-      indicators << label->text();
-      EXPECT_FALSE(label->isEnabled()) << label->text().toStdString();
-    }
-  EXPECT_EQ(indicators, (QStringList {"CAPS", "NUM", "SCRL"}));
-}
-
-TEST_F(MainFrameFixture, FrameIsSixtyPixelsTallerThanTheSizeThatHoldsTheTerminalWindow)
-{
-  ASSERT_TRUE(Start());
-  QMainWindow& frame = FrameWidget();
-  const auto* dialog = static_cast<TDialog*>(Frame().GetClientWindow());
-  const QSize templateSize =
-    TDialog::MapDialogRect(dialog->DialogFont(), 0, 0, FindDialogTemplate(IDD_CLIENT)->Width, FindDialogTemplate(IDD_CLIENT)->Height).size();
-  QWidget* client = frame.centralWidget();
-  ASSERT_EQ(client, dialog->GetWidget());
-  EXPECT_EQ(client->size(), templateSize + QSize(0, 60));
-  EXPECT_EQ(frame.width(), templateSize.width());
-  EXPECT_EQ(frame.height(), frame.menuBar()->height() + templateSize.height() + 60 + frame.statusBar()->height());
-}
-
-TEST_F(MainFrameFixture, ShowCommandIsNormalUnlessHiddenOrMinimisedWithoutActivation)
-{
-  EXPECT_EQ(app->GetCmdShow(), SW_SHOWDEFAULT);
-  ASSERT_TRUE(Start());
-  EXPECT_EQ(app->GetCmdShow(), SW_SHOWNORMAL);
-  EXPECT_TRUE(Frame().IsVisible());
-
-  struct TCase {
-    int Given, Used;
-  };
-  for (const TCase c : {TCase {SW_HIDE, SW_HIDE}, TCase {SW_SHOWMINNOACTIVE, SW_SHOWMINNOACTIVE},
-                        TCase {SW_SHOWMAXIMIZED, SW_SHOWNORMAL}}) {
-    app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-    app->SetCmdShow(c.Given);
-    ASSERT_TRUE(app->StartInstance());
-    EXPECT_EQ(app->GetCmdShow(), c.Used) << c.Given;
-    EXPECT_EQ(Frame().IsVisible(), c.Used != SW_HIDE) << c.Given;
-    EXPECT_EQ(FrameWidget().isMinimized(), c.Used == SW_SHOWMINNOACTIVE) << c.Given;
-    EXPECT_FALSE(FrameWidget().isMaximized()) << c.Given;
-  }
-}
-
-TEST_F(MainFrameFixture, EditKeysActOnTheFocusedSendField)
-{
-  ASSERT_TRUE(Start());
-  QLineEdit& send = SendWidget();
+  Field(IDC_RECEIVE).Insert("01,02,");
   Field(IDC_SENDTEXT).SetText("12,34,56");
-  send.setFocus();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return send.hasFocus(); }, 2000));
-
-  // Ctrl+Del empties the whole field, wherever the caret is (not only the next word).
-  send.setCursorPosition(3);
-  QTest::keyClick(&send, Qt::Key_Delete, Qt::ControlModifier);
-  EXPECT_EQ(send.text().toStdString(), "");
-  // Alt+Backspace undoes it.
-  QTest::keyClick(&send, Qt::Key_Backspace, Qt::AltModifier);
-  EXPECT_EQ(send.text().toStdString(), "12,34,56");
-
-  // Shift+Del cuts the selection, Shift+Ins pastes it back elsewhere, Ctrl+Ins copies.
-  send.setSelection(0, 3);
-  QTest::keyClick(&send, Qt::Key_Delete, Qt::ShiftModifier);
-  EXPECT_EQ(send.text().toStdString(), "34,56");
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "12,");
-  send.end(false);
-  QTest::keyClick(&send, Qt::Key_Insert, Qt::ShiftModifier);
-  EXPECT_EQ(send.text().toStdString(), "34,5612,");
-  send.setSelection(0, 2);
-  QTest::keyClick(&send, Qt::Key_Insert, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "34");
-  EXPECT_EQ(send.text().toStdString(), "34,5612,");
-
-  // F3 does nothing at all.
-  QTest::keyClick(&send, Qt::Key_F3);
-  EXPECT_EQ(send.text().toStdString(), "34,5612,");
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "34");
-}
-
-TEST_F(MainFrameFixture, InTheReadOnlyReceiveFieldOnlyCopyDoesAnything)
-{
-  ASSERT_TRUE(Start());
-  TEdit& receive = Field(IDC_RECEIVE);
-  QPlainTextEdit& widget = ReceiveWidget();
-  receive.Insert("01,02,03,");
-  widget.setFocus();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return widget.hasFocus(); }, 2000));
   QApplication::clipboard()->setText("xyz");
-  widget.selectAll();
-
-  QTest::keyClick(&widget, Qt::Key_Delete, Qt::ShiftModifier);
-  QTest::keyClick(&widget, Qt::Key_Delete, Qt::ControlModifier);
-  QTest::keyClick(&widget, Qt::Key_Insert, Qt::ShiftModifier);
-  QTest::keyClick(&widget, Qt::Key_Backspace, Qt::AltModifier);
-  EXPECT_EQ(receive.GetText(), "01,02,03,");
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "xyz");
-
-  QTest::keyClick(&widget, Qt::Key_Insert, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "01,02,03,");
-  EXPECT_EQ(receive.GetText(), "01,02,03,");
-}
-
-namespace {
-// Runs the application's message loop, playing steps from inside it one after another; the
-// loop's result, or -1 if it was still running after the last step and had to be ended.
-int RunWith(TApplication& application, std::vector<std::function<void()>> steps)
-{
-  bool forced = false;
-  std::size_t next = 0;
-  QTimer player;
-  QObject::connect(&player, &QTimer::timeout, [&] {
-    if (next < steps.size()) {
-      steps[next++]();
-    } else {
-      forced = true;
-      application.MainWindowDestroyed();
-    }
-  });
-  player.start(50);
-  const int result = application.Run();
-  return forced || next < steps.size() ? -1 : result;
-}
-}
-
-TEST_F(MainFrameFixture, ExitAndTheWindowsOwnCloseEndTheProgramAlike)
-{
-  // By the File menu's Exit item.
-  EXPECT_EQ(RunWith(*app, {[&] {
-              QAction* exit = TopLevel("&File")->menu()->actions()[3];
-              exit->trigger();
-            }}),
-            0);
-  EXPECT_FALSE(Frame().IsCreated());
-
-  // By the frame's own close (the title bar's button, Alt+F4).
-  app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-  EXPECT_EQ(RunWith(*app, {[&] { FrameWidget().close(); }}), 0);
-  EXPECT_FALSE(Frame().IsCreated());
-  EXPECT_TRUE(presenter.Boxes.empty());
-}
-
-TEST_F(MainFrameFixture, CloseIsRefusedWhileTheSendFieldHoldsACharacterOutsideItsFilter)
-{
-  for (const bool byExit : {true, false}) {
-    app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
-    presenter.Boxes.clear();
-    const auto close = [&] {
-      if (byExit)
-        Frame().RouteCommand(CM_EXIT, 0);
-      else
-        FrameWidget().close();
-    };
-    bool refusedWhileOpen = false;
-    bool focusInSendField = false;
-    const int result = RunWith(*app, {
-      [&] {
-        // Binary mode's filter refuses the x, which a chosen command can put there.
-        Field(IDC_SENDTEXT).SetText("12,x4");
-        Field(IDC_RECEIVE).SetFocus();
-        close();
-      },
-      [&] {
-        refusedWhileOpen = Frame().IsCreated() && FrameWidget().isVisible();
-        focusInSendField = QApplication::focusWidget() == &SendWidget();
-        Field(IDC_SENDTEXT).SetText("12,34");
-        close();
-      },
-    });
-    EXPECT_EQ(result, 0) << byExit;
-    EXPECT_TRUE(refusedWhileOpen) << byExit;
-    EXPECT_TRUE(focusInSendField) << byExit;
-    ASSERT_EQ(presenter.Boxes.size(), 1u) << byExit;
-    EXPECT_EQ(presenter.Boxes[0].Text, "Invalid character in input");
-    EXPECT_EQ(presenter.Boxes[0].Caption, "Kalvix");
-    EXPECT_EQ(presenter.Boxes[0].Type, MB_OK | MB_ICONEXCLAMATION);
-    EXPECT_FALSE(Frame().IsCreated());
+  // Field, key, then the send field and the clipboard; the field's text selected, but for Ctrl+Del.
+  const std::tuple<int, Qt::Key, Qt::KeyboardModifier, const char*, const char*> steps[] = {
+    {IDC_SENDTEXT, Qt::Key_Delete, Qt::ControlModifier, "", "xyz"},   // the whole field, not a word
+    {IDC_SENDTEXT, Qt::Key_Backspace, Qt::AltModifier, "12,34,56", "xyz"},
+    {IDC_SENDTEXT, Qt::Key_Delete, Qt::ShiftModifier, "", "12,34,56"},
+    {IDC_SENDTEXT, Qt::Key_Insert, Qt::ShiftModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Delete, Qt::ShiftModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Delete, Qt::ControlModifier, "12,34,56", "12,34,56"},
+    {IDC_RECEIVE, Qt::Key_Insert, Qt::ControlModifier, "12,34,56", "01,02,"},
+  };
+  for (const auto& [id, key, with, send, clipboard] : steps) {
+    SCOPED_TRACE(testing::Message() << id << " " << key << " " << with);
+    QWidget* field = Field(id).GetWidget();
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 2000));
+    QMetaObject::invokeMethod(field, "selectAll");
+    if (with == Qt::ControlModifier && id == IDC_SENDTEXT)
+      static_cast<QLineEdit*>(field)->setCursorPosition(3);
+    QTest::keyClick(field, key, with);
+    EXPECT_EQ(Field(IDC_SENDTEXT).GetText() + " " + Field(IDC_RECEIVE).GetText(), std::string(send) + " 01,02,");
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), clipboard);
   }
 }
 
-TEST_F(MainFrameFixture, SwitchModeAndLogToFileFromTheMenuReachTheTerminalWindowWhichSetsCheckMarksAndCaption)
+TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCharacterAndThenEndsTheProgram)
 {
-  ASSERT_TRUE(Start());
-  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode");
-  QAction* switchMode = TopLevel("Switch &Mode");
-  EXPECT_FALSE(switchMode->isChecked());
-  switchMode->trigger();
-  EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
-  EXPECT_EQ(Frame().GetCaption(), "Kalvix in text mode");
-  switchMode->trigger();
-  EXPECT_FALSE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
-  EXPECT_EQ(Frame().GetCaption(), "Kalvix in binary mode");
-
-  // Clear from the menu bar empties the fields.
-  Field(IDC_SENDTEXT).SetText("12");
-  TopLevel("&Clear")->trigger();
-  EXPECT_EQ(Field(IDC_SENDTEXT).GetText(), "");
-
-  // While a log runs its item is checked and ends it.
-  QAction* log = TopLevel("&File")->menu()->actions()[1];
-  presenter.FileAnswer = store.Root() + "/x.bin";
-  log->trigger();
-  EXPECT_TRUE(log->isChecked());
-  EXPECT_EQ(log->text().toStdString(), "Stop &Logging");
-  log->trigger();
-  EXPECT_FALSE(log->isCheckable()) << "unchecked, it shows an empty box";
-  EXPECT_EQ(log->text().toStdString(), "&Log to File...");
-  EXPECT_EQ(presenter.FileRequests.size(), 1u);
+  QTimer::singleShot(0, [&] {               // inside the program's message loop
+    Field(IDC_SENDTEXT).SetText("12,x4");   // binary mode's filter refuses the x
+    Field(IDC_RECEIVE).SetFocus();
+    EXPECT_FALSE(FrameWidget().close());   // the title bar's button, Alt+F4
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Field(IDC_SENDTEXT).GetWidget(); }, 2000));
+    Field(IDC_SENDTEXT).SetText("12,34");
+    FrameWidget().close();
+  });
+  QTimer guard;   // a program that does not end fails instead of hanging
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    ADD_FAILURE() << "still running";
+    app->MainWindowDestroyed();
+  });
+  guard.start(5000);
+  EXPECT_EQ(app->Run(), 0);
+  EXPECT_FALSE(Frame().IsCreated());
+  ASSERT_EQ(presenter.Boxes.size(), 1u);
+  EXPECT_EQ(presenter.Boxes[0].Caption + "|" + presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
 }
 
-TEST_F(MainFrameFixture, ThePortIsHeldWhileTheProgramRunsAndFreeAfterShutdown)
+// Each control object is bound to the template control of its id, and every template control
+// the program refers to has its object: a control left without its widget would be dead.
+TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
 {
-  TPty line;
-  store.LinkPort(1, line.SlavePath());
-  bool heldWhileRunning = false;
-  EXPECT_EQ(RunWith(*app, {[&] {
-              TComPort second;
-              heldWhileRunning = second.Open(nullptr, 1, 1024, 1024) < 0;
-              TopLevel("&File")->menu()->actions()[3]->trigger();
-            }}),
-            0);
-  EXPECT_TRUE(heldWhileRunning);
-  EXPECT_TRUE(presenter.Boxes.empty());
-  app.reset();
-  TComPort second;
-  EXPECT_GE(second.Open(nullptr, 1, 1024, 1024), 0);
+  TComSetupXfer settings;
+  TCommandListXfer commands;
+  TKalvixDlgClient client(nullptr);
+  TComSetup setup(nullptr, settings);
+  TCommandList list(nullptr, &commands);
+  TKalvixAboutDlg about(nullptr);
+  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about}) {
+    SCOPED_TRACE(dialog->GetResourceId());
+    ASSERT_TRUE(dialog->Create());
+    std::set<int> bound;
+    for (TWindow* control : dialog->GetChildren()) {
+      ASSERT_TRUE(control->IsCreated()) << control->GetId();
+      EXPECT_EQ(control->GetWidget()->parentWidget(), dialog->GetWidget());
+      EXPECT_EQ(control->GetWidget()->property("controlId").toInt(), control->GetId());
+      EXPECT_TRUE(bound.insert(control->GetId()).second) << "bound twice: " << control->GetId();
+    }
+    // OK and Cancel are the dialog's own; labels and frames have no id.
+    std::set<int> referred;
+    for (const TControlTemplate& item : FindDialogTemplate(dialog->GetResourceId())->Controls)
+      if (item.Id != IDC_NONE && item.Id != IDOK && item.Id != IDCANCEL)
+        referred.insert(item.Id);
+    EXPECT_EQ(bound, referred);
+    dialog->Destroy();
+  }
+}
+
+TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
+{
+  ASSERT_TRUE(Start());   // the Help menu's item goes through the frame to the application
+  for (int opening = 0; opening < 2; ++opening)
+    PlayModal([&] { TopLevel("&Help")->menu()->actions()[0]->trigger(); },
+              [](QDialog& about) {
+                EXPECT_EQ(about.windowTitle(), "About Kalvix");
+                EXPECT_EQ(static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_VERSION))->text(), "Version 1.5");
+                const QString notice = static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_NOTICE))->text();
+                EXPECT_TRUE(notice.contains("Kalvix") && notice.contains('\n')) << "the notice has lines of its own";
+                about.accept();
+              });
 }

@@ -1,248 +1,66 @@
-// Dialogs from templates: layout by the font's dialog units, binding, transfer, closing.
+// Binding controls to a dialog's template, a child dialog and its fields, a disabled field at closing.
 #include "framework/TButton.h"
-#include "framework/TButtonWidget.h"
+#include "framework/TCheckBox.h"
+#include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
+#include "framework/TRangeValidator.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceTypes.h"
 #include "tests/support/RecordingPresenter.h"
 
-#include <QDialog>
-#include <QFontMetrics>
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
-#include <QTimer>
-#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
-namespace {
-// Dialog units by their definition: x in quarters of the average Latin letter width, y in
-// eighths of the font height.
-QRect ExpectedRect(const QFont& font, int x, int y, int w, int h)
+TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDialog)
 {
-  const QFontMetrics metrics(font);
-  const double baseX = double((metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2);
-  const double baseY = metrics.height();
-  const auto px = [](int units, double base, int parts) { return int(std::lround(units * base / parts)); };
-  return QRect(px(x, baseX, 4), px(y, baseY, 8), px(w, baseX, 4), px(h, baseY, 8));
-}
-
-// Accepts digits only; records every time it had to complain.
-class TDigits final : public TValidator {
-public:
-  explicit TDigits(std::vector<int>* complaints) : Complaints(complaints) {}
-  bool IsValidInput(const std::string& text) const override
-  {
-    return text.find_first_not_of("0123456789") == std::string::npos;
-  }
-  void Error(TWindow& owner) const override { Complaints->push_back(owner.GetId()); }
-
-private:
-  std::vector<int>* Complaints;
-};
-
-class TCommandCounter : public TDialog {
-public:
-  using TDialog::TDialog;
-  int Sends = 0;
-  int Changes = 0;
-
-protected:
-  const TResponseTable& Responses() const override
-  {
-    static constexpr TResponseEntry entries[] = {
-      OnCommand<&TCommandCounter::CmSend>(IDC_SEND),
-      OnNotify<&TCommandCounter::EnSendChange>(IDC_SENDTEXT, EN_CHANGE),
-    };
-    static const TResponseTable table {&TDialog::Responses(), entries};
-    return table;
-  }
-
-private:
-  void CmSend() { ++Sends; }
-  void EnSendChange() { ++Changes; }
-};
-}
-
-TEST(Dialog, Template2000HasItsControlsInOrderAtTheRectanglesOfTheFontsDialogUnits)
-{
-  const TDialogTemplate* tpl = FindDialogTemplate(IDD_CLIENT);
-  ASSERT_NE(tpl, nullptr);
-  TDialog dialog(nullptr, IDD_CLIENT);
-  ASSERT_TRUE(dialog.Create());
-  QWidget* widget = dialog.GetWidget();
-  EXPECT_EQ(dialog.GetCaption(), "Dialog Client");
-  EXPECT_EQ(widget->windowTitle(), "Dialog Client");
-  const QFont font = dialog.DialogFont();
-  EXPECT_EQ(font.pointSize(), 8);
-  EXPECT_EQ(widget->size(), ExpectedRect(font, 0, 0, 403, 158).size());
-
-  // Qt lists children bottom to top; the first control of a template lies on top.
-  QList<QWidget*> controls = widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-  std::reverse(controls.begin(), controls.end());
-  ASSERT_EQ(controls.size(), qsizetype(tpl->Controls.size()));
-  const char* kinds[] = {"QLineEdit", "TButtonWidget", "TButtonWidget", "TButtonWidget", "QLabel", "TButtonWidget",
-                         "QLabel",    "TButtonWidget", "QLabel",        "TButtonWidget", "QLabel", "TButtonWidget",
-                         "QLabel",    "TButtonWidget", "QLabel",        "QPlainTextEdit", "QFrame"};
-  for (std::size_t i = 0; i < tpl->Controls.size(); ++i) {
-    const TControlTemplate& item = tpl->Controls[i];
-    QWidget* control = controls[qsizetype(i)];
-    SCOPED_TRACE(i);
-    EXPECT_EQ(control->geometry(), ExpectedRect(font, item.X, item.Y, item.Width, item.Height));
-    EXPECT_EQ(control->property("controlId").toInt(), item.Id);
-    const char* kind = dynamic_cast<TButtonWidget*>(control) ? "TButtonWidget" : control->metaObject()->className();
-    EXPECT_STREQ(kind, kinds[i]);
-  }
-  EXPECT_EQ(qobject_cast<QPushButton*>(controls[1])->text(), "&Stop");
-  EXPECT_EQ(qobject_cast<QPushButton*>(controls[2])->text(), "&Send");
-  EXPECT_FALSE(static_cast<TButtonWidget*>(controls[2])->IsOwnerDraw());
-  EXPECT_TRUE(static_cast<TButtonWidget*>(controls[3])->IsOwnerDraw());
-  EXPECT_EQ(qobject_cast<QLabel*>(controls[4])->text(), "DTR");
-  EXPECT_EQ(qobject_cast<QLabel*>(controls[14])->text(), "RI");
-  auto* receive = qobject_cast<QPlainTextEdit*>(controls[15]);
-  EXPECT_TRUE(receive->isReadOnly());
-  EXPECT_EQ(receive->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_EQ(receive->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_EQ(receive->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_FALSE(receive->isUndoRedoEnabled());
-  for (QWidget* control : controls)
-    EXPECT_FALSE(control->isHidden());
-}
-
-TEST(Dialog, ControlObjectsBindToTheirIdsAndSignalsBecomeCommandsAndNotifications)
-{
-  TCommandCounter dialog(nullptr, IDD_CLIENT);
-  TEdit receive(&dialog, IDC_RECEIVE, 65535);
-  TEdit send(&dialog, IDC_SENDTEXT, 81);
-  TButton sendButton(&dialog, IDC_SEND);
-  ASSERT_TRUE(dialog.Create());
-  dialog.Show(SW_SHOW);
-  EXPECT_TRUE(receive.IsMultiLine());
-  EXPECT_FALSE(send.IsMultiLine());
-  EXPECT_EQ(sendButton.GetCaption(), "&Send");
-  EXPECT_EQ(dialog.ChildWithId(IDC_SEND), &sendButton);
-
-  QTest::keyClicks(send.GetWidget(), "12");
-  EXPECT_EQ(dialog.Changes, 2);
-  QTest::mouseClick(sendButton.GetWidget(), Qt::LeftButton);
-  EXPECT_EQ(dialog.Sends, 1);
-  sendButton.EnableWindow(false);
-  QTest::mouseClick(sendButton.GetWidget(), Qt::LeftButton);
-  EXPECT_EQ(dialog.Sends, 1);
-}
-
-TEST(Dialog, AControlMissingFromTheTemplateIsNotCreated)
-{
-  TDialog dialog(nullptr, IDD_CLIENT);
-  TEdit stray(&dialog, 4711);
-  TEdit send(&dialog, IDC_SENDTEXT);
-  EXPECT_FALSE(dialog.Create());
-  EXPECT_TRUE(dialog.IsCreated());
-  EXPECT_FALSE(stray.IsCreated());
-  EXPECT_TRUE(send.IsCreated());
-  TDialog missing(nullptr, 31999);
-  EXPECT_FALSE(missing.Create());
-  EXPECT_EQ(missing.Execute(), -1);
-}
-
-TEST(Dialog, TransferMovesTheRecordInAtSetUpAndOutAtOkInCreationOrder)
-{
-  struct {
-    char Second[6] = "abc";
-    char First[81] = "first";
-  } record;
-  TDialog dialog(nullptr, IDD_CLIENT);
-  // Creation order, not template order, decides which field a control takes.
-  TEdit send(&dialog, IDC_SENDTEXT, sizeof record.Second);
-  TEdit receive(&dialog, IDC_RECEIVE, sizeof record.First);
-  std::uint32_t notText = 7;
-  dialog.SetTransferBuffer({std::span<char>(record.Second), std::span<char>(record.First), &notText});
-
-  QTimer::singleShot(0, [&] {
-    EXPECT_EQ(send.GetText(), "abc");
-    EXPECT_EQ(receive.GetText(), "first");
-    send.SetText("0123456789");   // more than the 5 characters the field holds
-    receive.SetText("line 1\r\nline 2");
-    SendMessage(&dialog, WM_COMMAND, MakeWParam(IDOK, BN_CLICKED), 0);
-  });
-  EXPECT_EQ(dialog.Execute(), IDOK);
-  EXPECT_STREQ(record.Second, "01234");
-  EXPECT_STREQ(record.First, "line 1\r\nline 2");
-  EXPECT_EQ(notText, 7u);
-  EXPECT_FALSE(dialog.IsCreated());
-}
-
-TEST(Dialog, CancelLeavesTheRecordAndReturnsTheButtonsId)
-{
-  char text[10] = "keep";
-  TDialog dialog(nullptr, IDD_CLIENT);
-  TEdit send(&dialog, IDC_SENDTEXT, sizeof text);
-  dialog.SetTransferBuffer({std::span<char>(text)});
-  QTimer::singleShot(0, [&] {
-    send.SetText("changed");
-    QTest::keyClick(send.GetWidget(), Qt::Key_Escape);
-  });
-  EXPECT_EQ(dialog.Execute(), IDCANCEL);
-  EXPECT_STREQ(text, "keep");
-}
-
-TEST(Dialog, TheCloseCheckAsksChildrenInCreationOrderAndARefusalKeepsTheDialogOpen)
-{
-  std::vector<int> complaints;
-  TDialog dialog(nullptr, IDD_CLIENT);
-  TEdit receive(&dialog, IDC_RECEIVE);
-  TEdit send(&dialog, IDC_SENDTEXT);
-  receive.SetValidator(new TDigits(&complaints));
-  send.SetValidator(new TDigits(&complaints));
-  int rounds = 0;
-  std::function<void()> step = [&] {
-    ++rounds;
-    if (rounds == 1) {
-      send.SetText("x");   // programmatic text is not filtered
-      receive.SetText("y");
-      QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // Enter is IDOK
-      EXPECT_EQ(complaints, std::vector<int> {IDC_RECEIVE});
-      receive.SetText("1");
-      QTest::keyClick(send.GetWidget(), Qt::Key_Return);
-      EXPECT_EQ(complaints, (std::vector<int> {IDC_RECEIVE, IDC_SENDTEXT}));
-      EXPECT_EQ(dialog.GetWidget()->focusWidget(), send.GetWidget());
-      send.SetText("2");
-      QTest::keyClick(send.GetWidget(), Qt::Key_Return);
-    }
+  // Bound to a template control it cannot drive, a control would be dead.
+  using TMake = std::function<std::unique_ptr<TControl>(TWindow*, int)>;
+  const TMake edit = [](TWindow* p, int id) { return std::make_unique<TEdit>(p, id); };
+  const std::tuple<int, int, TMake> wrong[] = {
+    {31999, IDC_SENDTEXT, edit},   // no such template
+    {IDD_CLIENT, 4711, edit},
+    {IDD_CLIENT, IDC_SEND, edit},
+    {IDD_CLIENT, IDC_SENDTEXT, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
+    {IDD_SETUP, IDC_SETDTR, [](TWindow* p, int id) { return std::make_unique<TComboBox>(p, id); }},
+    {IDD_SETUP, IDC_PORT, [](TWindow* p, int id) { return std::make_unique<TCheckBox>(p, id); }},
   };
-  QTimer::singleShot(0, step);
-  EXPECT_EQ(dialog.Execute(), IDOK);
-  EXPECT_EQ(rounds, 1);
-  EXPECT_EQ(complaints.size(), 2u);
+  for (const auto& [dialogId, id, make] : wrong) {
+    TDialog dialog(nullptr, dialogId);
+    const std::unique_ptr<TControl> control = make(&dialog, id);
+    EXPECT_FALSE(dialog.Create()) << id;
+    EXPECT_FALSE(control->IsCreated()) << id;
+  }
 }
 
-TEST(Dialog, AsAChildWindowItIsPartOfItsParentAndEndsWithOk)
+TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent)
 {
   TWindow frame(nullptr, "Frame");
-  frame.Attr.W = 800;
-  frame.Attr.H = 400;
-  TCommandCounter client(&frame, IDD_CLIENT);
+  TDialog client(&frame, IDD_CLIENT);
   TEdit send(&client, IDC_SENDTEXT);
+  TEdit receive(&client, IDC_RECEIVE, 11);   // ten characters, a line break counting two
   ASSERT_TRUE(frame.Create());
   frame.Show(SW_SHOW);
-  ASSERT_TRUE(client.IsCreated());
-  EXPECT_FALSE(client.GetWidget()->isWindow());
-  EXPECT_EQ(client.GetWidget()->parentWidget(), frame.GetWidget());
-  EXPECT_TRUE(client.GetWidget()->isVisible());
+  SendMessage(&client, WM_COMMAND, MakeWParam(IDOK, EN_CHANGE), 0);   // a notification is no command
+  ASSERT_TRUE(client.IsCreated() && !client.GetWidget()->isWindow());
+  receive.Insert("123456789\r\n");   // the break does not fit whole and is left out
+  EXPECT_EQ(receive.GetText(), "123456789");
+  QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
+  EXPECT_FALSE(client.IsCreated() || send.IsCreated());
+  EXPECT_TRUE(frame.IsCreated());
+}
 
-  for (QPushButton* button : client.GetWidget()->findChildren<QPushButton*>())
-    if (button->text() == "&Send")
-      QTest::mouseClick(button, Qt::LeftButton);
-  EXPECT_EQ(client.Sends, 1);
-  // The framework's own IDOK ends a modeless dialog: its window goes, the frame stays.
-  QTest::keyClick(send.GetWidget(), Qt::Key_Return);
-  EXPECT_FALSE(client.IsCreated());
-  EXPECT_FALSE(send.IsCreated());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(frame.GetWidget()->findChildren<QDialog*>().isEmpty());
-  EXPECT_FALSE(send.IsCreated());
+TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)
+{
+  TRecordingPresenter presenter;
+  TDialog dialog(nullptr, IDD_SETUP);
+  TEdit field(&dialog, IDC_LINELENGTH, 3);
+  field.SetValidator(new TRangeValidator(1, 80));
+  ASSERT_TRUE(dialog.Create());
+  field.SetText("0");
+  EXPECT_FALSE(dialog.CanClose());
+  field.EnableWindow(false);
+  EXPECT_TRUE(dialog.CanClose());
+  EXPECT_EQ(presenter.Boxes.size(), 1u);
 }

@@ -4,10 +4,5 @@
 #include <cstdio>
 #include <cstdlib>
 
-[[noreturn]] inline void FuzzCheckFailed(const char* condition, const char* file, int line)
-{
-  std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
-  std::abort();
-}
-
-#define FUZZ_CHECK(condition) ((condition) ? void(0) : FuzzCheckFailed(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(c)                                                                                                  \
+  ((c) ? void(0) : (std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #c), std::abort()))

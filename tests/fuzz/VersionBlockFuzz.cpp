@@ -4,60 +4,31 @@
 #include "FuzzCheck.h"
 #include "platform/Version.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
-namespace {
-
-std::uint16_t RootLength(const std::vector<std::uint8_t>& block) { return std::uint16_t(block[0] | block[1] << 8); }
-
-// Queries a block held in a buffer of exactly its size, so reads past it show under ASan.
-void Query(const std::vector<std::uint8_t>& block, const std::string& path)
-{
-  // What GetFileVersionInfo hands out: at least a node header, the root's length within.
-  if (block.size() < 6 || RootLength(block) > block.size())
-    return;
-  void* value = nullptr;
-  std::uint32_t length = 0;
-  if (!VerQueryValue(block.data(), path.c_str(), &value, &length))
-    return;
-  // The value lies inside the root node, which lies inside the block.
-  const auto* begin = block.data();
-  const auto* found = static_cast<const std::uint8_t*>(value);
-  FUZZ_CHECK(found >= begin + 6 && found <= begin + RootLength(block));
-  FUZZ_CHECK(length <= std::size_t(begin + RootLength(block) - found));
-
-  // Names compare without regard to letter case.
-  std::string upper = path;
-  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-  void* valueUpper = nullptr;
-  std::uint32_t lengthUpper = 0;
-  FUZZ_CHECK(VerQueryValue(block.data(), upper.c_str(), &valueUpper, &lengthUpper));
-  FUZZ_CHECK(valueUpper == value && lengthUpper == length);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
   const auto* zero = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
-  if (!zero)
+  const std::string path(reinterpret_cast<const char*>(data), std::size_t((zero ? zero : data) - data));
+  std::vector<std::uint8_t> block(zero ? zero + 1 : data, data + size);
+  std::size_t at = 0, bytes = block.size();
+  const bool image = path.starts_with('@');
+  if (!zero || (image && !FindVersionSection(block.data(), block.size(), at, bytes)))
     return 0;
-  std::string path(reinterpret_cast<const char*>(data), std::size_t(zero - data));
-  const std::vector<std::uint8_t> rest(zero + 1, data + size);
-  if (path.starts_with('@')) {
-    path.erase(0, 1);
-    std::size_t offset = 0, sectionSize = 0;
-    if (!FindVersionSection(rest.data(), rest.size(), offset, sectionSize))
-      return 0;
-    FUZZ_CHECK(sectionSize > 0 && offset <= rest.size() && sectionSize <= rest.size() - offset);
-    Query(std::vector<std::uint8_t>(rest.begin() + std::ptrdiff_t(offset), rest.begin() + std::ptrdiff_t(offset + sectionSize)),
-          path);
-  } else {
-    Query(rest, path);
-  }
+  FUZZ_CHECK(at <= block.size() && bytes <= block.size() - at && (bytes > 0 || !image));
+  // Held in a buffer of exactly its size, so reads past it show under ASan; as GetFileVersionInfo
+  // hands it out: at least a node header, the root's length within.
+  block = std::vector<std::uint8_t>(block.begin() + std::ptrdiff_t(at), block.begin() + std::ptrdiff_t(at + bytes));
+  const std::size_t root = block.size() < 6 ? 0 : std::size_t(block[0] | block[1] << 8);
+  void* value = nullptr;
+  std::uint32_t length = 0;
+  if (block.size() < 6 || root > block.size() || !VerQueryValue(block.data(), path.c_str() + image, &value, &length))
+    return 0;
+  // The value lies inside the root node.
+  const auto* found = static_cast<const std::uint8_t*>(value);
+  FUZZ_CHECK(found >= block.data() + 6 && found <= block.data() + root &&
+             length <= root - std::size_t(found - block.data()));
   return 0;
 }

@@ -30,7 +30,6 @@ public:
   int Sees() const;
   // The termios the program last set on the slave; all zero before it set any.
   std::uint32_t Cflag() const;
-  std::uint32_t Iflag() const;
   std::uint32_t Speed() const;
 
 private:

@@ -17,16 +17,6 @@ int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, con
   return IDOK;
 }
 
-bool TRecordingPresenter::OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
-{
-  return AnswerFile(title, data, false);
-}
-
-bool TRecordingPresenter::SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data)
-{
-  return AnswerFile(title, data, true);
-}
-
 bool TRecordingPresenter::AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save)
 {
   FileRequests.push_back({title, data, save});

@@ -9,23 +9,24 @@
 
 class TRecordingPresenter final : public TPresenter {
 public:
-  struct TBox {
-    QWidget* Owner;
-    std::string Text;
-    std::string Caption;
-    UINT Type;
-  };
-
   TRecordingPresenter();
   ~TRecordingPresenter() override;
-  TRecordingPresenter(const TRecordingPresenter&) = delete;
-  TRecordingPresenter& operator=(const TRecordingPresenter&) = delete;
 
   int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) override;
+  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AnswerFile(title, data, false);
+  }
+  bool SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AnswerFile(title, data, true);
+  }
 
-  bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
-  bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override;
-
+  struct TBox {
+    QWidget* Owner;
+    std::string Text, Caption;
+    UINT Type;
+  };
   std::vector<TBox> Boxes;
   // Runs inside each message box before it is answered, as a user who takes time to read it.
   std::function<void()> WhileShown;

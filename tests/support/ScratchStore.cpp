@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
@@ -17,12 +16,11 @@ TScratchStore::TScratchStore()
   if (!mkdtemp(pattern))
     throw std::runtime_error("mkdtemp failed");
   RootDir = pattern;
-  for (const auto& [name, value] : {std::pair(std::string("XDG_CONFIG_HOME"), RootDir),
-                                    std::pair(std::string("KALVIX_LOCK_DIR"), LockDir()),
-                                    std::pair(std::string("KALVIX_CONSOLE_LIST"), ConsoleList())}) {
-    const char* old = std::getenv(name.c_str());
+  for (const auto& [name, value] : {std::pair<const char*, std::string>("XDG_CONFIG_HOME", RootDir),
+                                    {"KALVIX_LOCK_DIR", LockDir()}, {"KALVIX_CONSOLE_LIST", ConsoleList()}}) {
+    const char* old = std::getenv(name);
     SavedEnvironment.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    setenv(name.c_str(), value.c_str(), 1);
+    setenv(name, value.c_str(), 1);
   }
   std::filesystem::create_directories(StoreDir() + "/ports");
   std::filesystem::create_directories(LockDir());
@@ -42,14 +40,9 @@ TScratchStore::~TScratchStore()
 
 void TScratchStore::LinkPort(int n, const std::string& target) const
 {
-  UnlinkPort(n);
-  std::filesystem::create_symlink(target, StoreDir() + "/ports/COM" + std::to_string(n));
-}
-
-void TScratchStore::UnlinkPort(int n) const
-{
-  std::error_code ec;
-  std::filesystem::remove(StoreDir() + "/ports/COM" + std::to_string(n), ec);
+  const std::string link = StoreDir() + "/ports/COM" + std::to_string(n);
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(target, link);
 }
 
 TPty::TPty()
@@ -73,14 +66,12 @@ TPty::~TPty()
 
 bool TPty::Send(const std::string& data) const
 {
-  std::size_t done = 0;
-  while (done < data.size()) {
+  for (std::size_t done = 0; done < data.size();) {
     const ssize_t n = write(MasterFd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
+    if (n > 0)
+      done += std::size_t(n);
+    else if (n == 0 || errno != EINTR)
       return false;
-    done += std::size_t(n);
   }
   return true;
 }
@@ -89,10 +80,7 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 {
   std::string got;
   char buffer[4096];
-  while (got.size() < want) {
-    pollfd p {MasterFd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0)
-      break;
+  for (pollfd p {MasterFd, POLLIN, 0}; got.size() < want && poll(&p, 1, timeoutMs) > 0;) {
     const ssize_t n = read(MasterFd, buffer, std::min(sizeof buffer, want - got.size()));
     if (n <= 0)
       break;
@@ -103,7 +91,5 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 
 void TPty::CloseMaster()
 {
-  if (MasterFd >= 0)
-    close(MasterFd);
-  MasterFd = -1;
+  close(std::exchange(MasterFd, -1));   // once: -1 is no descriptor
 }

@@ -24,7 +24,6 @@ public:
   std::string ConsoleList() const { return RootDir + "/consoles"; }
   // Makes ports/COM<n> a link to target ("loopback" or a device path).
   void LinkPort(int n, const std::string& target) const;
-  void UnlinkPort(int n) const;
 
 private:
   std::string RootDir;

@@ -1,0 +1,49 @@
+#pragma once
+// The receive field and what goes into it: every chunk that arrives formatted for the mode
+// (text with "/XX" escapes, or hex values), lines broken after LineLength characters or
+// values, and the text of one poll inserted at once, making room by dropping the oldest lines.
+#include "framework/TEdit.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TReceiveView {
+public:
+  static constexpr int ReceiveLimit = 65535;   // the field holds one less
+  static constexpr std::size_t MaxChunk = 80;
+  // The text of one chunk: an escape or value of three characters and a line break per byte.
+  static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
+
+  // Bound to the receive field of the terminal window's template.
+  explicit TReceiveView(TWindow* parent);
+
+  // Builds the text of one chunk into out (ChunkTextSize bytes) and returns its length; column
+  // carries the position in the current line across chunks.
+  static std::size_t FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode, std::int32_t lineLength,
+                                 std::int32_t& column, char* out);
+
+  // Takes one received chunk (at most MaxChunk bytes of it) and returns its text. While a poll
+  // runs, text appended at the end waits for EndPoll; text at a caret the user moved goes in
+  // at once, as does all text outside a poll.
+  std::string_view Receive(const std::uint8_t* bytes, std::size_t count, bool textMode);
+  void BeginPoll() { Polling = true; }
+  // Inserts what the poll brought, with one insertion.
+  void EndPoll();
+  // Empties the field; what arrives next starts a line.
+  void Clear();
+
+  TEdit ReceiveField;
+  // Received text is broken after at most this many characters or values per line.
+  std::int32_t LineLength = 80;
+
+private:
+  // Inserts the text of the chunks received so far.
+  void ShowReceived();
+
+  std::int32_t Column = 0;
+  // Text of the chunks of the poll in progress, shown once the poll is done.
+  std::string PendingText;
+  bool Polling = false;
+  char ChunkText[ChunkTextSize] = {};
+};

@@ -1,0 +1,82 @@
+// Without a window: the command line (its tokens, the unregister option, the toolkit given none
+// of it), and the version block read from a file and from the running image after its file was
+// removed (the about box shows the program's own).
+#include "app/TKalvixApp.h"
+#include "app/TProjectRCVersion.h"
+#include "framework/TCmdLine.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CommandLine, TokensSplitAsTheirLeadingCharacterSaysAndAnyLeadingPartOfUnregisterAsks)
+{
+  // Line, its tokens (N name, O option, V value), whether it asks to unregister.
+  const std::tuple<const char*, const char*, bool> cases[] = {
+    {"-unregister", "Ounregister", true},
+    {"-", "O", true},
+    {"file.txt -u", "Nfile.txt Ou", true},
+    {"a/b=c d", "Na Ob Vc Nd", false},
+    {"/UnReg/x", "OUnReg Ox", true},
+    {"--u", "O-u", false},
+    {"=\t-", "V-", false},
+    {"unregister", "Nunregister", false},
+    {"-unregisterx", "Ounregisterx", false},
+    {"=unregister", "Vunregister", false},
+  };
+  for (const auto& [line, tokens, unregister] : cases) {
+    std::string got;
+    TCmdLine cmdLine(line);
+    for (TCmdLine::TKind k; (k = cmdLine.NextToken()) != TCmdLine::Done;)
+      got += (got.empty() ? "" : " ") + std::string(1, "?NOV"[k]) + std::string(cmdLine.GetTokenWord());
+    EXPECT_EQ(cmdLine.NextToken(), TCmdLine::Done) << line;   // stays done
+    EXPECT_EQ(got, tokens) << line;
+    EXPECT_EQ(TKalvixApp::AsksToUnregister(line), unregister) << line;
+  }
+}
+
+TEST(CommandLine, ToolkitOptionsReachTheProgramAndNotTheToolkit)
+{
+  char program[] = "kalvix", reverse[] = "-reverse", platform[] = "-platform", minimal[] = "minimal",
+       style[] = "-style", windows[] = "windows", file[] = "file.txt";
+  char* argv[] = {program, reverse, platform, minimal, style, windows, file, nullptr};
+  int argc = 7;
+  const TApplication application("Kalvix", argc, argv);
+  EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
+  EXPECT_EQ(QGuiApplication::platformName().toStdString(), "offscreen") << "the platform comes from QT_QPA_PLATFORM";
+  EXPECT_EQ(argc, 7);
+  EXPECT_EQ(application.GetCmdLine(), "-reverse -platform minimal -style windows file.txt");
+}
+
+TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemoved)
+{
+  const std::filesystem::path copy =
+    std::filesystem::temp_directory_path() / ("kalvix-running-" + std::to_string(getpid()));
+  std::filesystem::copy_file(VERSION_FIXTURE, copy, std::filesystem::copy_options::overwrite_existing);
+  FILE* run = popen((copy.string() + " own").c_str(), "r");
+  ASSERT_NE(run, nullptr);
+  char out[32] = {};
+  const std::size_t n = std::fread(out, 1, sizeof out - 1, run);
+  EXPECT_EQ(pclose(run), 0);
+  EXPECT_EQ(std::string(out, n), "9.9");
+  EXPECT_FALSE(std::filesystem::exists(copy)) << "the file was not removed while it ran";
+  std::filesystem::remove(copy);
+}
+
+TEST(TProjectRCVersionTest, AMissingValueOrBlockGivesNoDataAndLeavesThePointerAlone)
+{
+  const char* text = "untouched";
+  TProjectRCVersion fixture(VERSION_FIXTURE);
+  EXPECT_FALSE(fixture.ReadProductName(text));                   // a version, no name
+  for (const char* file : {"/nonexistent/kalvix", GTEST_SELF})   // no file, no block
+    EXPECT_FALSE(TProjectRCVersion(file).ReadProductVersion(text) || TProjectRCVersion(file).ReadLegalNotice(text))
+      << file;
+  EXPECT_STREQ(text, "untouched");
+  ASSERT_TRUE(fixture.ReadProductVersion(text));   // points into the reader's block, alive here
+  EXPECT_STREQ(text, "9.9");
+}
+
+}   // namespace
