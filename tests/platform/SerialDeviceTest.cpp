@@ -29,21 +29,31 @@ TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnle
   // ttyS2 is a system console, so no default; through a link the user made (the pty stands in
   // for one) a console opens.
   std::ofstream(Store.ConsoleList()) << "ttyS2  -W- (EC p a)  4:66\n" << PtyName << "  -W- (E p )  136:0\n";
+  // clang-format off
   const std::pair<const char*, std::string> rows[] = {
     {"COM1", Store.StoreDir() + "/ports/COM1"}, {"COM2", "loopback"}, {"COM3", ""}, {"COM4", "/dev/ttyS3"},
     {"COM0", ""}, {"COM5", ""}, {"COM", ""}, {"COM12", ""}, {"com1", ""}, {"LPT1", ""}};
+  // clang-format on
   for (const auto& [name, device] : rows)
     EXPECT_EQ(ResolveComDevice(name), device) << name;
   // Held exclusively (flock, so against other programs as well), and free again once closed.
   for (const char* name : {"COM1", "COM1", "COM2"})
-    EXPECT_TRUE([&] { const auto first = OpenComDevice(name); return first && !OpenComDevice(name); }()) << name;
+    EXPECT_TRUE([&] {
+      const auto first = OpenComDevice(name);
+      return first && !OpenComDevice(name);
+    }())
+      << name;
 }
 
 TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBeRead)
 {
   const std::string file = Store.LockDir() + "/LCK.." + PtyName;
   const auto contents = [&] { return std::string(std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}); };
-  const auto text = [](const char* f, int pid) { char b[64]; std::snprintf(b, 64, f, pid); return std::string(b); };
+  const auto text = [](const char* f, int pid) {
+    char b[64];
+    std::snprintf(b, 64, f, pid);
+    return std::string(b);
+  };
   // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
   // always lives, or one above any pid. Ours, while we hold the port, is the first.
   for (const char* form : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d cu root\n", (const char*)nullptr, "no pid\n", ""})
@@ -63,8 +73,10 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
   // Not a plain file, planted by anyone who may write the lock directory: never waited for (a
   // FIFO), followed or removed, and the port stays untouched. Checked in a child given 5 s.
   for (const char* plant : {"FIFO", "directory", "link"}) {
-    ASSERT_EQ(*plant == 'F' ? mkfifo(file.c_str(), 0644) : *plant == 'd' ? mkdir(file.c_str(), 0755)
-                                                         : symlink("/nonexistent", file.c_str()), 0);
+    ASSERT_EQ(*plant == 'F'   ? mkfifo(file.c_str(), 0644)
+              : *plant == 'd' ? mkdir(file.c_str(), 0755)
+                              : symlink("/nonexistent", file.c_str()),
+              0);
     const auto type = std::filesystem::symlink_status(file).type();
     const pid_t child = fork();
     if (child == 0) {
@@ -79,4 +91,4 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
   }
 }
 
-} // namespace
+}   // namespace

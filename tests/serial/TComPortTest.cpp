@@ -32,7 +32,11 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
 {
   // Configure's handshake arguments; the kernel's RTS/CTS handshake, the levels the device sees
   // of DTR and RTS, and the lines that hold output (C: CTS, D: DSR).
-  const struct { int Kind, SetDtr, SetRts, UseCts, UseDsr; bool Rtscts, Dtr, Rts; const char* Held; } rows[] = {
+  const struct {
+    int Kind, SetDtr, SetRts, UseCts, UseDsr;
+    bool Rtscts, Dtr, Rts;
+    const char* Held;
+  } rows[] = {
     {0, 0, 0, 1, 1, false, false, false, ""},   // none: the set flags drive the lines
     {0, 1, 0, 0, 0, false, true, false, ""},
     {0, 0, 1, 0, 0, false, false, true, ""},
@@ -131,4 +135,4 @@ TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
   EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);   // would hang the line up
 }
 
-} // namespace
+}   // namespace

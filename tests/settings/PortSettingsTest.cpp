@@ -18,8 +18,14 @@ struct TLoaded {
 };
 
 // A stored value: its type (S: text, D: number) and its bytes.
-std::string Text(const std::string& bytes) { return "S" + bytes; }
-std::string Number(std::uint32_t v) { return std::string {'D', char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string Text(const std::string& bytes)
+{
+  return "S" + bytes;
+}
+std::string Number(std::uint32_t v)
+{
+  return std::string {'D', char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
 
 // Every value under the settings key, read straight from the database file (opened for writing,
 // so that what a killed writer left half done is rolled back first, as any next writer does).
@@ -45,11 +51,13 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
   TScratchStore store;
   TLoaded defaults;   // nothing stored: the defaults apply, and a save stores them
   defaults.Save();
+  // clang-format off
   const std::map<std::string, std::string> older = {
     {"Baudrate", Text({"9600\0\0\0", 7})}, {"COM-Port", Text({"COM 1\0", 6})}, {"DataBits", Text({"8 Bit\0", 6})},
     {"Handshake", Text({"Hardware\0\0\0\0", 12})}, {"Parity", Text({"even\0\0", 6})}, {"SetDTR", Number(0)},
     {"StopBits", Text({"1 Bit\0\0\0", 8})}, {"SetRTS", Number(0)}, {"UseCTS", Number(0)}, {"UseDSR", Number(0)},
     {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}};
+  // clang-format on
   EXPECT_EQ(Stored(store), older);
 
   // One value as someone else stored it, and what a load and a save keep of it.
@@ -61,7 +69,7 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
     {"COM-Port", Text("COM1"), Text({"COM1\0\0", 6})},   // matching no entry
     {"SetDTR", Number(5), Number(5)},
     {"SetRTS", std::string("D\1\0\0\0\0", 6), Number(0)},   // five bytes
-    {"Linelength", Number(0), Number(80)},   // outside its range
+    {"Linelength", Number(0), Number(80)},                  // outside its range
     {"Linelength", Number(1), Number(1)},
     {"Delaytime", Number(10000), Number(0)},
     {"Delaytime", Number(9999), Number(9999)},
@@ -93,4 +101,4 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
   }
 }
 
-} // namespace
+}   // namespace

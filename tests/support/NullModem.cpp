@@ -10,8 +10,8 @@
 
 // The state of one cable, shared by the test and ioctl under Guard.
 struct TNullModemCable {
-  dev_t Device = 0;   // the slave's; 0 while the cable is free
-  bool Dtr = true, Rts = true;   // the program's lines
+  dev_t Device = 0;                                             // the slave's; 0 while the cable is free
+  bool Dtr = true, Rts = true;                                  // the program's lines
   bool FarDtr = true, FarRts = true, Ri = false, Dcd = false;   // the device's
   std::uint32_t Cflag = 0, Speed = 0;
 };
@@ -33,7 +33,7 @@ TNullModemCable* CableOf(int fd)
   return nullptr;
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
 {
@@ -82,6 +82,8 @@ TNullModem::~TNullModem()
   Wires->Device = 0;
 }
 
+// One line each: every accessor takes the cable's lock for one field.
+// clang-format off
 void TNullModem::SetDtr(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->FarDtr = on; }
 void TNullModem::SetRts(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->FarRts = on; }
 void TNullModem::SetRi(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->Ri = on; }
@@ -93,3 +95,4 @@ int TNullModem::Sees() const
 }
 std::uint32_t TNullModem::Cflag() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Cflag; }
 std::uint32_t TNullModem::Speed() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Speed; }
+// clang-format on

@@ -17,7 +17,8 @@ TScratchStore::TScratchStore()
     throw std::runtime_error("mkdtemp failed");
   RootDir = pattern;
   for (const auto& [name, value] : {std::pair<const char*, std::string>("XDG_CONFIG_HOME", RootDir),
-                                    {"KALVIX_LOCK_DIR", LockDir()}, {"KALVIX_CONSOLE_LIST", ConsoleList()}}) {
+                                    {"KALVIX_LOCK_DIR", LockDir()},
+                                    {"KALVIX_CONSOLE_LIST", ConsoleList()}}) {
     const char* old = std::getenv(name);
     SavedEnvironment.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
     setenv(name, value.c_str(), 1);

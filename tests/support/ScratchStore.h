@@ -17,7 +17,7 @@ public:
   TScratchStore(const TScratchStore&) = delete;
   TScratchStore& operator=(const TScratchStore&) = delete;
 
-  const std::string& Root() const { return RootDir; }     // XDG_CONFIG_HOME
+  const std::string& Root() const { return RootDir; }   // XDG_CONFIG_HOME
   std::string StoreDir() const { return RootDir + "/kalvix"; }
   std::string DatabasePath() const { return StoreDir() + "/registry.db"; }
   std::string LockDir() const { return RootDir + "/lock"; }
