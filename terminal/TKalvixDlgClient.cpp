@@ -71,6 +71,12 @@ void TKalvixDlgClient::SetFrameCaption(const char* text)
   frame->SetCaption(text);
 }
 
+TFrameWindow* TKalvixDlgClient::MainFrame() const
+{
+  TApplication* application = GetApplication();
+  return application ? application->GetMainWindow() : nullptr;
+}
+
 void TKalvixDlgClient::PrepareWindow()
 {
   TDialog::PrepareWindow();
@@ -161,11 +167,9 @@ void TKalvixDlgClient::CmClear()
 
 void TKalvixDlgClient::CmSwitchMode()
 {
-  TApplication* application = GetApplication();
-  TFrameWindow* frame = application ? application->GetMainWindow() : nullptr;
   CmClear();
   // The check mark on Switch Mode means text mode.
-  if (frame)
+  if (TFrameWindow* frame = MainFrame())
     frame->CheckMenuItem(CM_SWITCHMODE, !TextMode);
   if (TextMode) {
     TextMode = false;
@@ -320,8 +324,7 @@ LRESULT TKalvixDlgClient::LogFailed(WPARAM error, LPARAM)
 
 void TKalvixDlgClient::ShowLogging(bool on)
 {
-  TApplication* application = GetApplication();
-  if (TFrameWindow* frame = application ? application->GetMainWindow() : nullptr) {
+  if (TFrameWindow* frame = MainFrame()) {
     frame->CheckMenuItem(CM_LOGTOFILE, on);
     frame->SetMenuItemText(CM_LOGTOFILE, on ? "Stop &Logging" : "&Log to File...");
   }

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 
+class TFrameWindow;
+
 class TKalvixDlgClient : public TDialog {
 public:
   static constexpr int SendLimit = 81;   // the send field holds one less
@@ -81,6 +83,8 @@ protected:
   // Enter and Escape would end a dialog; in the terminal window they do nothing.
   void CmIgnore() {}
 
+  // The program's main window, whose menu shows the mode and the log; null without one.
+  TFrameWindow* MainFrame() const;
   // Sets the caption of the main frame (the top window of this one).
   void SetFrameCaption(const char* text);
 
