@@ -223,6 +223,7 @@ public:
     return IDOK;
   }
   bool OpenFileName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
+  bool FolderName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
   bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
   {
     data.FileName = File;
