@@ -92,7 +92,7 @@ void TFileTransfer::Begin(TProtocol protocol, bool sending, TTime now)
   Size = Mtime = -1;
   FileCount = RetryCount = Attempts = Requests = 0;
   Phase = TPhase::Start;
-  Lead = Out.size();   // the abort of a transfer cancelled by this start
+  Out.clear();
   Number = 0;
   Crc = true;
   LastCan = Reported = Requesting = WantName = EotRefused = Collecting = false;
@@ -135,7 +135,8 @@ void TFileTransfer::Lost()
 
 int TFileTransfer::StartSend(TProtocol protocol, const std::string& path, TTime now)
 {
-  Cancel();
+  if (IsRunning())
+    return EBUSY;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0)
     return errno;
@@ -159,7 +160,8 @@ int TFileTransfer::StartReceive(TProtocol protocol, const std::string& path, TTi
 {
   if (protocol == TProtocol::Raw)
     return EINVAL;
-  Cancel();
+  if (IsRunning())
+    return EBUSY;
   const int fd = protocol == TProtocol::XModem
                    ? open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666)
                    : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -219,11 +221,9 @@ void TFileTransfer::Taken(std::size_t count, TTime)
 {
   count = std::min(count, Out.size());
   Out.erase(0, count);
-  const std::size_t lead = std::min(count, Lead);
-  Lead -= lead;
   if (!IsRunning() || Kind != TProtocol::Raw)
     return;   // an answer is awaited from the first tick that finds the line idle
-  Done += count - lead;
+  Done += count;
   AllDone = Done;
   if (Out.empty())
     RawFill();

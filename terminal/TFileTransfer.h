@@ -47,12 +47,12 @@ public:
   TFileTransfer& operator=(const TFileTransfer&) = delete;
 
   // Starts sending the file at path: 0, or the errno why it cannot be read (EINVAL for what is
-  // not a regular file). A transfer still running is cancelled first.
+  // not a regular file); EBUSY while a transfer runs.
   int StartSend(TProtocol protocol, const std::string& path, TTime now);
   // Starts receiving (XModem, YModem; Raw is EINVAL): XMODEM into the file at path, created or
   // emptied; YMODEM into the folder at path, each file under the name its sender gives, reduced
   // to a plain name inside the folder and never replacing anything there ("name (1).ext"
-  // instead). 0, or the errno why not. A transfer still running is cancelled first.
+  // instead). 0, or the errno why not; EBUSY while a transfer runs.
   int StartReceive(TProtocol protocol, const std::string& path, TTime now);
 
   // Bytes that arrived from the line, in order. A raw send ignores them (they are the device's
@@ -145,7 +145,6 @@ private:
   std::string FolderPath;
   std::int64_t Mtime = -1;
   std::uint64_t Offset = 0;   // send: bytes read; receive: bytes of data blocks taken (padding too)
-  std::size_t Lead = 0;       // bytes of Out left from an earlier transfer (a raw send counts past them)
   std::uint8_t Number = 0;    // send: the block in hand; receive: the last good block
   int Attempts = 0;           // send: resends of the block in hand; receive: failures in a row
   bool Crc = true;

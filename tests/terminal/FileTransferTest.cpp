@@ -1,6 +1,5 @@
-// The transfer engine against lrzsz through a real port on a pseudo-terminal, and alone against
-// scripted peers on a clock of the test's own.
-#include "serial/TComPort.h"
+// The transfer engine alone against scripted peers on a clock of the test's own. (lrzsz at the
+// far end of a real line, through the window: TransferTest.)
 #include "terminal/TFileTransfer.h"
 #include "tests/support/ScratchStore.h"
 
@@ -10,14 +9,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -79,93 +72,6 @@ std::string Block(int n, std::string data, bool crc = true, char pad = '\x1A')
 std::string Name(const std::string& name, const std::string& fields = "", bool crc = true)
 {
   return Block(0, name.empty() ? "" : name + '\0' + fields, crc, '\0');
-}
-
-// The window's part: what the port's poll delivers goes to the transfer.
-struct TFeed : TMessageTarget {
-  explicit TFeed(TFileTransfer& t) : Transfer(t) {}
-  LRESULT ReceiveMessage(UINT, WPARAM n, LPARAM bytes) override
-  {
-    Transfer.Received(reinterpret_cast<const std::uint8_t*>(bytes), n, TFileTransfer::TClock::now());
-    return 0;
-  }
-  TFileTransfer& Transfer;
-};
-
-TEST(FileTransferTest, LrzszSendsAndReceivesThroughAPortByteExact)
-{
-  // The peer's command line, who sends, and the sender's files (name, size). XMODEM's last
-  // block is padded with 0x1A and the receiver keeps the padding.
-  // clang-format off
-  const struct { std::vector<const char*> Peer; P Protocol; bool WeSend; std::vector<std::pair<std::string, std::size_t>> Files; } rows[] = {
-    {{"sx", "-q", "a", nullptr}, P::XModem, false, {{"a", 1000}}},
-    {{"sb", "-q", "b.bin", "c d", "e", nullptr}, P::YModem, false, {{"b.bin", 100'000}, {"c d", 1025}, {"e", 0}}},
-    {{"rx", "-q", "a", nullptr}, P::XModem, true, {{"a", 1}}},   // rx asks for the checksum form
-    {{"rx", "-c", "-q", "a", nullptr}, P::XModem, true, {{"a", 1024}}},
-    {{"rb", "-q", nullptr}, P::YModem, true, {{"b.bin", 0}}},
-    {{"rb", "-q", nullptr}, P::YModem, true, {{"b.bin", 1}}},
-    {{"rb", "-q", nullptr}, P::YModem, true, {{"b.bin", 100'000}}},
-  };
-  // clang-format on
-  TScratchStore store;
-  for (const auto& r : rows) {
-    SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
-    const std::string peer = store.Root() + "/peer" + std::to_string(&r - rows), ours = peer + "/ours";
-    std::filesystem::create_directories(ours);
-    for (const auto& [name, size] : r.Files)
-      Put((r.WeSend ? ours : peer) + "/" + name, Bytes(size, int(size)));
-    TPty pty;
-    store.LinkPort(1, pty.SlavePath());
-    TFileTransfer transfer;
-    TFeed feed {transfer};
-    TComPort port;
-    ASSERT_EQ(port.Open(&feed, 1, 1024, 1024), 1);
-    port.SetReadAtOnce(true);
-    const auto now = TFileTransfer::TClock::now;
-    const std::string path = r.WeSend ? ours + "/" + r.Files[0].first : r.Protocol == P::XModem ? ours + "/a" : ours;
-    ASSERT_EQ(r.WeSend ? transfer.StartSend(r.Protocol, path, now()) : transfer.StartReceive(r.Protocol, path, now()),
-              0);
-    // lrzsz talks through a socket that the test relays to the pty's master: on a terminal it
-    // flushes its input when it ends, and a master's terminal calls reach our slave, which
-    // would lose its last ACK there (a real line has a terminal at each end).
-    int wire[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wire), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, wire[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, wire[1], 1);
-    posix_spawn_file_actions_addchdir_np(&actions, peer.c_str());
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawnp(&pid, r.Peer[0], &actions, nullptr, const_cast<char**>(r.Peer.data()), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(wire[1]);
-    bool over = false;
-    int status = -1;
-    for (const auto end = now() + 60s; (!over || waitpid(pid, &status, WNOHANG) == 0) && now() < end;) {
-      pollfd ready[] = {{port.ReadableHandle(), POLLIN, 0}, {wire[0], POLLIN, 0}, {pty.Master(), POLLIN, 0}};
-      poll(ready, 3, 10);
-      char chunk[4096];
-      const ssize_t n = ready[1].revents & POLLIN ? read(wire[0], chunk, sizeof chunk) : 0;
-      pty.Send(std::string(chunk, std::size_t(std::max<ssize_t>(n, 0))));
-      const std::string back = pty.Receive(sizeof chunk, 0);
-      EXPECT_TRUE(back.empty() || send(wire[0], back.data(), back.size(), MSG_NOSIGNAL) == ssize_t(back.size()));
-      port.Poll();
-      over = over || transfer.Step(port, now());
-    }
-    EXPECT_FALSE(transfer.Step(port, now())) << "the end is told once";
-    if (waitpid(pid, &status, WNOHANG) == 0 && kill(pid, SIGKILL) == 0)
-      waitpid(pid, &status, 0);
-    close(wire[0]);
-    EXPECT_TRUE(over && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(std::tuple(transfer.State(), transfer.Failure(), transfer.Files(), transfer.Retries()),
-              std::tuple(S::Done, F::None, int(r.Files.size()), 0));
-    for (const auto& [name, size] : r.Files) {
-      const std::string got = (r.WeSend ? peer : ours) + "/" + name, data = Bytes(size, int(size));
-      EXPECT_TRUE(Get(got) == (r.Protocol == P::XModem ? Padded(data, 128) : data)) << name << ": " << Show(Get(got));
-      struct stat st {};
-      EXPECT_TRUE(r.Protocol == P::XModem || (stat(got.c_str(), &st) == 0 && st.st_mtime == Mtime)) << name;
-    }
-  }
 }
 
 // One exchange with the peer: after Ms of the clock, what the peer says (or what the test does)
@@ -299,11 +205,9 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
             std::tuple(ENOENT, EINVAL, ENOTDIR, ENOENT, S::Idle));
   const std::string file = store.Root() + "/0/f";   // the first case's
   ASSERT_EQ(t.StartSend(P::XModem, file, at), 0);
-  t.Received(reinterpret_cast<const std::uint8_t*>("C"), 1, at);
-  ASSERT_EQ(t.StartSend(P::Raw, file, at), 0);
-  EXPECT_EQ(t.Output(), Abort + x.substr(0, 129)) << "the transfer running is cancelled first";
-  t.Taken(t.Output().size(), at);
-  EXPECT_EQ(std::tuple(t.State(), t.FileDone()), std::tuple(S::Done, 129u));
+  EXPECT_EQ(std::tuple(t.StartSend(P::Raw, file, at), t.StartReceive(P::YModem, store.Root(), at), t.Protocol()),
+            std::tuple(EBUSY, EBUSY, P::XModem))
+    << "one transfer at a time";
 }
 
 }   // namespace

@@ -8,7 +8,9 @@
 #include <QMenu>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -52,7 +54,14 @@ protected:
       c = char(random());
     return bytes;
   }
-  static void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+  // A file with its time set to Mtime, which YMODEM carries.
+  static void Put(const std::string& path, const std::string& bytes)
+  {
+    std::ofstream(path, std::ios::binary) << bytes;
+    const timespec times[2] = {{Mtime, 0}, {Mtime, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+  }
+  static constexpr time_t Mtime = 01234567;
 
   TPty Pty;
   const std::string Far = Store.Root() + "/far", Near = Store.Root() + "/near";
@@ -60,9 +69,10 @@ protected:
 
 TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
 {
-  // The raw file is more than the line takes before the far end reads.
-  const std::string pad = "\x1a", image = Bytes(100'000, 1), small = Bytes(1000, 2), odd = Bytes(3000, 3),
-                    big = Bytes(200'000, 4);
+  // XMODEM carries no size: the last block's padding stays. The raw file is more than the line
+  // takes before the far end reads.
+  const std::string image = Bytes(100'000, 1), small = Bytes(1000, 2), odd = Bytes(1025, 3), big = Bytes(200'000, 4);
+  const auto padded = [](const std::string& bytes) { return bytes + std::string(-bytes.size() % 128, '\x1a'); };
   struct TRow {
     const char* Item;
     std::vector<std::string> Peer;   // lrzsz at the far end; none: the test reads the line itself
@@ -76,12 +86,23 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
      {{Near + "/image.bin", image}},
      {{Far + "/image.bin", image}},
      "Send with YMODEM: image.bin, 100000 bytes in "},
-    // XMODEM carries no size: the last block's padding stays.
+    {"Send with &YMODEM...",
+     {"rb", "-q"},
+     Near + "/empty",
+     {{Near + "/empty", ""}},
+     {{Far + "/empty", ""}},
+     "Send with YMODEM: empty, 0 bytes in "},
     {"Send with &XMODEM...",
      {"rx", "-q", "x.bin"},
      Near + "/x.bin",
+     {{Near + "/x.bin", "x"}},   // the checksum form
+     {{Far + "/x.bin", padded("x")}},
+     "Send with XMODEM: x.bin, 1 bytes in "},
+    {"Send with &XMODEM...",
+     {"rx", "-c", "-q", "x.bin"},
+     Near + "/x.bin",
      {{Near + "/x.bin", small}},
-     {{Far + "/x.bin", small + std::string(24, pad[0])}},
+     {{Far + "/x.bin", padded(small)}},
      "Send with XMODEM: x.bin, 1000 bytes in "},
     {"Send &Raw File...",
      {},
@@ -93,19 +114,20 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
      {"sx", "-q", "x.bin"},
      Near + "/got.bin",
      {{Far + "/x.bin", small}},
-     {{Near + "/got.bin", small + std::string(24, pad[0])}},
+     {{Near + "/got.bin", padded(small)}},
      "Receive with XMODEM: got.bin, 1024 bytes in "},
     {"Recei&ve with YMODEM...",
-     {"sb", "-q", "a.bin", "empty"},
+     {"sb", "-q", "image.bin", "c d", "e"},
      Near,
-     {{Far + "/a.bin", odd}, {Far + "/empty", ""}},
-     {{Near + "/a.bin", odd}, {Near + "/empty", ""}},
-     "Receive with YMODEM: 2 files, 3000 bytes in "},
+     {{Far + "/image.bin", image}, {Far + "/c d", odd}, {Far + "/e", ""}},
+     {{Near + "/image.bin", image}, {Near + "/c d", odd}, {Near + "/e", ""}},
+     "Receive with YMODEM: 3 files, 101025 bytes in "},
   };
+  TNullModem cable(Pty);
   Store.LinkPort(1, Pty.SlavePath());
   Start();
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.Item);
+    SCOPED_TRACE(row.Item + (" " + row.Received[0].first));
     for (const auto& [path, bytes] : row.Sent)
       Put(path, bytes);
     // A text log shows none of a protocol's bytes, nor does the receive field.
@@ -115,16 +137,22 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     Menu("&File", "&Log to File...")->trigger();
     Presenter.FileAnswer = row.Answer;
     const pid_t peer = row.Peer.empty() ? 0 : Pty.Spawn(row.Peer, Far);
+    cable.SetRts(!row.Peer.empty());   // a raw send waits for CTS under the hardware handshake
     Item(row.Item)->trigger();
     ASSERT_TRUE(TransferWindow());
     EXPECT_EQ(Commands(), std::vector<bool>(6, false));
+    EXPECT_EQ(row.Peer.empty() ? Collect(Pty, 1, 300) : "", "");
+    cable.SetRts(true);
     const std::string raw = row.Peer.empty() ? Collect(Pty, big.size(), 5000) : "";
     EXPECT_EQ(TPty::Wait(peer, 20000, [] { QApplication::processEvents(); }), row.Peer.empty() ? -1 : 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 5000));
     EXPECT_EQ(Commands(), std::vector<bool>(6, true));
     EXPECT_EQ(Status().substr(0, row.Status.size()), row.Status);
-    for (const auto& [path, bytes] : row.Received)
+    for (const auto& [path, bytes] : row.Received) {
+      struct stat file {};
       EXPECT_TRUE((path.empty() ? raw : FileText(path)) == bytes) << path;
+      EXPECT_TRUE(!strstr(row.Item, "YMODEM") || (stat(path.c_str(), &file) == 0 && file.st_mtime == Mtime)) << path;
+    }
     Menu("&File", "Stop &Logging")->trigger();
     EXPECT_EQ(Unstamped(FileText(Store.Root() + "/text.log"), 0, std::time(nullptr)), "--- binary mode ---\n");
     EXPECT_EQ(Received(), "");
@@ -133,7 +161,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
   // Each row asked for the log's file, then for the transfer's.
   EXPECT_EQ(Presenter.FileRequests[1].Title, "Send with YMODEM");
   EXPECT_TRUE(Presenter.FileRequests[1].Data.Flags & OFN_FILEMUSTEXIST);
-  EXPECT_TRUE(Presenter.FileRequests[7].Save && (Presenter.FileRequests[7].Data.Flags & OFN_OVERWRITEPROMPT))
+  EXPECT_TRUE(Presenter.FileRequests[11].Save && (Presenter.FileRequests[11].Data.Flags & OFN_OVERWRITEPROMPT))
     << "an XMODEM file replaces one only after the question";
 }
 
