@@ -388,12 +388,10 @@ void TKalvixDlgClient::StartTransfer(TProtocol protocol, bool send)
   TransferChoice = data.FileName;
   SendPath.Stop();
   EnableCommands(false);
-  // A protocol waits on every answer: the line is read as soon as one arrives. A raw send
-  // goes at the pace of its writes, and what the device says meanwhile is shown on the ticks.
-  if (protocol != TProtocol::Raw) {
-    Port.SetReadAtOnce(true);
-    WatchReadable(TransferWatch, Port.ReadableHandle());
-  }
+  // A protocol waits on every answer: the line is watched (TransferStep) and read as soon as one
+  // arrives. A raw send goes at the pace of its writes, and what the device says meanwhile is
+  // shown on the ticks.
+  Port.SetReadAtOnce(protocol != TProtocol::Raw);
   TransferWindow = std::make_unique<TTransferDlg>(this);
   if (TransferWindow->Create())
     TransferWindow->Show(SW_SHOW);
@@ -405,7 +403,8 @@ void TKalvixDlgClient::CmCancelTransfer()
 {
   Transfer.Cancel();
   // Not stepped here: ending the transfer closes the window whose button is being pressed.
-  TransferTimerOn = SetTimer(TransferTimer, TransferInterval);
+  SetTimer(TransferTimer, TransferInterval);
+  TransferTimerOn = true;
 }
 
 LRESULT TKalvixDlgClient::TransferReadable(WPARAM, LPARAM)
@@ -423,9 +422,14 @@ void TKalvixDlgClient::TransferStep()
     EndTransfer();
     return;
   }
+  // An adapter taken up again within the poll comes back on another descriptor.
+  if (Transfer.Protocol() != TProtocol::Raw)
+    WatchReadable(TransferWatch, Port.ReadableHandle());
   const bool writing = !Port.IsWriteIdle() || !Transfer.Output().empty();
-  if (writing != TransferTimerOn)
-    TransferTimerOn = writing ? SetTimer(TransferTimer, TransferInterval) : !KillTimer(TransferTimer);
+  if (writing != TransferTimerOn) {
+    writing ? SetTimer(TransferTimer, TransferInterval) : KillTimer(TransferTimer);
+    TransferTimerOn = writing;
+  }
 }
 
 void TKalvixDlgClient::EndTransfer()
