@@ -242,6 +242,7 @@ public:
     data.FileName = File;
     return true;
   }
+  bool FolderName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
   bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
   {
     data.FileName = File;
