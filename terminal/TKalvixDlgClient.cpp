@@ -464,7 +464,7 @@ LRESULT TKalvixDlgClient::TransferFailed(WPARAM, LPARAM)
   char failed[160], reason[160];
   LoadString(IDS_TRANSFER_FAILED, failed, sizeof failed);
   LoadString(IDS_TRANSFER_REASON + unsigned(Transfer.Failure()), reason, sizeof reason);
-  std::string text = failed + ("\n" + std::string(reason));
+  std::string text = std::string(failed) + "\n" + reason;
   if (Transfer.Failure() == TFailure::FileError)
     text += std::string(" ") + std::strerror(Transfer.Error());
   text += "\n" + TransferPath() + "\n" + std::to_string(Transfer.TotalDone()) + " bytes done";
