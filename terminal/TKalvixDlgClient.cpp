@@ -24,7 +24,6 @@ constexpr const char* TextFilter = " -\x7f";
 
 using TProtocol = TFileTransfer::TProtocol;
 using TFailure = TFileTransfer::TFailure;
-constexpr int TransferCommands[] = {CM_SENDRAW, CM_SENDXMODEM, CM_SENDYMODEM, CM_RECEIVEXMODEM, CM_RECEIVEYMODEM};
 // The reasons' texts lie in the string table in the order of the failures.
 static_assert(int(TFailure::Cancelled) == 1 && int(TFailure::FileError) == 7 && int(TFailure::LineLost) == 11);
 
@@ -443,19 +442,16 @@ void TKalvixDlgClient::EndTransfer()
   const std::string& path = TransferPath();
   const std::string name =
     Transfer.Files() > 1 ? std::to_string(Transfer.Files()) + " files" : path.substr(path.find_last_of('/') + 1);
+  const bool done = Transfer.State() == TFileTransfer::TState::Done;
+  const char* ended = done ? "," : Transfer.Failure() == TFailure::Cancelled ? " cancelled after" : " failed after";
   char text[512];
-  const char* how = TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend());
-  if (Transfer.State() == TFileTransfer::TState::Done)
-    std::snprintf(text, sizeof text, "%s: %s, %llu bytes in %.1f s", how, name.c_str(),
-                  static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
-  else
-    std::snprintf(text, sizeof text, "%s: %s %s after %llu bytes in %.1f s", how, name.c_str(),
-                  Transfer.Failure() == TFailure::Cancelled ? "cancelled" : "failed",
-                  static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
+  std::snprintf(text, sizeof text, "%s: %s%s %llu bytes in %.1f s",
+                TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend()), name.c_str(), ended,
+                static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
   if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
     frame->GetStatusBar()->SetText(text);
   // Told once the tick is over: a box open inside it would hold the poll timer.
-  if (Transfer.State() == TFileTransfer::TState::Failed && Transfer.Failure() != TFailure::Cancelled)
+  if (!done && Transfer.Failure() != TFailure::Cancelled)
     PostMessage(TransferFailedMessage, 0, 0);
 }
 
@@ -480,10 +476,8 @@ const std::string& TKalvixDlgClient::TransferPath() const
 void TKalvixDlgClient::EnableCommands(bool enable)
 {
   SendButton.EnableWindow(enable && PortOpen);
-  if (TFrameWindow* frame = MainFrame()) {
-    for (const int id : {CM_SELECT, CM_SETUP, CM_SWITCHMODE})
+  if (TFrameWindow* frame = MainFrame())
+    for (const int id : {CM_SELECT, CM_SETUP, CM_SWITCHMODE, CM_SENDRAW, CM_SENDXMODEM, CM_SENDYMODEM, CM_RECEIVEXMODEM,
+                         CM_RECEIVEYMODEM})
       frame->EnableMenuItem(id, enable);
-    for (const int id : TransferCommands)
-      frame->EnableMenuItem(id, enable);
-  }
 }
