@@ -130,10 +130,13 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     SCOPED_TRACE(row.Item + (" " + row.Received[0].first));
     for (const auto& [path, bytes] : row.Sent)
       Put(path, bytes);
-    // A text log shows none of a protocol's bytes, nor does the receive field.
-    Presenter.FileAnswer = Store.Root() + "/text.log";
-    Presenter.FilterAnswer = 2;
-    std::filesystem::remove(Presenter.FileAnswer);
+    // A text log shows none of a protocol's bytes, nor does the receive field; a raw log (the
+    // last row's) keeps them.
+    const bool rawLog = &row == std::end(rows) - 1;
+    const std::string log = Store.Root() + (rawLog ? "/raw.bin" : "/text.log");
+    Presenter.FileAnswer = log;
+    Presenter.FilterAnswer = rawLog ? 1 : 2;
+    std::filesystem::remove(log);
     Menu("&File", "&Log to File...")->trigger();
     Presenter.FileAnswer = row.Answer;
     const pid_t peer = row.Peer.empty() ? 0 : Pty.Spawn(row.Peer, Far);
@@ -143,6 +146,8 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     EXPECT_EQ(Commands(), std::vector<bool>(6, false));
     EXPECT_EQ(row.Peer.empty() ? Collect(Pty, 1, 300) : "", "");
     cable.SetRts(true);
+    // What the device says during a raw send is shown as ever.
+    EXPECT_TRUE(!row.Peer.empty() || Pty.Send("ok"));
     const std::string raw = row.Peer.empty() ? Collect(Pty, big.size(), 5000) : "";
     EXPECT_EQ(TPty::Wait(peer, 20000, [] { QApplication::processEvents(); }), row.Peer.empty() ? -1 : 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 5000));
@@ -154,8 +159,18 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
       EXPECT_TRUE(!strstr(row.Item, "YMODEM") || (stat(path.c_str(), &file) == 0 && file.st_mtime == Mtime)) << path;
     }
     Menu("&File", "Stop &Logging")->trigger();
-    EXPECT_EQ(Unstamped(FileText(Store.Root() + "/text.log"), 0, std::time(nullptr)), "--- binary mode ---\n");
-    EXPECT_EQ(Received(), "");
+    const std::string shown = row.Peer.empty() ? "6F,6B," : "";
+    if (rawLog)
+      EXPECT_NE(FileText(log).find(std::string("\x01\x00\xff"
+                                               "image.bin\0"
+                                               "100000 ",
+                                               20)),
+                std::string::npos);
+    else
+      EXPECT_EQ(Unstamped(FileText(log), 0, std::time(nullptr)),
+                "--- binary mode ---\n" + shown + (shown.empty() ? "" : "\n"));
+    EXPECT_EQ(Received(), shown);
+    Menu("&Clear")->trigger();
     EXPECT_TRUE(Presenter.Boxes.empty()) << Presenter.Boxes.front().Text;
   }
   // Each row asked for the log's file, then for the transfer's.
