@@ -21,13 +21,12 @@ protected:
     std::filesystem::create_directory(Far);
     std::filesystem::create_directory(Near);
   }
-  QAction* Item(const char* text) { return Menu("&File", "&Transfer")->menu()->actions()[ItemIndex(text)]; }
-  static int ItemIndex(const char* text)
+  QAction* Item(const char* text)
   {
-    const char* items[] = {"Send &Raw File...",       "Send with &XMODEM...",   "Send with &YMODEM...", "-",
-                           "R&eceive with XMODEM...", "Recei&ve with YMODEM..."};
-    return int(std::find_if(std::begin(items), std::end(items), [&](const char* i) { return !strcmp(i, text); }) -
-               std::begin(items));
+    for (QAction* item : Menu("&File", "&Transfer")->menu()->actions())
+      if (item->text() == text)
+        return item;
+    return nullptr;
   }
   static QWidget* TransferWindow()
   {
