@@ -10,6 +10,10 @@
 //                                          bytes sent) or a text log
 //   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
 //   kalvix_load text|binary soak SECONDS   a flood for SECONDS
+//   kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]
+//                                          at 115200 8N1 on DEVICE (a pseudo-terminal): types
+//                                          COMMAND, waits for READY in the receive field, sends
+//                                          FILE by File > Transfer and times it (uboot-compare)
 //
 // A steady feeder writes without blocking and drops what the pseudo-terminal refuses, as a
 // line without handshake does when its reader falls behind; dropped bytes are counted as lost.
@@ -18,15 +22,22 @@
 // event to the window thread every 10 ms; the time until it is handled is the event loop's
 // latency, what a click or a key would wait.
 #include "app/TKalvixApp.h"
+#include "framework/TDecoratedFrame.h"
 #include "framework/TEdit.h"
 #include "framework/TFrameWindow.h"
+#include "framework/TStatusBar.h"
 #include "framework/TPresenter.h"
 #include "framework/WindowMessages.h"
 #include "resources/ResourceIds.h"
 #include "settings/PortSettings.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -36,6 +47,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -61,13 +73,13 @@ void Record(std::uint64_t n, std::uint8_t* out)
   out[RecordSize - 1] = '\r';
 }
 
-void StorePresetSettings()
+void StorePresetSettings(const char* baud = "256000")
 {
   TComSetupXfer xfer;
   std::int32_t lineLength = 0, delayTime = 0, delayChar = 0;
   LoadPortSettings(xfer, lineLength, delayTime, delayChar);
   xfer.PortData.SelectString("COM 1");
-  xfer.BaudRateData.SelectString("256000");
+  xfer.BaudRateData.SelectString(baud);
   xfer.DataBitsData.SelectString("8 Bit");
   xfer.HandshakeData.SelectString("no");
   xfer.ParityData.SelectString("no");
@@ -213,22 +225,33 @@ bool TailExact(const std::vector<std::string>& shown, const std::vector<std::str
   return exact;
 }
 
-// Answers the log's file dialog with one file and the filter of its form.
-class TLogPresenter final : public TPresenter {
+// Answers a file dialog with one file (and, for the log's, the filter of its form); a message
+// box is answered with OK and counted.
+class TFilePresenter final : public TPresenter {
 public:
-  TLogPresenter(std::string file, int filter) : File(std::move(file)), Filter(filter) {}
+  TFilePresenter(std::string file, int filter) : File(std::move(file)), Filter(filter) {}
   int MessageBox(QWidget*, const std::string& text, const std::string&, UINT) override
   {
     std::fprintf(stderr, "message box: %s\n", text.c_str());
+    ++Boxes;
     return IDOK;
   }
-  bool OpenFileName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
+  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    OpenTitle = title;
+    data.FileName = File;
+    return true;
+  }
+  bool FolderName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
   bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
   {
     data.FileName = File;
     data.FilterIndex = Filter;
     return true;
   }
+
+  std::string OpenTitle;
+  int Boxes = 0;
 
 private:
   std::string File;
@@ -247,22 +270,29 @@ struct TSession {
   TEdit* Field = nullptr;
   double StartSeconds = 0;
 
-  bool Start(bool textMode, bool blockingFeed)
+  // With device, COM1 names that line (a pseudo-terminal the caller set up) at baud; without,
+  // a fresh pseudo-terminal that the bench feeds.
+  bool Start(bool textMode, bool blockingFeed, const char* device = nullptr, const char* baud = "256000")
   {
     if (!mkdtemp(Root))
       return false;
     setenv("XDG_CONFIG_HOME", Root, 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (openpty(&Master, &Slave, nullptr, nullptr, nullptr) != 0)
-      return false;
-    termios raw {};
-    tcgetattr(Slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(Slave, TCSANOW, &raw);
+    if (!device) {
+      if (openpty(&Master, &Slave, nullptr, nullptr, nullptr) != 0)
+        return false;
+      termios raw {};
+      tcgetattr(Slave, &raw);
+      cfmakeraw(&raw);
+      tcsetattr(Slave, TCSANOW, &raw);
+      device = ttyname(Slave);
+    }
+    if (std::strncmp(device, "/dev/pts/", 9) != 0)
+      return false;   // never a real port: this is the machine's console on some hosts
     std::filesystem::create_directories(std::string(Root) + "/kalvix/ports");
-    std::filesystem::create_symlink(ttyname(Slave), std::string(Root) + "/kalvix/ports/COM1");
-    StorePresetSettings();
-    if (!blockingFeed)
+    std::filesystem::create_symlink(device, std::string(Root) + "/kalvix/ports/COM1");
+    StorePresetSettings(baud);
+    if (!blockingFeed && Master >= 0)
       fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
     const auto started = Clock::now();
     App = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
@@ -352,6 +382,169 @@ int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
   return exact ? 0 : 1;
 }
 
+// The menu item whose text, without its mnemonic and shortcut, is text; searched through every
+// menu and submenu of the bar.
+QAction* MenuItem(const QList<QAction*>& actions, const QString& text)
+{
+  for (QAction* action : actions) {
+    QString shown = action->text().section('\t', 0, 0);
+    shown.remove('&');
+    if (shown == text)
+      return action;
+    if (action->menu())
+      if (QAction* found = MenuItem(action->menu()->actions(), text))
+        return found;
+  }
+  return nullptr;
+}
+
+// Watches for the transfer's window: the first dialog shown after the menu item was chosen, the
+// time it was shown and the time it was hidden or destroyed, to the event, not to a tick.
+class TTransferWatch : public QObject {
+public:
+  bool eventFilter(QObject* object, QEvent* e) override
+  {
+    auto* dialog = qobject_cast<QDialog*>(object);
+    if (dialog && Armed && !Window && e->type() == QEvent::Show) {
+      Window = dialog;
+      ShownAt = Clock::now();
+      Title = dialog->windowTitle().toStdString();
+      QObject::connect(dialog, &QObject::destroyed, this, [this] { Gone(); });
+    } else if (dialog && dialog == Window && (e->type() == QEvent::Hide || e->type() == QEvent::Close))
+      Gone();
+    return false;
+  }
+  void Gone()
+  {
+    if (!Hidden) {
+      Hidden = true;
+      HiddenAt = Clock::now();
+      if (OnGone)
+        OnGone();
+    }
+  }
+  std::function<void()> OnGone;
+  bool Armed = false, Hidden = false;
+  QDialog* Window = nullptr;   // compared, never followed
+  std::string Title;
+  Clock::time_point ShownAt, HiddenAt;
+};
+
+double Seconds(Clock::time_point t)
+{
+  return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
+// Sends file to the device on the line through File > Transfer, as a user at a boot loader's
+// prompt would: types command (in text mode's notation) into the send field and clicks Send,
+// waits until the receive field shows ready, then chooses the menu item and answers its open
+// dialog with the file. Times from the choice until the transfer window is gone, and prints
+// the figures with the times on CLOCK_MONOTONIC, so that they line up with a relay's trace.
+int Transfer(const char* protocol, const char* device, const char* file, const char* command, const char* ready,
+             const char* fieldOut)
+{
+  const char* item = std::strcmp(protocol, "raw") == 0      ? "Send Raw File..."
+                     : std::strcmp(protocol, "xmodem") == 0 ? "Send with XMODEM..."
+                     : std::strcmp(protocol, "ymodem") == 0 ? "Send with YMODEM..."
+                                                            : nullptr;
+  // Installed before the program starts, so that a port that cannot be opened is a counted
+  // message, not a modal box that waits for nobody; given back after the program has gone.
+  TFilePresenter presenter(file, 0);
+  struct TInstalled {
+    TPresenter* Previous;
+    ~TInstalled() { TPresenter::Install(Previous); }
+  } installed {TPresenter::Install(&presenter)};
+  TSession session;
+  if (!item || !session.Start(true, true, device, "115200") || presenter.Boxes > 0) {
+    std::fprintf(stderr, "kalvix_load: cannot start on %s\n", device);
+    return 1;
+  }
+  auto& frame = static_cast<TDecoratedFrame&>(*session.App->GetMainWindow());
+  TWindow* client = frame.GetClientWindow();
+  QAction* action = MenuItem(frame.GetMenuBar()->actions(), item);
+  if (!action) {
+    std::fprintf(stderr, "kalvix_load: no menu item \"%s\"; the menus hold:", item);
+    const std::function<void(const QList<QAction*>&)> list = [&](const QList<QAction*>& actions) {
+      for (QAction* a : actions) {
+        std::fprintf(stderr, " \"%s\"", a->text().toLatin1().constData());
+        if (a->menu())
+          list(a->menu()->actions());
+      }
+    };
+    list(frame.GetMenuBar()->actions());
+    std::fprintf(stderr, "\n");
+    return 1;
+  }
+  TTransferWatch watch;
+  qApp->installEventFilter(&watch);
+
+  dynamic_cast<TEdit&>(*client->ChildWithId(IDC_SENDTEXT)).SetText(command);
+  qobject_cast<QAbstractButton*>(client->ChildWithId(IDC_SEND)->GetWidget())->click();
+  const auto typed = Clock::now();
+  Clock::time_point readySeen, started, ended;
+  enum { Waiting, Running, Over, NoReadyLine, TimedOut } phase = Waiting;
+  // While the transfer runs nothing of ours wakes the event loop, so that the program's pace
+  // is its own; the window's going ends the wait, or the time limit.
+  QTimer check, limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, [&] {
+    phase = TimedOut;
+    QApplication::quit();
+  });
+  watch.OnGone = [&] {
+    ended = watch.HiddenAt;
+    phase = Over;
+    limit.stop();
+    check.start(1);
+  };
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    const auto now = Clock::now();
+    const std::string field = session.Field->GetText();
+    if (phase == Waiting) {
+      if (field.find(ready) != std::string::npos) {
+        readySeen = now;
+        phase = Running;
+        check.stop();
+        limit.start(std::chrono::seconds(300));
+        watch.Armed = true;
+        started = Clock::now();
+        action->trigger();
+      } else if (now - typed > std::chrono::seconds(10)) {
+        phase = NoReadyLine;
+        QApplication::quit();
+      }
+      return;
+    }
+    // Over: the board prints its totals and a new prompt; the field gets them before the end.
+    const std::size_t readyAt = field.rfind(ready);
+    if (now - ended > std::chrono::seconds(3) ||
+        (readyAt != std::string::npos && field.find("=> ", readyAt) != std::string::npos))
+      QApplication::quit();
+  });
+  check.start(1);
+  QApplication::exec();
+  qApp->removeEventFilter(&watch);
+  const std::string field = session.Field->GetText();
+  if (*fieldOut) {
+    std::FILE* out = std::fopen(fieldOut, "wb");
+    if (out) {
+      std::fwrite(field.data(), 1, field.size(), out);
+      std::fclose(out);
+    }
+  }
+  const bool over = phase == Over;
+  std::printf("protocol=%s typed=%.6f ready_seen=%.6f started=%.6f window_shown=%.6f ended=%.6f seconds=%.3f "
+              "open_dialog=\"%s\" window=\"%s\" message_boxes=%d result=%s\nstatus=%s\n",
+              protocol, Seconds(typed), phase != Waiting ? Seconds(readySeen) : 0.0,
+              phase != Waiting ? Seconds(started) : 0.0, watch.Window ? Seconds(watch.ShownAt) : 0.0,
+              over ? Seconds(ended) : 0.0, over ? std::chrono::duration<double>(ended - started).count() : 0.0,
+              presenter.OpenTitle.c_str(), watch.Title.c_str(), presenter.Boxes,
+              over                   ? "over"
+              : phase == NoReadyLine ? "no_ready_line"
+                                     : "timed_out",
+              frame.GetStatusBar()->GetText().c_str());
+  return over ? 0 : 1;
+}
 }   // namespace
 
 int main(int argc, char** argv)
@@ -360,11 +553,14 @@ int main(int argc, char** argv)
     StorePresetSettings();
     return 0;
   }
+  if ((argc == 7 || argc == 8) && std::strcmp(argv[1], "transfer") == 0)
+    return Transfer(argv[2], argv[3], argv[4], argv[5], argv[6], argc == 8 ? argv[7] : "");
   const char* logForm = argc == 5 ? argv[4] : "";
   if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
       (argc == 5 && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
     std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
-                         "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS\n");
+                         "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS | "
+                         "kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]\n");
     return 2;
   }
   const bool textMode = std::strcmp(argv[1], "text") == 0;
@@ -386,7 +582,7 @@ int main(int argc, char** argv)
   TWindow* client = session.App->GetMainWindow()->GetClientWindow();
   const bool logRaw = std::strcmp(logForm, "raw") == 0;
   const std::string logFile = std::string(session.Root) + (logRaw ? "/capture.bin" : "/capture.log");
-  TLogPresenter presenter(logFile, logRaw ? 1 : 2);
+  TFilePresenter presenter(logFile, logRaw ? 1 : 2);
   if (*logForm) {
     TPresenter* previous = TPresenter::Install(&presenter);
     SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);

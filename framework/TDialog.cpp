@@ -4,6 +4,7 @@
 
 #include "framework/Latin1.h"
 #include "framework/TButtonWidget.h"
+#include "framework/TProgressBar.h"
 #include "framework/TSimpleComboWidget.h"
 #include "resources/ResourceTypes.h"
 
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <algorithm>
 #include <cmath>
 
@@ -143,6 +145,13 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
   case TControlKind::CheckBox:
     widget = new QCheckBox(ToQString(item.Text), parent);
     break;
+  case TControlKind::ProgressBar: {
+    auto* bar = new QProgressBar(parent);
+    bar->setRange(0, TProgressBar::Full);
+    bar->setTextVisible(false);
+    widget = bar;
+    break;
+  }
   case TControlKind::EtchedFrame: {
     auto* frame = new QFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -209,8 +218,9 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
   if (!Template)
     return nullptr;
   auto* dialog = new TDialogWidget(*this, Receiver(), parentWidget);
-  // Without a modal run and under a parent, the dialog is a child window: a client area.
-  if (parentWidget && !Modal)
+  // Without a modal run and under a parent, the dialog is a child window (a client area),
+  // unless its template makes it a window of its own.
+  if (parentWidget && !Modal && !(Template->Style & DialogStyle::OwnWindow))
     dialog->setWindowFlags(Qt::Widget);
   else if (!(Template->Style & DialogStyle::SysMenu))
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

@@ -6,5 +6,5 @@ class TFileSaveDialog : public TOpenSaveDialog {
 public:
   TFileSaveDialog(TWindow* parent, TData& data, const char* title) : TOpenSaveDialog(parent, data, title) {}
   // IDOK with Data.FileName and Data.FilterIndex set to the choice, or IDCANCEL with Data unchanged.
-  int Execute() { return Ask(true); }
+  int Execute() { return Ask(TAsk::Save); }
 };

@@ -218,6 +218,15 @@ bool TFrameWindow::IsMenuItemChecked(int id) const
   return action && action->isChecked();
 }
 
+bool TFrameWindow::EnableMenuItem(int id, bool enable)
+{
+  QAction* action = FindMenuItem(id);
+  if (!action)
+    return false;
+  action->setEnabled(enable);
+  return true;
+}
+
 bool TFrameWindow::SetMenuItemText(int id, const char* text)
 {
   QAction* action = FindMenuItem(id);

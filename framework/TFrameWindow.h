@@ -30,6 +30,8 @@ public:
   // Checks or unchecks the menu item with command id; false if there is no such item.
   bool CheckMenuItem(int id, bool checked);
   bool IsMenuItemChecked(int id) const;
+  // Enables or greys out the menu item with command id; false if there is no such item.
+  bool EnableMenuItem(int id, bool enable);
   // Gives the menu item with command id another text; false if there is no such item.
   bool SetMenuItemText(int id, const char* text);
   QMenuBar* GetMenuBar() const;

@@ -8,12 +8,15 @@ TOpenSaveDialog::TOpenSaveDialog(TWindow* parent, TData& data, const char* title
   : Parent(parent), Data(data), Title(title ? title : "")
 {}
 
-int TOpenSaveDialog::Ask(bool save)
+int TOpenSaveDialog::Ask(TAsk what)
 {
   TData answer = Data;
   TPresenter& presenter = TPresenter::Current();
   QWidget* owner = Parent ? Parent->GetWidget() : nullptr;
-  if (!(save ? presenter.SaveFileName(owner, Title, answer) : presenter.OpenFileName(owner, Title, answer)))
+  const bool chosen = what == TAsk::Save     ? presenter.SaveFileName(owner, Title, answer)
+                      : what == TAsk::Folder ? presenter.FolderName(owner, Title, answer)
+                                             : presenter.OpenFileName(owner, Title, answer);
+  if (!chosen)
     return IDCANCEL;
   Data = answer;
   return IDOK;

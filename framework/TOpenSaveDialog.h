@@ -1,6 +1,6 @@
 #pragma once
 // What a file dialog is asked and what it answers, and the asking, through the presenter, that
-// the open and the save dialog share.
+// the open, the save and the folder dialog share.
 #include <cstdint>
 #include <string>
 
@@ -22,11 +22,13 @@ public:
     std::string InitialDir;
   };
 
+  enum class TAsk { Open, Save, Folder };
+
 protected:
   TOpenSaveDialog(TWindow* parent, TData& data, const char* title);
-  // Asks for a file to open, or with save for one to write (which may not exist yet): IDOK
-  // with Data.FileName set to the chosen file, or IDCANCEL with Data unchanged.
-  int Ask(bool save);
+  // Asks for a file to open, one to write (which may not exist yet) or a folder: IDOK with
+  // Data.FileName set to the choice, or IDCANCEL with Data unchanged.
+  int Ask(TAsk what);
 
 private:
   TWindow* Parent;

@@ -31,6 +31,16 @@ public:
     return AskFileName(owner, title, data, QFileDialog::AcceptSave);
   }
 
+  bool FolderName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    const QString folder =
+      QFileDialog::getExistingDirectory(owner, ToQString(title), QFile::decodeName(data.InitialDir.c_str()));
+    if (folder.isEmpty())
+      return false;
+    data.FileName = QFile::encodeName(folder).toStdString();
+    return true;
+  }
+
 private:
   static bool AskFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data,
                           QFileDialog::AcceptMode mode)

@@ -19,6 +19,8 @@ public:
   // Asks for a file to write, which need not exist; true with data.FileName and
   // data.FilterIndex set when one was chosen.
   virtual bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
+  // Asks for an existing folder; true with data.FileName set to it when one was chosen.
+  virtual bool FolderName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
 
   // The presenter in use: the installed one, else the one that shows real Qt dialogs.
   static TPresenter& Current();

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -69,12 +70,21 @@ QWidget* TWindow::MakeWidget(QWidget* parentWidget)
   return widget;
 }
 
-void TWindow::Destroy()
+void TWindow::StopEvents()
 {
   for (auto& [id, timer] : Timers)
     if (timer)
       timer->stop();
   Timers.clear();
+  for (auto& [id, watch] : Watches)
+    if (watch)
+      watch->setEnabled(false);
+  Watches.clear();
+}
+
+void TWindow::Destroy()
+{
+  StopEvents();
   delete Widget.data();
   Widget = nullptr;
 }
@@ -83,10 +93,7 @@ void TWindow::DestroyLater()
 {
   for (TWindow* child : Children)
     child->DestroyLater();
-  for (auto& [id, timer] : Timers)
-    if (timer)
-      timer->stop();
-  Timers.clear();
+  StopEvents();
   if (Widget) {
     Widget->hide();
     Widget->deleteLater();
@@ -191,6 +198,28 @@ bool TWindow::KillTimer(UINT id)
     timer->deleteLater();
   }
   Timers.erase(found);
+  return true;
+}
+
+bool TWindow::WatchReadable(UINT id, int fd)
+{
+  if (!Widget)
+    return false;
+  QPointer<QSocketNotifier>& watch = Watches[id];
+  if (watch && watch->socket() == fd)
+    return true;
+  if (watch) {
+    // It may be this watch's own signal that ends it.
+    watch->setEnabled(false);
+    watch->deleteLater();
+  }
+  if (fd < 0) {
+    Watches.erase(id);
+    return true;
+  }
+  watch = new QSocketNotifier(fd, QSocketNotifier::Read, Widget);
+  QObject::connect(watch, &QSocketNotifier::activated, Receiver(),
+                   [this, id] { ::SendMessage(this, WM_READABLE, id, 0); });
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QObject;
+class QSocketNotifier;
 class QTimer;
 class TApplication;
 
@@ -66,6 +67,9 @@ public:
   // wParam = id. Fails while the window has no widget.
   bool SetTimer(UINT id, UINT ms);
   bool KillTimer(UINT id);
+  // Watches descriptor fd under id: whenever it polls readable, the window receives
+  // WM_READABLE with wParam = id. fd -1 ends the watch. Fails while the window has no widget.
+  bool WatchReadable(UINT id, int fd);
 
   // Queues a message for this window, received once the event in progress is done (for a
   // message box that must not open inside a timer's tick, which would hold that timer).
@@ -125,6 +129,10 @@ private:
   std::vector<TWindow*> Children;
   std::string Title;
   QPointer<QWidget> Widget;
+  // Ends the timers and the watches: the widget is going.
+  void StopEvents();
+
   std::map<UINT, QPointer<QTimer>> Timers;
+  std::map<UINT, QPointer<QSocketNotifier>> Watches;
   std::unique_ptr<QObject> LifeGuard;
 };

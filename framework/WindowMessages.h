@@ -4,7 +4,8 @@
 #include "platform/MessageTarget.h"
 
 constexpr UINT WM_CLOSE = 0x0010;
-constexpr UINT WM_COMMAND = 0x0111;   // wParam: low word id, high word notification code
+constexpr UINT WM_COMMAND = 0x0111;    // wParam: low word id, high word notification code
+constexpr UINT WM_READABLE = 0x8000;   // a watched descriptor polls readable; wParam: the watch's id
 
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EN_CHANGE = 0x0300;

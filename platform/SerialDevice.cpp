@@ -76,7 +76,10 @@ TIoResult TSerialDevice::ReadFile(std::uint8_t* buffer, std::uint32_t count, TOv
   ov.Active = true;
   const std::uint64_t totalMs =
     std::uint64_t(Timeouts.ReadTotalTimeoutMultiplier) * count + Timeouts.ReadTotalTimeoutConstant;
-  ov.DeadlineNs = totalMs == 0 ? -1 : NowNs() + std::int64_t(totalMs) * 1'000'000;
+  if (totalMs == 0 && Timeouts.ReadIntervalTimeout == MAXDWORD)
+    ov.DeadlineNs = 0;   // past already: complete with what is there
+  else
+    ov.DeadlineNs = totalMs == 0 ? -1 : NowNs() + std::int64_t(totalMs) * 1'000'000;
   InFlightRead = &ov;
   return Progress(ov);
 }

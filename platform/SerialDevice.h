@@ -33,8 +33,10 @@ struct TDcb {
 
 // Time limits of transfers in milliseconds. A read ends when its bytes are all there, or
 // ReadTotalTimeoutMultiplier * count + ReadTotalTimeoutConstant after it started with
-// whatever has arrived; with both zero it waits for all its bytes. Writes have no limit here:
-// a write ends when the line has taken every byte.
+// whatever has arrived; with both zero it waits for all its bytes, unless ReadIntervalTimeout
+// is MAXDWORD: then it completes at once with what the line holds, possibly nothing. Writes
+// have no limit here: a write ends when the line has taken every byte.
+constexpr std::uint32_t MAXDWORD = 0xFFFFFFFFu;
 struct TCommTimeouts {
   std::uint32_t ReadIntervalTimeout = 0;
   std::uint32_t ReadTotalTimeoutMultiplier = 0;
@@ -76,6 +78,13 @@ public:
   // Looks, cheaply, whether a device that went away (an adapter unplugged) is back, and if so
   // takes it up again with its last line settings. Meant to be called on every poll.
   virtual void CheckAttached() {}
+  // Whether the device is there: false while an adapter is unplugged.
+  virtual bool IsAttached() const { return true; }
+  // A descriptor that polls readable when input waits in the driver, for an event loop to
+  // watch; -1 for a device without one (the loopback plug) and while detached. Input already
+  // taken into the device's own block does not make it readable: a read that came back full
+  // may leave more there.
+  virtual int ReadableHandle() const { return -1; }
 
   bool SetCommTimeouts(const TCommTimeouts& timeouts)
   {

@@ -90,8 +90,10 @@ void TTtyDevice::Detach()
   if (Fd < 0)
     return;
   // Unsent bytes would make close() wait for the line (up to the driver's closing_wait);
-  // a closing window must never wait for a device.
-  ioctl(Fd, TCFLSH, TCOFLUSH);
+  // a closing window must never wait for a device. Only they go: a pseudo-terminal's flush
+  // would also drop what its far end has not read yet, last words included.
+  if (OutputQueued() > 0)
+    ioctl(Fd, TCFLSH, TCOFLUSH);
   ioctl(Fd, TIOCNXCL);
   close(Fd);
   Fd = -1;

@@ -18,6 +18,8 @@ public:
   bool GetCommState(TDcb& dcb) override;
   bool GetCommModemStatus(std::uint32_t& status) override;
   void CheckAttached() override;
+  bool IsAttached() const override { return Fd >= 0; }
+  int ReadableHandle() const override { return Fd; }
 
 protected:
   bool ApplyLine(const TDcb& dcb, const TLinePlan& plan) override;

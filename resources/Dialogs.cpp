@@ -87,11 +87,30 @@ constexpr TControlTemplate AboutControls[] = {
   {IDOK, TControlKind::PushButton, "OK", 82, 112, 40, 14, Visible | TabStop | DefaultButton},
 };
 
+// The transfer window: the file, the protocol, the bytes done with a bar, the rate and the
+// retries, and Cancel.
+constexpr TControlTemplate TransferControls[] = {
+  {IDC_NONE, TControlKind::Static, "File:", 8, 8, 40, 8, Label},
+  {IDC_TRANSFER_FILE, TControlKind::Static, "", 50, 8, 162, 8, Label},
+  {IDC_NONE, TControlKind::Static, "Protocol:", 8, 20, 40, 8, Label},
+  {IDC_TRANSFER_PROTOCOL, TControlKind::Static, "", 50, 20, 162, 8, Label},
+  {IDC_NONE, TControlKind::Static, "Done:", 8, 32, 40, 8, Label},
+  {IDC_TRANSFER_BYTES, TControlKind::Static, "", 50, 32, 162, 8, Label},
+  {IDC_TRANSFER_PROGRESS, TControlKind::ProgressBar, "", 8, 45, 204, 10, Visible},
+  {IDC_NONE, TControlKind::Static, "Rate:", 8, 62, 40, 8, Label},
+  {IDC_TRANSFER_RATE, TControlKind::Static, "", 50, 62, 162, 8, Label},
+  {IDC_NONE, TControlKind::Static, "Retries:", 8, 74, 40, 8, Label},
+  {IDC_TRANSFER_RETRIES, TControlKind::Static, "", 50, 74, 162, 8, Label},
+  {IDCANCEL, TControlKind::PushButton, "Cancel", 85, 90, 50, 14, Visible | TabStop | DefaultButton},
+};
+
 constexpr TDialogTemplate Dialogs[] = {
   {IDD_SETUP, "COM-Port Setting", "MS Sans Serif", 8, 266, 189, SetupControls, DialogStyle::CaptionOnly},
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
   {IDD_COMMANDLIST, "Command List", "MS Sans Serif", 8, 240, 120, CommandListControls},
   {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
+  {IDD_TRANSFER, "Transfer", "MS Sans Serif", 8, 220, 112, TransferControls,
+   DialogStyle::SysMenu | DialogStyle::OwnWindow},
 };
 }
 

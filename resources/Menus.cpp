@@ -4,9 +4,19 @@
 namespace {
 using enum TMenuItemKind;
 
+constexpr TMenuItemTemplate TransferItems[] = {
+  {Command, "Send &Raw File...", CM_SENDRAW, {}},
+  {Command, "Send with &XMODEM...", CM_SENDXMODEM, {}},
+  {Command, "Send with &YMODEM...", CM_SENDYMODEM, {}},
+  {Separator, "", 0, {}},
+  {Command, "R&eceive with XMODEM...", CM_RECEIVEXMODEM, {}},
+  {Command, "Recei&ve with YMODEM...", CM_RECEIVEYMODEM, {}},
+};
+
 constexpr TMenuItemTemplate FileItems[] = {
   {Command, "&Open Command File...", CM_OPENCOMMANDFILE, {}},
   {Command, "&Log to File...", CM_LOGTOFILE, {}},
+  {Popup, "&Transfer", 0, TransferItems},
   {Separator, "", 0, {}},
   {Command, "E&xit\tAlt+F4", CM_EXIT, {}},
 };

@@ -6,6 +6,7 @@
 // Dialog templates
 constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
+constexpr int IDD_TRANSFER = 3;
 constexpr int IDD_CLIENT = 2000;
 constexpr int IDD_ABOUT = 22000;
 
@@ -26,6 +27,14 @@ constexpr int CM_SETUP = 51683;
 constexpr int CM_SWITCHMODE = 51689;
 constexpr int CM_ABOUT = 2009;
 constexpr int CM_LOGTOFILE = 51691;
+// The Transfer pop-up (its hint is 51700), and the transfer window's Cancel as the terminal
+// window takes it.
+constexpr int CM_SENDRAW = 51701;
+constexpr int CM_SENDXMODEM = 51702;
+constexpr int CM_SENDYMODEM = 51703;
+constexpr int CM_RECEIVEXMODEM = 51704;
+constexpr int CM_RECEIVEYMODEM = 51705;
+constexpr int CM_CANCELTRANSFER = 51706;
 
 // F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;
@@ -61,6 +70,14 @@ constexpr int IDC_NONE = -1;
 // The command list (dialog 2)
 constexpr int IDC_COMMANDS = 101;
 
+// The transfer window (dialog 3); its Cancel is IDCANCEL
+constexpr int IDC_TRANSFER_FILE = 101;
+constexpr int IDC_TRANSFER_PROTOCOL = 102;
+constexpr int IDC_TRANSFER_BYTES = 103;
+constexpr int IDC_TRANSFER_PROGRESS = 104;
+constexpr int IDC_TRANSFER_RATE = 105;
+constexpr int IDC_TRANSFER_RETRIES = 106;
+
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;
@@ -73,4 +90,8 @@ constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
 constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
 constexpr unsigned IDS_LOG_FAILED = 121;
+constexpr unsigned IDS_TRANSFER_CANNOT_OPEN = 122;
+constexpr unsigned IDS_TRANSFER_FAILED = 123;
+// The reasons a transfer fails, IDS_TRANSFER_REASON + the failure's number.
+constexpr unsigned IDS_TRANSFER_REASON = 130;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -14,6 +14,7 @@ enum class TControlKind : std::uint8_t {
   CheckBox,      // an automatic check box: a click toggles it
   SimpleCombo,   // an edit line with its list always shown below it
   Icon,          // an icon at its own size; the text names it as "#<icon id>"
+  ProgressBar,   // a bar that fills from the left as work is done
 };
 
 // Style bits of a template control.
@@ -39,6 +40,8 @@ constexpr std::uint32_t RightAlign = 1u << 14;
 namespace DialogStyle {
 constexpr std::uint32_t CaptionOnly = 0;     // a caption bar without close box
 constexpr std::uint32_t SysMenu = 1u << 0;   // a close box in the caption bar
+// A window of its own beside its parent's (a modeless dialog), never a child area inside it.
+constexpr std::uint32_t OwnWindow = 1u << 1;
 }
 
 // One control of a dialog template; the rectangle is in dialog units.

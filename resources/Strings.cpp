@@ -17,6 +17,21 @@ constexpr TStringEntry Strings[] = {
   // Followed by the file's name and the system's reason on lines of their own.
   {IDS_LOG_CANNOT_OPEN, "The log file cannot be opened:"},
   {IDS_LOG_FAILED, "Logging has stopped: the log file cannot be written:"},
+  // Followed by the file's name and the system's reason on lines of their own.
+  {IDS_TRANSFER_CANNOT_OPEN, "The file cannot be opened:"},
+  // Followed by the reason, the file's name and the bytes done on lines of their own.
+  {IDS_TRANSFER_FAILED, "The transfer has failed:"},
+  {IDS_TRANSFER_REASON + 1, "It was cancelled."},
+  {IDS_TRANSFER_REASON + 2, "The far end cancelled it."},
+  {IDS_TRANSFER_REASON + 3, "The far end did not begin within 60 seconds."},
+  {IDS_TRANSFER_REASON + 4, "Too many blocks went wrong or unanswered."},
+  {IDS_TRANSFER_REASON + 5, "Nothing arrived for 60 seconds."},
+  {IDS_TRANSFER_REASON + 6, "A block came out of order."},
+  {IDS_TRANSFER_REASON + 7, "The file cannot be read or written:"},   // and the system's reason
+  {IDS_TRANSFER_REASON + 8, "The file changed while it was being sent."},
+  {IDS_TRANSFER_REASON + 9, "The sender ended before the size it announced."},
+  {IDS_TRANSFER_REASON + 10, "The sender went on past the size it announced."},
+  {IDS_TRANSFER_REASON + 11, "The line is lost."},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
@@ -24,6 +39,12 @@ constexpr TStringEntry Strings[] = {
   {2008, "Access About"},
   {CM_OPENCOMMANDFILE, "Load command strings from File"},
   {CM_LOGTOFILE, "Write received data to a file"},
+  {CM_SENDRAW - 1, "Send or receive a file"},
+  {CM_SENDRAW, "Send a file's bytes as they are"},
+  {CM_SENDXMODEM, "Send a file with XMODEM"},
+  {CM_SENDYMODEM, "Send a file with YMODEM"},
+  {CM_RECEIVEXMODEM, "Receive a file with XMODEM"},
+  {CM_RECEIVEYMODEM, "Receive files with YMODEM into a folder"},
   {CM_EXIT, "Quits Kalvix and prompts to save the documents"},
   {CM_SELECT, "Select a line of command file"},
   {CM_CLEAR, "Clearing of receive field"},

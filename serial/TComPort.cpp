@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 int TComPort::Open(HWND owner, int port, std::uint32_t rxQueue, std::uint32_t txQueue)
 {
@@ -103,9 +104,9 @@ int TComPort::Write(const void* data, std::uint32_t length)
 
 long TComPort::StartRead(TIoResult& result)
 {
-  Timeouts.ReadIntervalTimeout = 0;
+  Timeouts.ReadIntervalTimeout = ReadAtOnce ? MAXDWORD : 0;
   Timeouts.ReadTotalTimeoutMultiplier = 0;
-  Timeouts.ReadTotalTimeoutConstant = ReadTimeoutMs;
+  Timeouts.ReadTotalTimeoutConstant = ReadAtOnce ? 0 : ReadTimeoutMs;
   Device->SetCommTimeouts(Timeouts);
   result = Device->ReadFile(ReceiveBuffer, ReadChunk, ReadOverlapped);
   if (result != TIoResult::Completed)
@@ -187,6 +188,17 @@ long TComPort::GetModemStatus()
   if (!Device || !Device->GetCommModemStatus(status))
     return -1;
   return long(status);
+}
+
+void TComPort::AwaitWrite(std::chrono::milliseconds limit)
+{
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (WriteInProgress && Device && std::chrono::steady_clock::now() < end) {
+    if (Device->GetOverlappedResult(WriteOverlapped, BytesWritten) != TIoResult::Pending)
+      WriteInProgress = false;
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void TComPort::Close()

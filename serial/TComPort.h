@@ -48,6 +48,20 @@ public:
   std::uint32_t LastPollBytes() const { return PollBytes; }
   long GetModemStatus();
   void Close();
+
+  // While on, a read completes at once with whatever the line holds, so that an answer awaited
+  // byte by byte (a file transfer) is delivered on the poll that follows its arrival, not when
+  // a read's 100 ms are up. A read already in flight keeps its time limit.
+  void SetReadAtOnce(bool on) { ReadAtOnce = on; }
+  // A descriptor that polls readable when the line has input; -1 while closed or unplugged,
+  // and for a device without one. Bytes may wait in the port after a poll that spent its
+  // budget (MoreToRead) without it being readable.
+  int ReadableHandle() const { return Device ? Device->ReadableHandle() : -1; }
+  // Whether the device is open and there (an unplugged adapter is not).
+  bool IsAttached() const { return Device && Device->IsAttached(); }
+  // Waits, at most limit, for the write in flight to leave the line: for last words before the
+  // port closes, which drops what has not left.
+  void AwaitWrite(std::chrono::milliseconds limit);
   // The line parameters as last read from and written to the device.
   const TDcb& CommState() const { return Dcb; }
 
@@ -67,6 +81,7 @@ private:
   std::uint8_t TransmitBuffer[BufferSize] {};
   std::uint8_t ReceiveBuffer[BufferSize] {};
   bool ReadInFlight = false;
+  bool ReadAtOnce = false;
   bool BudgetSpent = false;
   std::uint32_t PollBytes = 0;   // delivered by the last poll, counted up to StreamingBytes + 1
   HWND Owner = nullptr;

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int TCaptureLog::Open(const std::string& path, TForm form)
+int TCaptureLog::Open(const std::string& path, TForm form, bool textMode)
 {
   Close();
   // Non-blocking, so that nothing the name leads to can make the window wait: a FIFO without a
@@ -26,6 +26,8 @@ int TCaptureLog::Open(const std::string& path, TForm form)
   FilePath = path;
   Buffer.clear();
   AtLineStart = true;
+  Failed = 0;
+  NoteMode(textMode);
   return 0;
 }
 
@@ -43,10 +45,10 @@ void TCaptureLog::Prefix()
   Buffer += Stamp;
 }
 
-int TCaptureLog::Received(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length)
+void TCaptureLog::Received(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length)
 {
   if (Fd < 0)
-    return 0;
+    return;
   if (Form == Raw) {
     Buffer.append(reinterpret_cast<const char*>(bytes), count);
   } else {
@@ -61,7 +63,8 @@ int TCaptureLog::Received(const std::uint8_t* bytes, std::size_t count, const ch
       AtLineStart = text[i] == '\n';
     }
   }
-  return Buffer.size() >= BufferLimit ? Flush() : 0;
+  if (Buffer.size() >= BufferLimit && !Failed)
+    Failed = Write();
 }
 
 void TCaptureLog::EndLine()
@@ -72,18 +75,24 @@ void TCaptureLog::EndLine()
   }
 }
 
-void TCaptureLog::Note(const char* note)
+void TCaptureLog::NoteMode(bool textMode)
 {
   if (Fd < 0 || Form != Text)
     return;
   EndLine();
   Stamped = false;
   Prefix();
-  Buffer += note;
-  Buffer += '\n';
+  Buffer += textMode ? "--- text mode ---\n" : "--- binary mode ---\n";
 }
 
 int TCaptureLog::Flush()
+{
+  const int error = Failed ? Failed : Write();
+  Failed = 0;
+  return error;
+}
+
+int TCaptureLog::Write()
 {
   int error = 0;
   for (std::size_t done = 0; Fd >= 0 && done < Buffer.size();) {
@@ -104,8 +113,6 @@ int TCaptureLog::Flush()
 
 int TCaptureLog::Close()
 {
-  if (Fd < 0)
-    return 0;
   // The file ends on a whole line, so that what is appended later starts on one.
   EndLine();
   int error = Flush();

@@ -4,22 +4,33 @@
 #include "framework/TApplication.h"
 #include "framework/TFrameWindow.h"
 #include "framework/TFileOpenDialog.h"
+#include "framework/TDecoratedFrame.h"
 #include "framework/TFileSaveDialog.h"
 #include "framework/TFilterValidator.h"
+#include "framework/TFolderDialog.h"
+#include "framework/TStatusBar.h"
 #include "settings/PortSettings.h"
 #include "terminal/TCommandList.h"
 #include "settings/TComSetup.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
 constexpr const char* BinaryFilter = "0-9,;#:A-F";
 constexpr const char* TextFilter = " -\x7f";
-// Lines of the text log that say in which mode what follows is shown.
-constexpr const char* BinaryModeNote = "--- binary mode ---";
-constexpr const char* TextModeNote = "--- text mode ---";
+
+using TProtocol = TFileTransfer::TProtocol;
+using TFailure = TFileTransfer::TFailure;
+// The reasons' texts lie in the string table in the order of the failures.
+static_assert(int(TFailure::Cancelled) == 1 && int(TFailure::FileError) == 7 && int(TFailure::LineLost) == 11);
+
+double SecondsSince(TFileTransfer::TTime start)
+{
+  return std::chrono::duration<double>(TFileTransfer::TClock::now() - start).count();
+}
 
 }   // namespace
 
@@ -38,6 +49,14 @@ TKalvixDlgClient::~TKalvixDlgClient()
 {
   // The widgets go before the controls that drive them, the port before the log.
   Destroy();
+  // A transfer still running is cancelled, and its abort leaves the line before the port
+  // closes: the far end stops at once instead of waiting out its time limits.
+  Transfer.Cancel();
+  if (!Transfer.Output().empty()) {
+    Port.PurgeTransmit();
+    Transfer.Step(Port, TFileTransfer::TClock::now());
+    Port.AwaitWrite(std::chrono::seconds(1));
+  }
   Port.Close();
 }
 
@@ -49,6 +68,14 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmSelect>(CM_SELECT),
     OnCommand<&TKalvixDlgClient::CmLogToFile>(CM_LOGTOFILE),
     OnMessage<&TKalvixDlgClient::LogFailed>(LogFailedMessage),
+    OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::Raw, true>>(CM_SENDRAW),
+    OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::XModem, true>>(CM_SENDXMODEM),
+    OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::YModem, true>>(CM_SENDYMODEM),
+    OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::XModem, false>>(CM_RECEIVEXMODEM),
+    OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::YModem, false>>(CM_RECEIVEYMODEM),
+    OnCommand<&TKalvixDlgClient::CmCancelTransfer>(CM_CANCELTRANSFER),
+    OnMessage<&TKalvixDlgClient::TransferReadable>(WM_READABLE),
+    OnMessage<&TKalvixDlgClient::TransferFailed>(TransferFailedMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
     OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -63,12 +90,15 @@ const TResponseTable& TKalvixDlgClient::Responses() const
   return table;
 }
 
-void TKalvixDlgClient::SetFrameCaption(const char* text)
+void TKalvixDlgClient::ShowCaption(bool switched, const std::string* label)
 {
+  std::string caption = !TextMode ? "Kalvix in binary mode" : switched ? "Kalvix in text mode" : "Kalvix in Text mode";
+  if (label)
+    caption = (caption + " - " + *label).substr(0, 40);
   TWindow* frame = this;
   while (frame->GetParent())
     frame = frame->GetParent();
-  frame->SetCaption(text);
+  frame->SetCaption(caption.c_str());
 }
 
 TFrameWindow* TKalvixDlgClient::MainFrame() const
@@ -80,7 +110,7 @@ TFrameWindow* TKalvixDlgClient::MainFrame() const
 void TKalvixDlgClient::PrepareWindow()
 {
   TDialog::PrepareWindow();
-  SetFrameCaption("Kalvix in binary mode");
+  ShowCaption(true);
   LoadPortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
   ReceiveView.ReceiveField.SetReadOnly(true);
   if (!OpenPort()) {
@@ -96,15 +126,18 @@ void TKalvixDlgClient::PrepareWindow()
 
 bool TKalvixDlgClient::OpenPort()
 {
-  if (Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0) {
-    SendButton.EnableWindow(true);
-    return true;
-  }
+  PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
+  SendButton.EnableWindow(PortOpen);
+  if (!PortOpen)
+    ReportPortUnavailable();
+  return PortOpen;
+}
+
+void TKalvixDlgClient::ReportPortUnavailable()
+{
   char text[160];
   LoadString(IDS_PORT_UNAVAILABLE, text, sizeof text);
   MessageBox(text, "", MB_OK | MB_ICONEXCLAMATION);
-  SendButton.EnableWindow(false);
-  return false;
 }
 
 void TKalvixDlgClient::ApplySettings()
@@ -118,12 +151,20 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
   if (id == DrainTimer)
     PollPort(true);
+  if (id == TransferTimer) {
+    PollPort(false);
+    TransferStep();
+  }
   if (id != PollTimer)
     return 0;
   PollPort(false);
   Lamps.ShowInputs(Port.GetModemStatus());
   SendTick();
-  FlushLog();
+  TransferStep();
+  if (TransferWindow)
+    TransferWindow->ShowProgress(Transfer, SecondsSince(TransferStart));
+  if (const int error = Log.Flush())
+    LogEnded(error);
   return 0;
 }
 
@@ -153,8 +194,16 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   if (!bytes)
     return 0;
   const auto* received = reinterpret_cast<const std::uint8_t*>(bytes);
-  const std::string_view text = ReceiveView.Receive(received, std::size_t(count), TextMode);
-  LogReceived(received, std::min(std::size_t(count), TReceiveView::MaxChunk), text.data(), text.size());
+  const std::size_t n = std::min(std::size_t(count), TReceiveView::MaxChunk);
+  // A protocol's own bytes go to the transfer alone, and to a raw log; what a device answers
+  // to a raw send is shown as always.
+  if (Transfer.IsRunning() && Transfer.Protocol() != TProtocol::Raw) {
+    Transfer.Received(received, n, TFileTransfer::TClock::now());
+    Log.Received(received, n, nullptr, 0);
+    return 0;
+  }
+  const std::string_view text = ReceiveView.Receive(received, n, TextMode);
+  Log.Received(received, n, text.data(), text.size());
   return 0;
 }
 
@@ -171,16 +220,10 @@ void TKalvixDlgClient::CmSwitchMode()
   // The check mark on Switch Mode means text mode.
   if (TFrameWindow* frame = MainFrame())
     frame->CheckMenuItem(CM_SWITCHMODE, !TextMode);
-  if (TextMode) {
-    TextMode = false;
-    SendField.SetValidator(new TFilterValidator(BinaryFilter));
-    SetFrameCaption("Kalvix in binary mode");
-  } else {
-    TextMode = true;
-    SendField.SetValidator(new TFilterValidator(TextFilter));
-    SetFrameCaption("Kalvix in text mode");
-  }
-  Log.Note(TextMode ? TextModeNote : BinaryModeNote);
+  TextMode = !TextMode;
+  SendField.SetValidator(new TFilterValidator(TextMode ? TextFilter : BinaryFilter));
+  ShowCaption(true);
+  Log.NoteMode(TextMode);
 }
 
 void TKalvixDlgClient::CmSetup()
@@ -257,16 +300,12 @@ void TKalvixDlgClient::CmSelect()
     command = text.substr(close + 1);
   }
   SendField.SetText(command);
-  // The label goes as far as the caption stays within 40 characters.
-  std::string caption = TextMode ? "Kalvix in Text mode - " : "Kalvix in binary mode - ";
-  caption += label;
-  caption.resize(std::min<std::size_t>(caption.size(), 40));
-  SetFrameCaption(caption.c_str());
+  ShowCaption(false, &label);
 }
 
 void TKalvixDlgClient::EnSendChange()
 {
-  SetFrameCaption(TextMode ? "Kalvix in Text mode" : "Kalvix in binary mode");
+  ShowCaption(false);
 }
 
 void TKalvixDlgClient::CmLogToFile()
@@ -285,27 +324,11 @@ void TKalvixDlgClient::CmLogToFile()
     return;
   // Under All Files the name's ending decides.
   const bool text = data.FilterIndex == 2 || (data.FilterIndex != 1 && data.FileName.ends_with(".log"));
-  if (const int error = Log.Open(data.FileName, text ? TCaptureLog::Text : TCaptureLog::Raw)) {
-    ReportLog(IDS_LOG_CANNOT_OPEN, data.FileName, error);
+  if (const int error = Log.Open(data.FileName, text ? TCaptureLog::Text : TCaptureLog::Raw, TextMode)) {
+    ReportFile(IDS_LOG_CANNOT_OPEN, data.FileName, error);
     return;
   }
-  Log.Note(TextMode ? TextModeNote : BinaryModeNote);
-  LogError = 0;
   ShowLogging(true);
-}
-
-void TKalvixDlgClient::LogReceived(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length)
-{
-  if (const int error = Log.Received(bytes, count, text, length))
-    LogError = error;
-}
-
-void TKalvixDlgClient::FlushLog()
-{
-  const int error = LogError ? LogError : Log.Flush();
-  LogError = 0;
-  if (error)
-    LogEnded(error);
 }
 
 void TKalvixDlgClient::LogEnded(int error)
@@ -318,7 +341,7 @@ void TKalvixDlgClient::LogEnded(int error)
 
 LRESULT TKalvixDlgClient::LogFailed(WPARAM error, LPARAM)
 {
-  ReportLog(IDS_LOG_FAILED, Log.Path(), int(error));
+  ReportFile(IDS_LOG_FAILED, Log.Path(), int(error));
   return 0;
 }
 
@@ -330,9 +353,131 @@ void TKalvixDlgClient::ShowLogging(bool on)
   }
 }
 
-void TKalvixDlgClient::ReportLog(UINT messageId, const std::string& path, int error)
+void TKalvixDlgClient::ReportFile(UINT messageId, const std::string& path, int error)
 {
   char message[160];
   LoadString(messageId, message, sizeof message);
   MessageBox((message + ("\n" + path) + "\n" + std::strerror(error)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TKalvixDlgClient::StartTransfer(TProtocol protocol, bool send)
+{
+  if (TransferWindow)
+    return;
+  if (!PortOpen) {
+    ReportPortUnavailable();
+    return;
+  }
+  TOpenSaveDialog::TData data;
+  data.Flags = OFN_HIDEREADONLY | (send ? OFN_FILEMUSTEXIST : OFN_OVERWRITEPROMPT);
+  data.Filter = "All Files (*.*)|*.*|";
+  const char* title = TTransferDlg::Title(protocol, send);
+  // YMODEM's sender names the files: a folder is all it needs.
+  const int chosen = send                            ? TFileOpenDialog(this, data, title).Execute()
+                     : protocol == TProtocol::YModem ? TFolderDialog(this, data, title).Execute()
+                                                     : TFileSaveDialog(this, data, title).Execute();
+  if (chosen != IDOK)
+    return;
+  TransferStart = TFileTransfer::TClock::now();
+  if (const int error = send ? Transfer.StartSend(protocol, data.FileName, TransferStart)
+                             : Transfer.StartReceive(protocol, data.FileName, TransferStart)) {
+    ReportFile(IDS_TRANSFER_CANNOT_OPEN, data.FileName, error);
+    return;
+  }
+  TransferChoice = data.FileName;
+  SendPath.Stop();
+  EnableCommands(false);
+  // A protocol waits on every answer: the line is watched (TransferStep) and read as soon as one
+  // arrives. A raw send goes at the pace of its writes, and what the device says meanwhile is
+  // shown on the ticks.
+  Port.SetReadAtOnce(protocol != TProtocol::Raw);
+  TransferWindow = std::make_unique<TTransferDlg>(this);
+  if (TransferWindow->Create())
+    TransferWindow->Show(SW_SHOW);
+  TransferWindow->ShowProgress(Transfer, 0);
+  TransferStep();
+}
+
+void TKalvixDlgClient::CmCancelTransfer()
+{
+  Transfer.Cancel();
+  // Not stepped here: ending the transfer closes the window whose button is being pressed.
+  SetTimer(TransferTimer, TransferInterval);
+  TransferTimerOn = true;
+}
+
+LRESULT TKalvixDlgClient::TransferReadable(WPARAM, LPARAM)
+{
+  PollPort(false);
+  TransferStep();
+  return 0;
+}
+
+void TKalvixDlgClient::TransferStep()
+{
+  if (!TransferWindow)
+    return;
+  if (Transfer.Step(Port, TFileTransfer::TClock::now())) {
+    EndTransfer();
+    return;
+  }
+  // An adapter taken up again within the poll comes back on another descriptor.
+  if (Transfer.Protocol() != TProtocol::Raw)
+    WatchReadable(TransferWatch, Port.ReadableHandle());
+  const bool writing = !Port.IsWriteIdle() || !Transfer.Output().empty();
+  if (writing != TransferTimerOn) {
+    writing ? SetTimer(TransferTimer, TransferInterval) : KillTimer(TransferTimer);
+    TransferTimerOn = writing;
+  }
+}
+
+void TKalvixDlgClient::EndTransfer()
+{
+  KillTimer(TransferTimer);
+  TransferTimerOn = false;
+  WatchReadable(TransferWatch, -1);
+  Port.SetReadAtOnce(false);
+  TransferWindow.reset();
+  EnableCommands(true);
+  const std::string& path = TransferPath();
+  const std::string name =
+    Transfer.Files() > 1 ? std::to_string(Transfer.Files()) + " files" : path.substr(path.find_last_of('/') + 1);
+  const bool done = Transfer.State() == TFileTransfer::TState::Done;
+  const char* ended = done ? "," : Transfer.Failure() == TFailure::Cancelled ? " cancelled after" : " failed after";
+  char text[512];
+  std::snprintf(text, sizeof text, "%s: %s%s %llu bytes in %.1f s",
+                TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend()), name.c_str(), ended,
+                static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
+  if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
+    frame->GetStatusBar()->SetText(text);
+  // Told once the tick is over: a box open inside it would hold the poll timer.
+  if (!done && Transfer.Failure() != TFailure::Cancelled)
+    PostMessage(TransferFailedMessage, 0, 0);
+}
+
+LRESULT TKalvixDlgClient::TransferFailed(WPARAM, LPARAM)
+{
+  char failed[160], reason[160];
+  LoadString(IDS_TRANSFER_FAILED, failed, sizeof failed);
+  LoadString(IDS_TRANSFER_REASON + unsigned(Transfer.Failure()), reason, sizeof reason);
+  std::string text = std::string(failed) + "\n" + reason;
+  if (Transfer.Failure() == TFailure::FileError)
+    text += std::string(" ") + std::strerror(Transfer.Error());
+  text += "\n" + TransferPath() + "\n" + std::to_string(Transfer.TotalDone()) + " bytes done";
+  MessageBox(text.c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+  return 0;
+}
+
+const std::string& TKalvixDlgClient::TransferPath() const
+{
+  return Transfer.Path().empty() ? TransferChoice : Transfer.Path();
+}
+
+void TKalvixDlgClient::EnableCommands(bool enable)
+{
+  SendButton.EnableWindow(enable && PortOpen);
+  if (TFrameWindow* frame = MainFrame())
+    for (const int id : {CM_SELECT, CM_SETUP, CM_SWITCHMODE, CM_SENDRAW, CM_SENDXMODEM, CM_SENDYMODEM, CM_RECEIVEXMODEM,
+                         CM_RECEIVEYMODEM})
+      frame->EnableMenuItem(id, enable);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The terminal window: the client of the main frame. It opens the configured port and polls
 // it every 100 ms; its parts show what arrives (TReceiveView), light the modem-line lamps
-// (TModemLamps) and send (TSendPath). It carries the commands: Send and Stop, Clear, Switch
-// Mode, Setup, the command file and list, the log, and the frame's caption.
+// (TModemLamps), send (TSendPath), log (TCaptureLog) and transfer files (TFileTransfer, shown
+// in TTransferDlg). It carries the commands: Send and Stop, Clear, Switch Mode, Setup, the
+// command file and list, the log, the transfers, and the frame's caption.
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
@@ -14,8 +15,10 @@
 #include "terminal/TModemLamps.h"
 #include "terminal/TReceiveView.h"
 #include "terminal/TSendPath.h"
+#include "terminal/TTransferDlg.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class TFrameWindow;
@@ -30,8 +33,15 @@ public:
   static constexpr UINT DrainInterval = 10;
   static constexpr UINT NoDrain = ~0u;
   static constexpr std::uint32_t QueueSize = 1024;
+  // Polls while a transfer's write leaves the line: the next block goes as soon as it has.
+  static constexpr UINT TransferTimer = 3;
+  static constexpr UINT TransferInterval = 2;
+  // The watch on the line during a transfer: its answers are taken as they arrive.
+  static constexpr UINT TransferWatch = 1;
   // Posted when a write of the log failed; wParam = the errno.
   static constexpr UINT LogFailedMessage = WM_USER + 1;
+  // Posted when a transfer failed.
+  static constexpr UINT TransferFailedMessage = WM_USER + 2;
 
   explicit TKalvixDlgClient(TWindow* parent, int resourceId = IDD_CLIENT);
   ~TKalvixDlgClient() override;
@@ -53,6 +63,7 @@ protected:
   // Opens the configured port and enables Send; a port that cannot be opened is reported and
   // leaves Send disabled.
   bool OpenPort();
+  void ReportPortUnavailable();
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   // Polls the port and shows what the poll brought with one insertion; draining: a poll of the
@@ -66,17 +77,31 @@ protected:
   void CmSelect();
   // Starts a log of what arrives, in a file the user picks, or ends the one that runs.
   void CmLogToFile();
-  // Hands one received chunk, as bytes and as its text, to the log.
-  void LogReceived(const std::uint8_t* bytes, std::size_t count, const char* text, std::size_t length);
-  // Once a tick: writes what the log holds; a write that failed ends the log and is reported.
-  void FlushLog();
   // The log has ended (error: the errno why, or 0): the menu item says so, the user is told.
   void LogEnded(int error);
   LRESULT LogFailed(WPARAM error, LPARAM);
   // The menu item: "Stop &Logging" with a check mark while a log runs.
   void ShowLogging(bool on);
   // A message box with the string messageId, the file's name and the reason for error.
-  void ReportLog(UINT messageId, const std::string& path, int error);
+  void ReportFile(UINT messageId, const std::string& path, int error);
+
+  // A transfer's menu item: asks for the file (or the folder) and starts it.
+  template <TFileTransfer::TProtocol Protocol, bool Send> void CmTransfer() { StartTransfer(Protocol, Send); }
+  void StartTransfer(TFileTransfer::TProtocol protocol, bool send);
+  // The transfer window's Cancel: the abort goes out on the next step.
+  void CmCancelTransfer();
+  // The line has input during a transfer: taken at once.
+  LRESULT TransferReadable(WPARAM, LPARAM);
+  // One step of the transfer after a poll; ends it once it is over.
+  void TransferStep();
+  // The transfer is over: its window goes, the commands come back, the status bar says how it
+  // went, and a failure is told.
+  void EndTransfer();
+  LRESULT TransferFailed(WPARAM, LPARAM);
+  // The file in hand, else the file or folder chosen.
+  const std::string& TransferPath() const;
+  // Send, Select, Setup, Switch Mode and the transfers are only for a terminal without one.
+  void EnableCommands(bool enable);
   void CmSend();
   void CmStop();
   void EnSendChange();
@@ -85,8 +110,10 @@ protected:
 
   // The program's main window, whose menu shows the mode and the log; null without one.
   TFrameWindow* MainFrame() const;
-  // Sets the caption of the main frame (the top window of this one).
-  void SetFrameCaption(const char* text);
+  // The main frame's caption: the mode, in the words of Switch Mode (switched) or of a change
+  // of the send field, then a chosen command's label, cut so that the whole stays within 40
+  // characters.
+  void ShowCaption(bool switched, const std::string* label = nullptr);
 
   void ShowSendButton(bool send);
 
@@ -96,9 +123,13 @@ protected:
   TSendPath SendPath;
   TCommandListXfer CommandXfer;
   UINT DrainPace = NoDrain;   // the drain timer's interval; NoDrain while it does not run
+  bool PortOpen = false;
   TCaptureLog Log;
-  // A write of the log that failed during the poll, reported once the tick is done.
-  int LogError = 0;
+  TFileTransfer Transfer;
+  std::unique_ptr<TTransferDlg> TransferWindow;   // while a transfer runs
+  std::string TransferChoice;                     // the file or folder the user chose for it
+  TFileTransfer::TTime TransferStart;
+  bool TransferTimerOn = false;
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;

@@ -79,9 +79,12 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
             Qt::WindowMinimizeButtonHint);
   // Sixty pixels taller than the terminal window's template (705 x 257 in its font, DejaVu Sans).
   EXPECT_EQ(FrameWidget().centralWidget()->size(), QSize(705, 317));
-  EXPECT_EQ(items, (std::vector<std::string> {"&File 0", "&Open Command File... 24332", "&Log to File... 51691", "-",
-                                              "E&xit\tAlt+F4 24310", "&Select 51690", "&Clear 51688", "Set&up 51683",
-                                              "Switch &Mode 51689", "&Help 0", "&About... 2009"}));
+  EXPECT_EQ(items, (std::vector<std::string> {"&File 0", "&Open Command File... 24332", "&Log to File... 51691",
+                                              "&Transfer 0", "Send &Raw File... 51701", "Send with &XMODEM... 51702",
+                                              "Send with &YMODEM... 51703", "-", "R&eceive with XMODEM... 51704",
+                                              "Recei&ve with YMODEM... 51705", "-", "E&xit\tAlt+F4 24310",
+                                              "&Select 51690", "&Clear 51688", "Set&up 51683", "Switch &Mode 51689",
+                                              "&Help 0", "&About... 2009"}));
   TopLevel("Switch &Mode")->trigger();
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
   TopLevel("Switch &Mode")->trigger();
@@ -110,6 +113,8 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   QTest::keyClick(fileMenu, Qt::Key_Up);
   EXPECT_EQ(Status(), "Quits Kalvix and prompts to save the documents");
   QTest::mouseMove(fileMenu, fileMenu->actionGeometry(fileMenu->actions()[2]).center());
+  EXPECT_EQ(Status(), "Send or receive a file") << "the Transfer pop-up's hint";
+  QTest::mouseMove(fileMenu, fileMenu->actionGeometry(fileMenu->actions()[3]).center());
   EXPECT_EQ(Status(), "") << "the separator has no hint";
   mouseTo("Set&up");   // while the menu is open, a command of the bar highlighted
   EXPECT_EQ(Status(), "Setup of COM port 1");
@@ -192,7 +197,8 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
   TComSetup setup(nullptr, settings);
   TCommandList list(nullptr, &commands);
   TKalvixAboutDlg about(nullptr);
-  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about}) {
+  TTransferDlg transfer(nullptr);
+  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about, &transfer}) {
     SCOPED_TRACE(dialog->GetResourceId());
     ASSERT_TRUE(dialog->Create());
     std::set<int> bound;

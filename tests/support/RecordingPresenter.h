@@ -21,6 +21,10 @@ public:
   {
     return AnswerFile(title, data, true);
   }
+  bool FolderName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  {
+    return AnswerFile(title, data, false);
+  }
 
   struct TBox {
     QWidget* Owner;

@@ -1,11 +1,16 @@
 #include "tests/support/ScratchStore.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -93,4 +98,48 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 void TPty::CloseMaster()
 {
   close(std::exchange(MasterFd, -1));   // once: -1 is no descriptor
+}
+
+pid_t TPty::Spawn(const std::vector<std::string>& argv, const std::string& dir) const
+{
+  std::vector<char*> args;
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, MasterFd, 0);
+  posix_spawn_file_actions_adddup2(&actions, MasterFd, 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+  // The peer sees the line as a line (PeerLine.cpp).
+  std::vector<char*> environment;
+  for (char** e = environ; *e; ++e)
+    environment.push_back(*e);
+  static char preload[] = "LD_PRELOAD=" KALVIX_PEER_LINE;
+  environment.push_back(preload);
+  environment.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environment.data()) != 0)
+    pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int TPty::Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (int status = 0; pid > 0;) {
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    if (meanwhile)
+      meanwhile();
+    usleep(1000);
+  }
+  return -1;
 }
