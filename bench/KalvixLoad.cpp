@@ -4,10 +4,12 @@
 // reordered byte anywhere between the device and the field shows.
 //
 //   kalvix_load preset                     store the bench's port settings in $XDG_CONFIG_HOME
-//   kalvix_load text|binary RATE SECONDS [raw|log]
+//   kalvix_load text|binary RATE SECONDS [raw|log|stamps]
 //                                          a steady feed; with raw or log, File > Log to File
 //                                          runs throughout, to a raw file (compared with the
-//                                          bytes sent) or a text log
+//                                          bytes sent) or a text log; with stamps, Line > Time
+//                                          Stamps is on (each line's stamp checked, then the
+//                                          lines compared)
 //   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
 //   kalvix_load text|binary soak SECONDS   a flood for SECONDS
 //   kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]
@@ -555,9 +557,10 @@ int main(int argc, char** argv)
   }
   if ((argc == 7 || argc == 8) && std::strcmp(argv[1], "transfer") == 0)
     return Transfer(argv[2], argv[3], argv[4], argv[5], argv[6], argc == 8 ? argv[7] : "");
-  const char* logForm = argc == 5 ? argv[4] : "";
+  const bool stamps = argc == 5 && std::strcmp(argv[4], "stamps") == 0;
+  const char* logForm = argc == 5 && !stamps ? argv[4] : "";
   if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
-      (argc == 5 && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
+      (argc == 5 && !stamps && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
     std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
                          "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS | "
                          "kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]\n");
@@ -588,6 +591,8 @@ int main(int argc, char** argv)
     SendMessage(client, WM_COMMAND, CM_LOGTOFILE, 0);
     TPresenter::Install(previous);
   }
+  if (stamps)
+    SendMessage(client, WM_COMMAND, CM_TIMESTAMPS, 0);
   std::vector<std::uint8_t> sent(total);
   for (std::size_t i = 0; i < total; i += RecordSize)
     Record(i / RecordSize, &sent[i]);
@@ -645,12 +650,24 @@ int main(int argc, char** argv)
   }
 
   // The field holds the newest lines: they must be exactly the last lines of the stream.
-  const std::vector<std::string> shown = SplitLines(session.Field->GetText());
-  const bool exact = TailExact(shown, ExpectedLines(delivered, textMode));
+  std::vector<std::string> shown = SplitLines(session.Field->GetText());
+  // With stamps each line that has a character begins with "HH:MM:SS.mmm ": checked, then
+  // taken off.
+  bool stamped = true;
+  for (std::string& line : shown) {
+    if (!stamps || line.empty())
+      continue;
+    int h = 0, m = 0, sec = 0, ms = 0, n = 0;
+    stamped = stamped && std::sscanf(line.c_str(), "%2d:%2d:%2d.%3d %n", &h, &m, &sec, &ms, &n) == 4 && n == 13;
+    line.erase(0, 13);
+  }
+  const bool exact = stamped && TailExact(shown, ExpectedLines(delivered, textMode));
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
-              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s\n",
+              "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s "
+              "stamps=%s\n",
               argv[1], rate, seconds, total, dropped, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no",
               cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds, *logForm ? logForm : "none",
-              static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-");
+              static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-",
+              stamps ? "on" : "off");
   return exact && dropped == 0 && logExact ? 0 : 1;
 }

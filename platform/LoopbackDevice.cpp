@@ -33,9 +33,20 @@ bool TLoopbackDevice::GetCommState(TDcb& dcb)
 bool TLoopbackDevice::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
 {
   Dcb = dcb;
-  Dtr = plan.Dtr;
-  Rts = plan.Rts;
+  return SetOutputLines(plan.Dtr, plan.Rts);
+}
+
+bool TLoopbackDevice::SetOutputLines(bool dtr, bool rts)
+{
+  Dtr = dtr;
+  Rts = rts;
   return true;
+}
+
+void TLoopbackDevice::GetOutputLines(bool& dtr, bool& rts) const
+{
+  dtr = Dtr;
+  rts = Rts;
 }
 
 bool TLoopbackDevice::GetCommModemStatus(std::uint32_t& status)

@@ -16,6 +16,9 @@ public:
   bool SetupComm(std::uint32_t rxQueue, std::uint32_t txQueue) override;
   bool GetCommState(TDcb& dcb) override;
   bool GetCommModemStatus(std::uint32_t& status) override;
+  bool SetBreak(bool) override { return true; }
+  bool SetOutputLines(bool dtr, bool rts) override;
+  void GetOutputLines(bool& dtr, bool& rts) const override;
 
 protected:
   bool ApplyLine(const TDcb& dcb, const TLinePlan& plan) override;

@@ -78,6 +78,13 @@ public:
   // Looks, cheaply, whether a device that went away (an adapter unplugged) is back, and if so
   // takes it up again with its last line settings. Meant to be called on every poll.
   virtual void CheckAttached() {}
+  // Holds the line in the break condition (on) or ends it; false when the driver refuses.
+  virtual bool SetBreak(bool on) = 0;
+  // Raises or lowers DTR and RTS beside the line settings, which taking the device up again
+  // applies anew with their own levels. False when the device is away.
+  virtual bool SetOutputLines(bool dtr, bool rts) = 0;
+  // The levels DTR and RTS were last set to, by the line settings or by SetOutputLines.
+  virtual void GetOutputLines(bool& dtr, bool& rts) const = 0;
   // Whether the device is there: false while an adapter is unplugged.
   virtual bool IsAttached() const { return true; }
   // A descriptor that polls readable when input waits in the driver, for an event loop to

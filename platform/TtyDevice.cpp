@@ -182,9 +182,26 @@ bool TTtyDevice::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
     return false;
   Applied = dcb;
   Configured = true;
-  SetModemLine(Fd, TIOCM_DTR, plan.Dtr);
-  SetModemLine(Fd, TIOCM_RTS, plan.Rts);
+  SetOutputLines(plan.Dtr, plan.Rts);
   return true;
+}
+
+bool TTtyDevice::SetBreak(bool on)
+{
+  return ioctl(Fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+bool TTtyDevice::SetOutputLines(bool dtr, bool rts)
+{
+  SetModemLine(Fd, TIOCM_DTR, Dtr = dtr);
+  SetModemLine(Fd, TIOCM_RTS, Rts = rts);
+  return Fd >= 0;
+}
+
+void TTtyDevice::GetOutputLines(bool& dtr, bool& rts) const
+{
+  dtr = Dtr;
+  rts = Rts;
 }
 
 bool TTtyDevice::GetCommModemStatus(std::uint32_t& status)

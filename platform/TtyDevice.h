@@ -18,6 +18,9 @@ public:
   bool GetCommState(TDcb& dcb) override;
   bool GetCommModemStatus(std::uint32_t& status) override;
   void CheckAttached() override;
+  bool SetBreak(bool on) override;
+  bool SetOutputLines(bool dtr, bool rts) override;
+  void GetOutputLines(bool& dtr, bool& rts) const override;
   bool IsAttached() const override { return Fd >= 0; }
   int ReadableHandle() const override { return Fd; }
 
@@ -47,4 +50,7 @@ private:
   // controls GetCommState reports (drivers without modem lines could not report them).
   TDcb Applied;
   bool Configured = false;
+  // The output lines' levels as last set.
+  bool Dtr = true;
+  bool Rts = true;
 };

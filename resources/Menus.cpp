@@ -21,6 +21,15 @@ constexpr TMenuItemTemplate FileItems[] = {
   {Command, "E&xit\tAlt+F4", CM_EXIT, {}},
 };
 
+constexpr TMenuItemTemplate LineItems[] = {
+  {Command, "Send &Break", CM_SENDBREAK, {}},
+  {Separator, "", 0, {}},
+  {Command, "&DTR", CM_DTR, {}},
+  {Command, "&RTS", CM_RTS, {}},
+  {Separator, "", 0, {}},
+  {Command, "&Time Stamps", CM_TIMESTAMPS, {}},
+};
+
 constexpr TMenuItemTemplate HelpItems[] = {
   {Command, "&About...", CM_ABOUT, {}},
 };
@@ -35,6 +44,7 @@ constexpr TMenuItemTemplate MainItems[] = {
   {Command, "Set&up", CM_SETUP, {}},
   {Separator, "", 0, {}},
   {Command, "Switch &Mode", CM_SWITCHMODE, {}},
+  {Popup, "&Line", 0, LineItems},
   {Separator, "", 0, {}},
   {Separator, "", 0, {}},
   {Popup, "&Help", 0, HelpItems},

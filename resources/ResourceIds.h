@@ -35,6 +35,11 @@ constexpr int CM_SENDYMODEM = 51703;
 constexpr int CM_RECEIVEXMODEM = 51704;
 constexpr int CM_RECEIVEYMODEM = 51705;
 constexpr int CM_CANCELTRANSFER = 51706;
+// The Line pop-up (its hint is 51710).
+constexpr int CM_SENDBREAK = 51711;
+constexpr int CM_DTR = 51712;
+constexpr int CM_RTS = 51713;
+constexpr int CM_TIMESTAMPS = 51714;
 
 // F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;

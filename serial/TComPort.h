@@ -57,6 +57,18 @@ public:
   // and for a device without one. Bytes may wait in the port after a poll that spent its
   // budget (MoreToRead) without it being readable.
   int ReadableHandle() const { return Device ? Device->ReadableHandle() : -1; }
+  // Holds the line in the break condition (on) or ends it: 0, or -1 when the driver refuses.
+  int SetBreak(bool on) { return Device && Device->SetBreak(on) ? 0 : -1; }
+  // Sets DTR and RTS to these levels until the port is configured, reopened or its adapter taken
+  // up again, which restore the settings' levels: 0, or -1 while the device is away.
+  int SetOutputLines(bool dtr, bool rts) { return Device && Device->SetOutputLines(dtr, rts) ? 0 : -1; }
+  // The levels of DTR and RTS now; false while closed.
+  bool GetOutputLines(bool& dtr, bool& rts) const
+  {
+    if (Device)
+      Device->GetOutputLines(dtr, rts);
+    return Device != nullptr;
+  }
   // Whether the device is open and there (an unplugged adapter is not).
   bool IsAttached() const { return Device && Device->IsAttached(); }
   // Waits, at most limit, for the write in flight to leave the line: for last words before the

@@ -76,6 +76,11 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmCancelTransfer>(CM_CANCELTRANSFER),
     OnMessage<&TKalvixDlgClient::TransferReadable>(WM_READABLE),
     OnMessage<&TKalvixDlgClient::TransferFailed>(TransferFailedMessage),
+    OnCommand<&TKalvixDlgClient::CmSendBreak>(CM_SENDBREAK),
+    OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
+    OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
+    OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
     OnCommand<&TKalvixDlgClient::CmSwitchMode>(CM_SWITCHMODE),
@@ -113,6 +118,7 @@ void TKalvixDlgClient::PrepareWindow()
   ShowCaption(true);
   LoadPortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
   ReceiveView.ReceiveField.SetReadOnly(true);
+  PostMessage(ShowLinesMessage, 0, 0);
   if (!OpenPort()) {
     // Send is unusable; Stop must not stand in its place either.
     StopButton.Show(SW_HIDE);
@@ -128,6 +134,7 @@ bool TKalvixDlgClient::OpenPort()
 {
   PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
   SendButton.EnableWindow(PortOpen);
+  ShowLines();
   if (!PortOpen)
     ReportPortUnavailable();
   return PortOpen;
@@ -145,6 +152,8 @@ void TKalvixDlgClient::ApplySettings()
   const TLineSettings s = Setup.LineSettings();
   Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr);
   Lamps.ShowOutputs(Setup.DtrLit(), Setup.RtsLit());
+  LinesShown = -1;
+  ShowLines();
 }
 
 LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
@@ -155,10 +164,15 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
     PollPort(false);
     TransferStep();
   }
+  if (id == BreakTimer) {
+    KillTimer(BreakTimer);
+    Port.SetBreak(false);
+  }
   if (id != PollTimer)
     return 0;
   PollPort(false);
   Lamps.ShowInputs(Port.GetModemStatus());
+  ShowLines();
   SendTick();
   TransferStep();
   if (TransferWindow)
@@ -202,7 +216,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
     Log.Received(received, n, nullptr, 0);
     return 0;
   }
-  const std::string_view text = ReceiveView.Receive(received, n, TextMode);
+  const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
   Log.Received(received, n, text.data(), text.size());
   return 0;
 }
@@ -480,4 +494,47 @@ void TKalvixDlgClient::EnableCommands(bool enable)
     for (const int id : {CM_SELECT, CM_SETUP, CM_SWITCHMODE, CM_SENDRAW, CM_SENDXMODEM, CM_SENDYMODEM, CM_RECEIVEXMODEM,
                          CM_RECEIVEYMODEM})
       frame->EnableMenuItem(id, enable);
+}
+
+void TKalvixDlgClient::CmSendBreak()
+{
+  // The break ends on a timer: the window goes on meanwhile.
+  if (PortOpen && Port.SetBreak(true) == 0)
+    SetTimer(BreakTimer, BreakInterval);
+}
+
+void TKalvixDlgClient::ToggleLine(bool dtr)
+{
+  // Only a line the menu offers.
+  bool dtrUp = false, rtsUp = false;
+  if (LinesShown < 0 || !(LinesShown & LinesFree) || !Port.GetOutputLines(dtrUp, rtsUp))
+    return;
+  Port.SetOutputLines(dtr ? !dtrUp : dtrUp, dtr ? rtsUp : !rtsUp);
+  ShowLines();
+}
+
+void TKalvixDlgClient::CmTimeStamps()
+{
+  ReceiveView.TimeStamps = !ReceiveView.TimeStamps;
+  if (TFrameWindow* frame = MainFrame())
+    frame->CheckMenuItem(CM_TIMESTAMPS, ReceiveView.TimeStamps);
+}
+
+void TKalvixDlgClient::ShowLines()
+{
+  bool dtr = false, rts = false;
+  const bool open = PortOpen && Port.GetOutputLines(dtr, rts);
+  // Under the hardware handshake the kernel and the handshake drive both lines.
+  const bool free = open && Port.CommState().fDtrControl != DTR_CONTROL_HANDSHAKE;
+  const int shown = (open ? LinesOpen : 0) | (free ? LinesFree : 0) | (dtr ? LinesDtr : 0) | (rts ? LinesRts : 0);
+  TFrameWindow* frame = MainFrame();
+  if (shown == LinesShown || !frame || !frame->EnableMenuItem(CM_SENDBREAK, open))
+    return;
+  if (open)
+    Lamps.ShowOutputs(dtr, rts);
+  frame->EnableMenuItem(CM_DTR, free);
+  frame->EnableMenuItem(CM_RTS, free);
+  frame->CheckMenuItem(CM_DTR, open && dtr);
+  frame->CheckMenuItem(CM_RTS, open && rts);
+  LinesShown = shown;
 }

@@ -42,6 +42,11 @@ public:
   static constexpr UINT LogFailedMessage = WM_USER + 1;
   // Posted when a transfer failed.
   static constexpr UINT TransferFailedMessage = WM_USER + 2;
+  // Ends a break; its length.
+  static constexpr UINT BreakTimer = 4;
+  static constexpr UINT BreakInterval = 250;
+  // Posted at set-up: the Line menu is shown once the frame has built its menu.
+  static constexpr UINT ShowLinesMessage = WM_USER + 3;
 
   explicit TKalvixDlgClient(TWindow* parent, int resourceId = IDD_CLIENT);
   ~TKalvixDlgClient() override;
@@ -102,6 +107,22 @@ protected:
   const std::string& TransferPath() const;
   // Send, Select, Setup, Switch Mode and the transfers are only for a terminal without one.
   void EnableCommands(bool enable);
+
+  // The Line menu: a break of BreakInterval, DTR and RTS toggled while the handshake leaves them
+  // to the user, time stamps in the receive field. None of it is stored.
+  void CmSendBreak();
+  void CmDtr() { ToggleLine(true); }
+  void CmRts() { ToggleLine(false); }
+  void ToggleLine(bool dtr);
+  void CmTimeStamps();
+  // The DTR and RTS lamps, check marks and items, and Send Break, as the line is now; touched
+  // only when that changed.
+  void ShowLines();
+  LRESULT ShowLinesPosted(WPARAM, LPARAM)
+  {
+    ShowLines();
+    return 0;
+  }
   void CmSend();
   void CmStop();
   void EnSendChange();
@@ -130,6 +151,9 @@ protected:
   std::string TransferChoice;                     // the file or folder the user chose for it
   TFileTransfer::TTime TransferStart;
   bool TransferTimerOn = false;
+  // What ShowLines showed last; -1: nothing yet.
+  enum : int { LinesOpen = 1, LinesFree = 2, LinesDtr = 4, LinesRts = 8 };
+  int LinesShown = -1;
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;

@@ -3,6 +3,25 @@
 #include "resources/ResourceIds.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// "HH:MM:SS.mmm ", local time.
+const char* FormatStamp(TReceiveView::TTime at, char (&out)[16])
+{
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+  std::tm local {};
+  localtime_r(&seconds, &local);
+  std::snprintf(out, sizeof out, "%02d:%02d:%02d.%03d ", local.tm_hour, local.tm_min, local.tm_sec,
+                int((ms % 1000 + 1000) % 1000));
+  return out;
+}
+
+}   // namespace
 
 TReceiveView::TReceiveView(TWindow* parent) : ReceiveField(parent, IDC_RECEIVE, ReceiveLimit) {}
 
@@ -41,10 +60,34 @@ std::size_t TReceiveView::FormatChunk(const std::uint8_t* bytes, std::size_t cou
   return n;
 }
 
-std::string_view TReceiveView::Receive(const std::uint8_t* bytes, std::size_t count, bool textMode)
+std::string_view TReceiveView::Receive(const std::uint8_t* bytes, std::size_t count, bool textMode, TTime at)
 {
-  const std::size_t length = FormatChunk(bytes, count, textMode, LineLength, Column, ChunkText);
-  PendingText.append(ChunkText, length);
+  std::size_t length = 0;
+  // Each burst of values gets a line, and so a time, of its own.
+  if (TimeStamps && !textMode && Column > 0 && at - LastRead >= QuietGap) {
+    ChunkText[length++] = '\r';
+    ChunkText[length++] = '\n';
+    Column = 0;
+  }
+  LastRead = at;
+  length += FormatChunk(bytes, count, textMode, LineLength, Column, ChunkText + length);
+  if (!TimeStamps) {
+    PendingText.append(ChunkText, length);
+    AtLineStart = length == 0 ? AtLineStart : ChunkText[length - 1] == '\n';
+  } else {
+    // A stamp goes before a line's first character, once it has one: a line break alone is no
+    // line.
+    char stamp[16] = {};
+    for (std::size_t i = 0; i < length;) {
+      if (AtLineStart && ChunkText[i] != '\r')
+        PendingText += stamp[0] ? stamp : FormatStamp(at, stamp);
+      const void* end = std::memchr(ChunkText + i, '\n', length - i);
+      const std::size_t next = end ? std::size_t(static_cast<const char*>(end) - ChunkText) + 1 : length;
+      PendingText.append(ChunkText + i, next - i);
+      AtLineStart = end != nullptr;
+      i = next;
+    }
+  }
   // Text that goes in where the user put the caret goes in at once: where room is made depends
   // on each insertion. Appended text waits for the end of the poll, which inserts only its
   // lines that stay; of a flood it keeps a field-full, and one line more, so that it still
@@ -81,4 +124,5 @@ void TReceiveView::Clear()
   ReceiveField.Clear();
   ReceiveField.SetReadOnly(true);
   Column = 0;
+  AtLineStart = true;
 }

@@ -2,8 +2,10 @@
 // The receive field and what goes into it: every chunk that arrives formatted for the mode
 // (text with "/XX" escapes, or hex values), lines broken after LineLength characters or
 // values, and the text of one poll inserted at once, making room by dropping the oldest lines.
+// With TimeStamps on, every line begins with the local time its first byte was read.
 #include "framework/TEdit.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,8 +14,12 @@ class TReceiveView {
 public:
   static constexpr int ReceiveLimit = 65535;   // the field holds one less
   static constexpr std::size_t MaxChunk = 80;
-  // The text of one chunk: an escape or value of three characters and a line break per byte.
-  static constexpr std::size_t ChunkTextSize = MaxChunk * 5 + 1;
+  // The text of one chunk: a line break before it, then an escape or value of three characters
+  // and a line break per byte.
+  static constexpr std::size_t ChunkTextSize = 2 + MaxChunk * 5 + 1;
+  // In binary mode, while stamps are on, a pause this long before a chunk starts a line.
+  static constexpr std::chrono::milliseconds QuietGap {200};
+  using TTime = std::chrono::system_clock::time_point;
 
   // Bound to the receive field of the terminal window's template.
   explicit TReceiveView(TWindow* parent);
@@ -23,10 +29,11 @@ public:
   static std::size_t FormatChunk(const std::uint8_t* bytes, std::size_t count, bool textMode, std::int32_t lineLength,
                                  std::int32_t& column, char* out);
 
-  // Takes one received chunk (at most MaxChunk bytes of it) and returns its text. While a poll
-  // runs, text appended at the end waits for EndPoll; text at a caret the user moved goes in
-  // at once, as does all text outside a poll.
-  std::string_view Receive(const std::uint8_t* bytes, std::size_t count, bool textMode);
+  // Takes one received chunk (at most MaxChunk bytes of it), read at time at, and returns its
+  // text without stamps (as a text log takes it). While a poll runs, text appended at the end
+  // waits for EndPoll; text at a caret the user moved goes in at once, as does all text outside
+  // a poll.
+  std::string_view Receive(const std::uint8_t* bytes, std::size_t count, bool textMode, TTime at);
   void BeginPoll() { Polling = true; }
   // Inserts what the poll brought, with one insertion.
   void EndPoll();
@@ -36,12 +43,17 @@ public:
   TEdit ReceiveField;
   // Received text is broken after at most this many characters or values per line.
   std::int32_t LineLength = 80;
+  // Each line begins with "HH:MM:SS.mmm ", which counts toward the field's size but not the
+  // line's length.
+  bool TimeStamps = false;
 
 private:
   // Inserts the text of the chunks received so far.
   void ShowReceived();
 
   std::int32_t Column = 0;
+  bool AtLineStart = true;   // the next character begins a line
+  TTime LastRead {};
   // Text of the chunks of the poll in progress, shown once the poll is done.
   std::string PendingText;
   bool Polling = false;

@@ -67,9 +67,11 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
   std::vector<std::string> items;
   std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
     for (QAction* a : actions) {
-      items.push_back(
-        a->isSeparator() ? "-" : a->text().toStdString() + " " + a->property("commandId").toString().toStdString());
-      EXPECT_FALSE(a->isCheckable()) << items.back();
+      items.push_back(a->isSeparator()
+                        ? "-"
+                        : a->text().toStdString() + " " + a->property("commandId").toString().toStdString() +
+                            (a->isChecked() ? " checked" : ""));
+      EXPECT_EQ(a->isCheckable(), a->isChecked()) << items.back();
       if (a->menu())
         walk(a->menu()->actions());
     }
@@ -79,12 +81,31 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
             Qt::WindowMinimizeButtonHint);
   // Sixty pixels taller than the terminal window's template (705 x 257 in its font, DejaVu Sans).
   EXPECT_EQ(FrameWidget().centralWidget()->size(), QSize(705, 317));
-  EXPECT_EQ(items, (std::vector<std::string> {"&File 0", "&Open Command File... 24332", "&Log to File... 51691",
-                                              "&Transfer 0", "Send &Raw File... 51701", "Send with &XMODEM... 51702",
-                                              "Send with &YMODEM... 51703", "-", "R&eceive with XMODEM... 51704",
-                                              "Recei&ve with YMODEM... 51705", "-", "E&xit\tAlt+F4 24310",
-                                              "&Select 51690", "&Clear 51688", "Set&up 51683", "Switch &Mode 51689",
-                                              "&Help 0", "&About... 2009"}));
+  EXPECT_EQ(items, (std::vector<std::string> {"&File 0",
+                                              "&Open Command File... 24332",
+                                              "&Log to File... 51691",
+                                              "&Transfer 0",
+                                              "Send &Raw File... 51701",
+                                              "Send with &XMODEM... 51702",
+                                              "Send with &YMODEM... 51703",
+                                              "-",
+                                              "R&eceive with XMODEM... 51704",
+                                              "Recei&ve with YMODEM... 51705",
+                                              "-",
+                                              "E&xit\tAlt+F4 24310",
+                                              "&Select 51690",
+                                              "&Clear 51688",
+                                              "Set&up 51683",
+                                              "Switch &Mode 51689",
+                                              "&Line 0",
+                                              "Send &Break 51711",
+                                              "-",
+                                              "&DTR 51712 checked",
+                                              "&RTS 51713 checked",
+                                              "-",
+                                              "&Time Stamps 51714",
+                                              "&Help 0",
+                                              "&About... 2009"}));
   TopLevel("Switch &Mode")->trigger();
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
   TopLevel("Switch &Mode")->trigger();
@@ -127,7 +148,8 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   QTest::mouseMove(FrameWidget().windowHandle(), QPoint(5, FrameWidget().height() / 2));
   QTest::keyClick(&FrameWidget(), Qt::Key_Alt);
   for (const char* hint : {"Creates a new window", "Select a line of command file", "Clearing of receive field",
-                           "Setup of COM port 1", "Selection between text and binary mode", "Access About"}) {
+                           "Setup of COM port 1", "Selection between text and binary mode",
+                           "Break, DTR and RTS on the line, and time stamps on received lines", "Access About"}) {
     EXPECT_EQ(Status(), hint);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
   }

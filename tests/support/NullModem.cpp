@@ -2,6 +2,7 @@
 
 // Kernel termios only: <termios.h> cannot be mixed with it.
 #include <asm/termbits.h>
+#include <chrono>
 #include <cstdarg>
 #include <dlfcn.h>
 #include <mutex>
@@ -14,6 +15,9 @@ struct TNullModemCable {
   bool Dtr = true, Rts = true;                                  // the program's lines
   bool FarDtr = true, FarRts = true, Ri = false, Dcd = false;   // the device's
   std::uint32_t Cflag = 0, Speed = 0;
+  int Breaks = 0;   // breaks begun
+  std::chrono::steady_clock::time_point BreakBegan {};
+  long BreakMs = -1;   // the last break's length; -1 while one lasts
 };
 
 namespace {
@@ -55,6 +59,16 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
         w->Dtr = (*bits & TIOCM_DTR) ? request == TIOCMBIS : w->Dtr;
         w->Rts = (*bits & TIOCM_RTS) ? request == TIOCMBIS : w->Rts;
         return 0;
+      case TIOCSBRK:
+        ++w->Breaks;
+        w->BreakBegan = std::chrono::steady_clock::now();
+        w->BreakMs = -1;
+        return 0;
+      case TIOCCBRK:
+        w->BreakMs =
+          long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - w->BreakBegan)
+                 .count());
+        return 0;
       case TCSETS2:   // the program sets its line through termios2 only
         w->Speed = static_cast<const termios2*>(arg)->c_ospeed;
         w->Cflag = static_cast<const termios2*>(arg)->c_cflag;
@@ -95,4 +109,6 @@ int TNullModem::Sees() const
 }
 std::uint32_t TNullModem::Cflag() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Cflag; }
 std::uint32_t TNullModem::Speed() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Speed; }
+int TNullModem::Breaks() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Breaks; }
+long TNullModem::BreakMs() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->BreakMs; }
 // clang-format on

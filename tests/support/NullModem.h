@@ -31,6 +31,9 @@ public:
   // The termios the program last set on the slave; all zero before it set any.
   std::uint32_t Cflag() const;
   std::uint32_t Speed() const;
+  // The breaks the program began, and how long the last one lasted (-1 while it lasts).
+  int Breaks() const;
+  long BreakMs() const;
 
 private:
   TNullModemCable* Wires;

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <atomic>
+#include <sys/ioctl.h>
 #include <thread>
 
 namespace {
@@ -149,6 +151,77 @@ TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAlsoForAHandshakeM
     Start();
     EXPECT_EQ(std::pair(Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS)), std::pair(int(lit), int(lit))) << handshake;
   }
+}
+
+TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeavesFreeUntilSetupOrAReconnect)
+{
+  auto cable = std::make_unique<TNullModem>(Pty);
+  Store.LinkPort(1, Pty.SlavePath());
+  Store.LinkPort(2, "loopback");
+  Start();
+  constexpr int Dtr = TIOCM_DSR | TIOCM_CAR, Rts = TIOCM_CTS, Red = TLed::LedRed, Off = TLed::LedOff;
+  const auto item = [&](const char* text) { return Menu("&Line", text); };
+  // What the Line menu offers (Send Break, DTR, RTS) and shows checked (DTR, RTS), and the lamps.
+  const auto offered = [&] {
+    return std::vector {item("Send &Break")->isEnabled(), item("&DTR")->isEnabled(), item("&RTS")->isEnabled()};
+  };
+  const auto shown = [&] {
+    return std::tuple(item("&DTR")->isChecked(), item("&RTS")->isChecked(), Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS));
+  };
+  // The handshake, the port, and what the menu offers then.
+  const std::tuple<const char*, const char*, std::vector<bool>> rows[] = {
+    {"Hardware", "COM 1", {true, false, false}},   // the kernel and the handshake drive both lines
+    {"XOn / XOff", "COM 1", {true, true, true}},
+    {"no", "COM 3", {false, false, false}},   // leads nowhere: no port
+    {"no", "COM 1", {true, true, true}},
+  };
+  for (const auto& [handshake, port, expected] : rows) {
+    Setup([&](QDialog& d) { Choose(d, IDC_PORT, port), Choose(d, IDC_HANDSHAKE, handshake), Click(d, IDOK); });
+    EXPECT_EQ(offered(), expected) << handshake << " " << port;
+  }
+  // Under "no" with Set DTR and Set RTS unchecked both start low; each item toggles its line.
+  EXPECT_EQ(std::pair(cable->Sees(), shown()), std::pair(0, std::tuple(false, false, Off, Off)));
+  item("&DTR")->trigger();
+  EXPECT_EQ(std::pair(cable->Sees(), shown()), std::pair(Dtr, std::tuple(true, false, Red, Off)));
+  item("&RTS")->trigger();
+  item("&DTR")->trigger();
+  EXPECT_EQ(std::pair(cable->Sees(), shown()), std::pair(Rts, std::tuple(false, true, Off, Red)));
+  Setup([](QDialog& d) { Click(d, IDOK); });   // Setup OK restores the stored levels
+  EXPECT_EQ(std::pair(cable->Sees(), shown()), std::pair(0, std::tuple(false, false, Off, Off)));
+  // A break lasts about a quarter of a second, and the window goes on meanwhile.
+  item("Send &Break")->trigger();
+  EXPECT_EQ(std::pair(cable->Breaks(), cable->BreakMs()), std::pair(1, -1L));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cable->BreakMs() >= 0; }, 2000));
+  EXPECT_TRUE(cable->BreakMs() >= 200 && cable->BreakMs() < 1000) << cable->BreakMs();
+
+  // An adapter unplugged and plugged in again comes back with the stored levels, and the menu
+  // and lamps follow.
+  item("&DTR")->trigger();
+  Pty.CloseMaster();
+  cable.reset();
+  TPty back;
+  TNullModem backCable(back);
+  Store.LinkPort(1, back.SlavePath());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::get<0>(shown()) == false; }, 5000)) << "DTR low again";
+  EXPECT_EQ(std::pair(backCable.Sees(), shown()), std::pair(0, std::tuple(false, false, Off, Off)));
+
+  // The loopback plug wires DTR to DSR and DCD, RTS to CTS: those lamps follow on a tick.
+  const auto inputs = [&] { return std::vector {Lamp(IDC_LED_DSR), Lamp(IDC_LED_DCD), Lamp(IDC_LED_CTS)}; };
+  constexpr int Green = TLed::LedGreen;
+  Setup([](QDialog& d) { Choose(d, IDC_PORT, "COM 2"), Click(d, IDOK); });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return inputs() == std::vector {Off, Off, Off}; }, 1000));
+  item("&DTR")->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return inputs() == std::vector {Green, Green, Off}; }, 1000));
+
+  // Time Stamps, a check item: each line begins with the time (the stamps themselves:
+  // ReceiveStamps).
+  Menu("&Clear")->trigger();
+  item("&Time Stamps")->trigger();
+  Deliver("A");
+  EXPECT_TRUE(item("&Time Stamps")->isChecked());
+  EXPECT_TRUE(
+    QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d 41,$").match(QString::fromStdString(Received())).hasMatch())
+    << Received();
 }
 
 TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFileHeld)
