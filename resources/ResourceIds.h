@@ -99,4 +99,7 @@ constexpr unsigned IDS_TRANSFER_CANNOT_OPEN = 122;
 constexpr unsigned IDS_TRANSFER_FAILED = 123;
 // The reasons a transfer fails, IDS_TRANSFER_REASON + the failure's number.
 constexpr unsigned IDS_TRANSFER_REASON = 130;
+// The port's device went away, or came back; %d is the port's number.
+constexpr unsigned IDS_PORT_LOST = 124;
+constexpr unsigned IDS_PORT_BACK = 125;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -32,6 +32,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 9, "The sender ended before the size it announced."},
   {IDS_TRANSFER_REASON + 10, "The sender went on past the size it announced."},
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
+  {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
+  {IDS_PORT_BACK, "COM%d: the device is back"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints

@@ -133,6 +133,7 @@ void TKalvixDlgClient::PrepareWindow()
 bool TKalvixDlgClient::OpenPort()
 {
   PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
+  LineThere = true;
   SendButton.EnableWindow(PortOpen);
   ShowLines();
   if (!PortOpen)
@@ -171,6 +172,14 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   if (id != PollTimer)
     return 0;
   PollPort(false);
+  // An adapter unplugged (or a line gone after repeated errors) is waited for; the user is told.
+  if (PortOpen && Port.IsAttached() != LineThere) {
+    LineThere = !LineThere;
+    char format[160], text[200];
+    LoadString(LineThere ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
+    std::snprintf(text, sizeof text, format, Setup.PortNumber());
+    ShowStatus(text);
+  }
   Lamps.ShowInputs(Port.GetModemStatus());
   ShowLines();
   SendTick();
@@ -462,8 +471,7 @@ void TKalvixDlgClient::EndTransfer()
   std::snprintf(text, sizeof text, "%s: %s%s %llu bytes in %.1f s",
                 TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend()), name.c_str(), ended,
                 static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
-  if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
-    frame->GetStatusBar()->SetText(text);
+  ShowStatus(text);
   // Told once the tick is over: a box open inside it would hold the poll timer.
   if (!done && Transfer.Failure() != TFailure::Cancelled)
     PostMessage(TransferFailedMessage, 0, 0);
@@ -537,4 +545,10 @@ void TKalvixDlgClient::ShowLines()
   frame->CheckMenuItem(CM_DTR, open && dtr);
   frame->CheckMenuItem(CM_RTS, open && rts);
   LinesShown = shown;
+}
+
+void TKalvixDlgClient::ShowStatus(const char* text)
+{
+  if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
+    frame->GetStatusBar()->SetText(text);
 }
