@@ -2,6 +2,8 @@
 // again, a store that is corrupt, no file or locked, a line that never takes what is written to
 // it, and the signals that end it.
 #include "tests/support/KalvixSession.h"
+#include "framework/TRegKey.h"
+#include "settings/PortSettings.h"
 
 #include <QTimer>
 #include <csignal>
@@ -67,42 +69,75 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_EQ(FileText(Presenter.FileAnswer), "12");
 }
 
-TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveWorksOnceItIsFixed)
+TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveThatFailsStoresNothingAndSaysWhy)
 {
   Store.LinkPort(1, "loopback");
   const std::string db = Store.DatabasePath();
   const auto save = [&](const char* rate) {
-    Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, rate), Click(d, IDOK); });
+    Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, rate), Choose(d, IDC_DATABITS, "7 Bit"), Click(d, IDOK); });
+  };
+  const auto stored = [&] {   // the baud rate and data bits a start finds
+    Start();
+    return Client().Settings().BaudRateData.GetSelection() + " " + Client().Settings().DataBitsData.GetSelection();
   };
   sqlite3* other = nullptr;
   // A directory cannot be opened as a database at all; a FIFO can, and then reads from it wait
-  // for a writer that never comes; a store another writer holds locked yields nothing.
-  const std::pair<const char*, std::function<void()>> faults[] = {
-    {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }},
-    {"directory", [&] { std::filesystem::create_directory(db); }},
-    {"FIFO", [&] { mkfifo(db.c_str(), 0600); }},
+  // for a writer that never comes; a store another writer holds locked yields nothing; without
+  // a journal nothing can be written; a write that fails after others went through must take
+  // them back with it. Each with the reason the save's message gives.
+  const std::tuple<const char*, std::function<void()>, std::string> faults[] = {
+    {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }, "file is not a database"},
+    {"directory", [&] { std::filesystem::create_directory(db); }, "unable to open database file"},
+    {"FIFO", [&] { mkfifo(db.c_str(), 0600); }, "unable to open database file"},
     {"locked",
-     [&] { sqlite3_open(db.c_str(), &other), sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); }},
+     [&] { sqlite3_open(db.c_str(), &other), sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); },
+     "database is locked"},
+    {"the journal's name a directory", [&] { std::filesystem::create_directory(db + "-journal"); },
+     "unable to open database file"},
+    {"the first write failing",
+     [&] {
+       TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName);   // the store, empty
+       sqlite3_open(db.c_str(), &other);
+       sqlite3_exec(other,
+                    "CREATE TRIGGER fails BEFORE INSERT ON registry_values WHEN NEW.name = 'Baudrate'"
+                    " BEGIN SELECT RAISE(ABORT, 'the first write fails'); END",
+                    nullptr, nullptr, nullptr);
+       sqlite3_close(std::exchange(other, nullptr));
+     },
+     "the first write fails"},
   };
-  for (const auto& [name, make] : faults) {
+  for (const auto& [name, make, reason] : faults) {
     SCOPED_TRACE(name);
-    std::filesystem::remove_all(db);
+    const auto repair = [&] {
+      sqlite3_close(std::exchange(other, nullptr));   // the lock, if any, is gone
+      std::filesystem::remove_all(db);
+      std::filesystem::remove_all(db + "-journal");
+    };
+    repair();
     make();
     Start(true);   // removing the program's entries reads the store until it finds them
-    Start();
-    EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "9600");
+    EXPECT_EQ(stored(), "9600 8 Bit");
+    Presenter.Boxes.clear();
+    save("38400");
+    const auto boxes = [&] {
+      std::string all;
+      for (const auto& box : Presenter.Boxes)
+        all += box.Caption + ": " + box.Text + (box.Type == (MB_OK | MB_ICONEXCLAMATION) ? " (!)\n" : " (?)\n");
+      return all;
+    };
+    const std::string told = "Kalvix: The settings could not be saved:\n" + reason + " (!)\n";
+    EXPECT_EQ(boxes(), told);
+    // The session runs on the new settings all the same, on the port reopened with them.
+    EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "38400");
     Send("5A");
     EXPECT_TRUE(ShowsWithin("5A,")) << Received();
-    save("38400");
-    EXPECT_TRUE(Presenter.Boxes.empty()) << "store failures pass silently";
     EXPECT_TRUE(std::string(name) != "corrupt" || FileText(db) == std::string(6000, 'x')) << "left alone";
     sqlite3_close(std::exchange(other, nullptr));   // the lock, if any, is gone
-    Start();
-    EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "9600") << "the save under the fault is dropped";
-    std::filesystem::remove_all(db);
+    EXPECT_EQ(stored(), "9600 8 Bit") << "the save under the fault is dropped whole";
+    repair();
     save("57600");
-    Start();
-    EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "57600");
+    EXPECT_EQ(stored(), "57600 7 Bit");
+    EXPECT_EQ(boxes(), told) << "a save that works is not told";
   }
 }
 

@@ -2,12 +2,14 @@
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
 
-TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFailsAloneInATransaction)
+TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndATransactionStoresAllItsWritesOrNoneAndSaysWhy)
 {
   TScratchStore store;
   HKEY k = nullptr, sub = nullptr;
@@ -16,13 +18,31 @@ TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFails
   ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "KALVIX.APPLICATION", &k), ERROR_SUCCESS);   // names of any case
   EXPECT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteKey(k, "DEFAULTICON"), ERROR_SUCCESS);
+  std::uint32_t size = 0;
   {
-    const TRegTransaction transaction;
+    // A write that fails (its key deleted meanwhile) undoes the one before it; later ones fail.
+    TRegTransaction transaction(100);
+    EXPECT_EQ(RegSetValueEx(k, "before", REG_BINARY, one, 3), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueEx(sub, "v", REG_BINARY, one, 3), ERROR_KEY_DELETED);
-    EXPECT_EQ(RegSetValueEx(k, "v", REG_BINARY, one, 3), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueEx(k, "after", REG_BINARY, one, 3), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_FALSE(transaction.Commit());
+    EXPECT_EQ(transaction.Error(), "the key has been deleted");
+  }
+  EXPECT_EQ(RegQueryValueEx(k, "before", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  // Held past the wait by another connection, the store takes nothing, and SQLite says why.
+  sqlite3* other = nullptr;
+  sqlite3_open(store.DatabasePath().c_str(), &other);
+  sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+  for (const bool locked : {true, false}) {
+    TRegTransaction transaction(100);
+    EXPECT_EQ(RegSetValueEx(k, "v", REG_BINARY, one, 3), locked ? ERROR_REGISTRY_IO_FAILED : ERROR_SUCCESS);
+    EXPECT_EQ(transaction.Commit(), !locked);
+    EXPECT_EQ(transaction.Error(), locked ? "database is locked" : "");
+    sqlite3_close(std::exchange(other, nullptr));
   }
   std::uint8_t got[4] = {};
-  std::uint32_t type = 0, size = 4;
+  std::uint32_t type = 0;
+  size = 4;
   EXPECT_EQ(RegQueryValueEx(k, "V", &type, got, &size), ERROR_SUCCESS);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), size) + char(type), std::string("1\0\xff\3", 4));
   RegCloseKey(k);
