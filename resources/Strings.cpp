@@ -21,6 +21,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_CANNOT_OPEN, "The file cannot be opened:"},
   // Followed by the reason, the file's name and the bytes done on lines of their own.
   {IDS_TRANSFER_FAILED, "The transfer has failed:"},
+  // Followed by the store's reason on a line of its own.
+  {IDS_SETTINGS_NOT_SAVED, "The settings could not be saved:"},
   {IDS_TRANSFER_REASON + 1, "It was cancelled."},
   {IDS_TRANSFER_REASON + 2, "The far end cancelled it."},
   {IDS_TRANSFER_REASON + 3, "The far end did not begin within 60 seconds."},

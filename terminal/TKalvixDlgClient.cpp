@@ -261,7 +261,13 @@ void TKalvixDlgClient::CmSetup()
   }
   if (result != IDOK)
     return;
-  SavePortSettings(key, Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
+  // A save that fails stores nothing; the new settings still apply to this session.
+  if (std::string reason;
+      !SavePortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar, reason)) {
+    char message[160];
+    LoadString(IDS_SETTINGS_NOT_SAVED, message, sizeof message);
+    MessageBox((message + ("\n" + reason)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+  }
   KillTimer(PollTimer);
   KillTimer(DrainTimer);
   DrainPace = NoDrain;
