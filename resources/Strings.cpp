@@ -1,6 +1,8 @@
 #include "resources/ResourceIds.h"
 #include "resources/ResourceTypes.h"
 
+#include <iterator>
+
 namespace {
 struct TStringEntry {
   unsigned Id;
@@ -70,6 +72,19 @@ constexpr TStringEntry Strings[] = {
   {61504, "Switches to next window"},
   {61744, "Opens task list"},
 };
+}
+
+namespace {
+// An id given twice would hide the second text behind the first.
+constexpr bool IdsDistinct()
+{
+  for (std::size_t i = 0; i < std::size(Strings); ++i)
+    for (std::size_t j = i + 1; j < std::size(Strings); ++j)
+      if (Strings[i].Id == Strings[j].Id)
+        return false;
+  return true;
+}
+static_assert(IdsDistinct());
 }
 
 const char* FindStringResource(unsigned id)

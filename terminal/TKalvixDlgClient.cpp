@@ -172,14 +172,6 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   if (id != PollTimer)
     return 0;
   PollPort(false);
-  // An adapter unplugged (or a line gone after repeated errors) is waited for; the user is told.
-  if (PortOpen && Port.IsAttached() != LineThere) {
-    LineThere = !LineThere;
-    char format[160], text[200];
-    LoadString(LineThere ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
-    std::snprintf(text, sizeof text, format, Setup.PortNumber());
-    ShowStatus(text);
-  }
   Lamps.ShowInputs(Port.GetModemStatus());
   ShowLines();
   SendTick();
@@ -210,6 +202,15 @@ void TKalvixDlgClient::PollPort(bool draining)
   else if (pace != DrainPace || !draining)
     SetTimer(DrainTimer, pace);
   DrainPace = pace;
+  // An adapter unplugged (or a line gone after repeated errors) is waited for; the user is told,
+  // before anything the poll ended (a transfer) tells its own end.
+  if (PortOpen && Port.IsAttached() != LineThere) {
+    LineThere = !LineThere;
+    char format[160], text[200];
+    LoadString(LineThere ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
+    std::snprintf(text, sizeof text, format, Setup.PortNumber());
+    ShowStatus(text);
+  }
 }
 
 LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
