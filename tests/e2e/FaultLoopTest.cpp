@@ -1,5 +1,5 @@
 // The standing fault loop: the real program in a scripted session (FaultSession.cpp: start,
-// a raw log, receive, Send, Setup OK with changed values, SIGTERM), once per fault. For each row
+// Send, a raw log, receive, Setup OK with changed values, SIGTERM), once per fault. For each row
 // of the table and N = 1, 2, ... until the fault no longer fires, the Nth call of the row's
 // function whose path holds the row's text fails with its errno (FaultInjector.h). After each
 // run: no crash and no hang (the session ends with the status of the SIGTERM, in time), the
@@ -54,7 +54,6 @@ constexpr TRow Table[] = {
   {"open", EMFILE, "registry.db", 0},
   {"open", EIO, "registry.db-journal", 4},
   {"read", EIO, "registry.db", 0},
-  {"write", ENOSPC, "registry.db", 0},
   {"pwrite", EIO, "registry.db", 0},
   {"pwrite", ENOSPC, "registry.db", 0},
   {"fdatasync", EIO, "registry.db", 0},
@@ -63,7 +62,7 @@ constexpr TRow Table[] = {
   {"open", EACCES, "LCK..", 0},
   {"open", EMFILE, "LCK..", 0},
   {"write", ENOSPC, "LCK..", 1},
-  {"unlink", EIO, "LCK..", 0},
+  {"unlink", EIO, "LCK..", 4},
   {"close", EIO, "LCK..", 0},
   {"open", EACCES, "capture.bin", 1},
   {"write", ENOSPC, "capture.bin", 1},
@@ -73,7 +72,7 @@ constexpr TRow Table[] = {
   {"ioctl", EIO, "/dev/pts/", 0},
   {"read", EIO, "/dev/pts/", 2},
   {"write", EIO, "/dev/pts/", 1},
-  {"poll", EIO, "/dev/pts/", 1},
+  {"poll", EIO, "/dev/pts/", 0},
   {"close", EIO, "/dev/pts/", 0},
 };
 // A row of the whole loop stops here even if its fault still fires.
@@ -174,6 +173,18 @@ std::string FileText(const std::string& path)
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+// Bytes as a line of text: what is not printable as \xNN.
+std::string Escaped(const std::string& bytes)
+{
+  std::string text;
+  for (const unsigned char c : bytes) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    text += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : hex;
+  }
+  return text;
+}
+
 // One session: whether the fault fired, what the checks found, and what it said.
 struct TRun {
   bool Fired = false;
@@ -201,20 +212,15 @@ TRun RunOnce(const TRow* row, long n)
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);   // the pseudo-terminal's ends among them
-  std::vector<std::string> names;
-  for (char** e = environ; *e; ++e)
-    names.emplace_back(*e);
-  if (row)
-    names.push_back(std::string(FaultVariable) + "=" + row->Function + ":" + std::to_string(row->Error) + ":" +
-                    std::to_string(n) + ":" + row->Path);
-  std::vector<char*> environment;
-  for (std::string& name : names)
-    environment.push_back(name.data());
-  environment.push_back(nullptr);
+  const std::string fault =
+    row ? std::string(row->Function) + ":" + std::to_string(row->Error) + ":" + std::to_string(n) + ":" + row->Path
+        : "";
+  setenv(FaultVariable, fault.c_str(), 1);
   char program[] = FAULT_SESSION;
   char* argv[] = {program, const_cast<char*>(log.c_str()), nullptr};
   pid_t pid = -1;
-  const bool spawned = posix_spawn(&pid, program, &actions, nullptr, argv, environment.data()) == 0;
+  const bool spawned = posix_spawn(&pid, program, &actions, nullptr, argv, environ) == 0;
+  unsetenv(FaultVariable);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   if (!spawned) {
@@ -225,17 +231,26 @@ TRun RunOnce(const TRow* row, long n)
   // The conversation: the line fed as the script goes, SIGTERM once it is done.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(LimitMs);
   long idleMs = -1;
-  bool hung = false;
+  bool hung = false, ended = false;
+  std::chrono::steady_clock::time_point idleAt;
   std::string said;
   for (pollfd p {out[0], POLLIN, 0};; p.revents = 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
     if (left.count() <= 0) {
       hung = true;
       kill(pid, SIGKILL);
       break;
     }
+    // Ended once the log has all the line carried, or once that had time enough to arrive: a
+    // loaded machine must not make a late tick look like lost bytes.
+    std::error_code noFile;
+    if (idleMs >= 0 && !ended &&
+        (std::filesystem::file_size(log, noFile) >= run.Carried.size() || now - idleAt > std::chrono::seconds(3)))
+      ended = kill(pid, SIGTERM) == 0;
     char buffer[512];
-    const ssize_t got = poll(&p, 1, int(left.count())) > 0 ? read(out[0], buffer, sizeof buffer) : 0;
+    const int wait = idleMs >= 0 && !ended ? 20 : int(left.count());
+    const ssize_t got = poll(&p, 1, wait) > 0 ? read(out[0], buffer, sizeof buffer) : 0;
     if (got <= 0 && p.revents == 0)
       continue;
     if (got <= 0)
@@ -251,7 +266,7 @@ TRun RunOnce(const TRow* row, long n)
         run.Boxes = true;
       } else if (what.starts_with("idle_cpu_ms ")) {
         idleMs = std::stol(what.substr(12));
-        kill(pid, SIGTERM);
+        idleAt = std::chrono::steady_clock::now();
       }
     }
   }
@@ -288,7 +303,8 @@ TRun RunOnce(const TRow* row, long n)
          std::to_string(run.Carried.size()) + " bytes");
   for (const auto& entry : std::filesystem::directory_iterator(store.LockDir()))
     if (entry.path().filename().string().starts_with("LCK.."))
-      fail("lock file left: " + entry.path().filename().string() + " holding \"" + FileText(entry.path()) + "\"");
+      fail("lock file left: " + entry.path().filename().string() + " holding \"" + Escaped(FileText(entry.path())) +
+           "\"");
   return run;
 }
 

@@ -1,7 +1,7 @@
 // One session of the real program for the fault loop (FaultLoopTest.cpp), with the fault
 // injector linked in: TKalvixApp offscreen on the store, lock directory and COM1 link the loop
 // made, run through its own Run() and ended by the SIGTERM the loop sends. The script plays a
-// user from timers inside the running program: File > Log to File (raw, to LOG_FILE), Send,
+// user from timers inside the running program: Send, File > Log to File (raw, to LOG_FILE),
 // Setup OK with four values changed, then nothing. It tells the loop, one line each on stdout:
 //   box TEXT         a message box (answered OK)
 //   logging PORT     the log runs, or its box was shown: the loop feeds the first part
@@ -111,19 +111,18 @@ int main(int argc, char** argv)
     return send->GetWidget()->isEnabled() ? std::string(" open") : std::string(" closed");
   };
   long idleFrom = 0;
-  QTimer::singleShot(200, [&] {
-    Menu(app, "&File", "&Log to File...")->trigger();
-    Say("logging" + port());
-    QTimer::singleShot(400, [&] {
-      TWindow* client = app.GetMainWindow()->GetClientWindow();
-      QWidget* field = client->ChildWithId(IDC_SENDTEXT)->GetWidget();
-      dynamic_cast<TEdit&>(*client->ChildWithId(IDC_SENDTEXT)).SetText("");
-      QTest::keyClicks(field, "41,42");
-      QTest::mouseClick(client->ChildWithId(IDC_SEND)->GetWidget(), Qt::LeftButton);
+  QTimer::singleShot(100, [&] {
+    TWindow* client = app.GetMainWindow()->GetClientWindow();
+    dynamic_cast<TEdit&>(*client->ChildWithId(IDC_SENDTEXT)).SetText("");
+    QTest::keyClicks(client->ChildWithId(IDC_SENDTEXT)->GetWidget(), "41,42");
+    QTest::mouseClick(client->ChildWithId(IDC_SEND)->GetWidget(), Qt::LeftButton);
+    QTimer::singleShot(300, [&] {
+      Menu(app, "&File", "&Log to File...")->trigger();
+      Say("logging" + port());
       QTimer::singleShot(300, [&] {
         Setup(app);
         Say("ready" + port());
-        QTimer::singleShot(400, [&] {
+        QTimer::singleShot(300, [&] {
           idleFrom = CpuMs();
           QTimer::singleShot(500, [&] { Say("idle_cpu_ms " + std::to_string(CpuMs() - idleFrom)); });
         });

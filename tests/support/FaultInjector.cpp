@@ -153,6 +153,18 @@ ssize_t read(int fd, void* buffer, size_t count)
   return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count);
 }
 
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
+{
+  static const auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+  return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count, offset);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset)
+{
+  static const auto next = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
+  return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count, offset);
+}
+
 ssize_t write(int fd, const void* buffer, size_t count)
 {
   static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");

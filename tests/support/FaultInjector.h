@@ -1,7 +1,7 @@
 #pragma once
 // A fault injector at the system-call boundary. FaultInjector.cpp defines open (and the
-// variants glibc routes opens through), read, write, pwrite, fdatasync, unlink, close, ioctl,
-// flock and poll for the executable that links it (linked in, never preloaded, so that a
+// variants glibc routes opens through), read (and pread), write, pwrite, fdatasync, unlink,
+// close, ioctl, flock and poll for the executable that links it (linked in, never preloaded, so that a
 // sanitizer runtime stays first); each goes straight on to the next definition unless armed.
 //
 // Armed from the environment at the first call: KALVIX_FAULT=function:errno:N:filter makes the
