@@ -41,8 +41,9 @@ constexpr bool Sanitized = false;
 #endif
 
 // The function, the errno that its Nth call fails with, the text the path (for a call on a
-// descriptor, the descriptor's path) must hold, and how far the test command's slice goes (N
-// up to this, 0: only the whole loop). The session's device is its only pseudo-terminal.
+// descriptor, the descriptor's path) must hold ("/lock/": the lock, its temporary and one moved
+// aside), and how far the test command's slice goes (N up to this, 0: only the whole loop). The
+// session's device is its only pseudo-terminal.
 struct TRow {
   const char* Function;
   int Error;
@@ -59,11 +60,11 @@ constexpr TRow Table[] = {
   {"fdatasync", EIO, "registry.db", 0},
   {"unlink", EIO, "registry.db-journal", 0},
   {"close", EIO, "registry.db", 0},
-  {"open", EACCES, "LCK..", 0},
-  {"open", EMFILE, "LCK..", 0},
-  {"write", ENOSPC, "LCK..", 1},
-  {"unlink", EIO, "LCK..", 4},
-  {"close", EIO, "LCK..", 0},
+  {"open", EACCES, "/lock/", 0},
+  {"open", EMFILE, "/lock/", 0},
+  {"write", ENOSPC, "/lock/", 1},
+  {"unlink", EIO, "/lock/", 4},
+  {"close", EIO, "/lock/", 0},
   {"open", EACCES, "capture.bin", 1},
   {"write", ENOSPC, "capture.bin", 1},
   {"close", EIO, "capture.bin", 0},
@@ -123,8 +124,8 @@ void StoreOldValues()
   LoadPortSettings(xfer, lineLength, delayTime, delayChar);
   xfer.HandshakeData.SelectString("no");
   xfer.ParityData.SelectString("no");
-  const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
-  SavePortSettings(key, xfer, lineLength, delayTime, delayChar);
+  std::string reason;
+  ASSERT_TRUE(SavePortSettings(xfer, lineLength, delayTime, delayChar, reason)) << reason;
 }
 
 // The store as the next start finds it (a journal left behind rolled back): "ok" from its

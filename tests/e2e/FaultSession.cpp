@@ -81,6 +81,9 @@ void Setup(TKalvixApp& app)
       return;
     Choose(*d, IDC_BAUDRATE, "38400");
     Choose(*d, IDC_PARITY, "odd");
+    // Chosen again as stored: a value the start could not read (a fault) had its default shown,
+    // which OK would store as confirmed.
+    Choose(*d, IDC_HANDSHAKE, "no");
     Type(*d, IDC_LINELENGTH, "40");
     Type(*d, IDC_DELAYTIME, "5");
     QTest::mouseClick(DialogItem(*d, IDOK), Qt::LeftButton);
