@@ -87,8 +87,9 @@ void StorePresetSettings(const char* baud = "256000")
   xfer.ParityData.SelectString("no");
   xfer.StopBitsData.SelectString("1 Bit");
   std::snprintf(xfer.LineLengthText, sizeof xfer.LineLengthText, "80");
-  const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
-  SavePortSettings(key, xfer, lineLength, delayTime, delayChar);
+  std::string reason;
+  if (!SavePortSettings(xfer, lineLength, delayTime, delayChar, reason))
+    std::fprintf(stderr, "the preset settings could not be stored: %s\n", reason.c_str());
 }
 
 // The receive field's lines for the whole stream, as the display mode shows them with 80

@@ -83,21 +83,21 @@ private:
 
 class TStore {
 public:
-  explicit TStore(bool write)
+  explicit TStore(bool write, int lockWaitMs = BusyTimeoutMs)
   {
     const std::string dir = StoreDirectory();
-    if (write && !MakeDirectories(dir))
-      return;
     const std::string file = dir + "/" + RegistryFileName();
     // Anything but a plain file (a FIFO would block the first read for ever) is no store.
     struct stat st {};
-    if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    if ((write && !MakeDirectories(dir)) || (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
+      Failure = sqlite3_errstr(SQLITE_CANTOPEN);
       return;
+    }
     const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(file.c_str(), &Db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
-      return;
-    sqlite3_busy_timeout(Db, BusyTimeoutMs);
-    Ok = Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    if (sqlite3_open_v2(file.c_str(), &Db, flags | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(Db, lockWaitMs);
+      Ok = Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
+    }
     if (Ok && write)
       Ok = Exec("CREATE TABLE IF NOT EXISTS keys(path TEXT PRIMARY KEY COLLATE NOCASE,"
                 " parent TEXT NOT NULL COLLATE NOCASE);"
@@ -105,6 +105,8 @@ public:
                 "CREATE TABLE IF NOT EXISTS registry_values(path TEXT NOT NULL COLLATE NOCASE,"
                 " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
                 " PRIMARY KEY(path, name));");
+    if (!Ok)
+      Fail();
   }
   ~TStore()
   {
@@ -118,9 +120,23 @@ public:
   bool Usable() const { return Ok; }
   sqlite3* Db = nullptr;
 
-  bool Commit() { return Committed = Exec("COMMIT"); }
-  // False once a failure has ended the transaction (SQLite rolls back on some by itself).
-  bool InTransaction() const { return Ok && !sqlite3_get_autocommit(Db); }
+  bool Commit()
+  {
+    if (Ok && !(Committed = Exec("COMMIT")))
+      Fail();
+    return Committed;
+  }
+  // Ends the transaction with nothing stored and the store unusable, keeping the reason of the
+  // first failure: SQLite's own message unless one is given.
+  void Fail(const char* reason = nullptr)
+  {
+    if (Failure.empty())
+      Failure = reason ? reason : Db ? sqlite3_errmsg(Db) : sqlite3_errstr(SQLITE_CANTOPEN);
+    if (Db && !sqlite3_get_autocommit(Db))
+      Exec("ROLLBACK");
+    Ok = false;
+  }
+  std::string Failure;
 
   bool Exec(const char* sql) { return sqlite3_exec(Db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
@@ -171,28 +187,39 @@ bool ValidHandle(HKEY key)
   return key && !key->Path.empty();
 }
 
+// The store a write goes to: the open transaction's, or one of its own kept in own.
+TStore& Writer(std::unique_ptr<TStore>& own)
+{
+  if (Transaction)
+    return *Transaction;
+  own = std::make_unique<TStore>(true);
+  return *own;
+}
+
+// Ends a write: a store of its own is committed; a failure ends the store's transaction, so
+// that inside a TRegTransaction every write before it is undone as well.
+LONG Finish(TStore& store, bool own, LONG result, const char* reason = nullptr)
+{
+  if (result == ERROR_SUCCESS && own && !store.Commit())
+    result = ERROR_REGISTRY_IO_FAILED;
+  if (result != ERROR_SUCCESS)
+    store.Fail(reason);
+  return result;
+}
+
 LONG SetValueIn(const std::string& path, const char* name, std::uint32_t type, const std::uint8_t* data,
                 std::uint32_t size)
 {
   std::unique_ptr<TStore> own;
-  TStore* store = Transaction.get();
-  if (!store)
-    store = (own = std::make_unique<TStore>(true)).get();
-  if (!store->Usable())
+  TStore& store = Writer(own);
+  if (!store.Usable())
     return ERROR_REGISTRY_IO_FAILED;
-  // Inside a transaction a failed write is undone alone; the others stay. One that is over
-  // takes no more writes: they would be committed each on its own.
-  if (!own && (!store->InTransaction() || !store->Exec("SAVEPOINT value")))
-    return ERROR_REGISTRY_IO_FAILED;
-  const int exists = store->KeyExists(path);
-  LONG result = exists < 0 ? ERROR_REGISTRY_IO_FAILED : exists == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
-  if (result == ERROR_SUCCESS && !store->SetValue(path, name, type, data, size))
-    result = ERROR_REGISTRY_IO_FAILED;
-  if (own)
-    return result == ERROR_SUCCESS && !own->Commit() ? ERROR_REGISTRY_IO_FAILED : result;
-  if (result != ERROR_SUCCESS)
-    store->Exec("ROLLBACK TO value");
-  return store->Exec("RELEASE value") ? result : ERROR_REGISTRY_IO_FAILED;
+  const int exists = store.KeyExists(path);
+  if (exists <= 0)
+    return Finish(store, bool(own), exists < 0 ? ERROR_REGISTRY_IO_FAILED : ERROR_KEY_DELETED,
+                  exists < 0 ? nullptr : "the key has been deleted");
+  return Finish(store, bool(own),
+                store.SetValue(path, name, type, data, size) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED);
 }
 
 }   // namespace
@@ -205,20 +232,28 @@ const char* RegistryFileName()
   return "registry.db";
 }
 
-TRegTransaction::TRegTransaction()
+TRegTransaction::TRegTransaction(int lockWaitMs)
 {
   Outermost = !Transaction;
   if (Outermost)
-    Transaction = std::make_unique<TStore>(true);
+    Transaction = std::make_unique<TStore>(true, lockWaitMs);
 }
 
 TRegTransaction::~TRegTransaction()
 {
-  if (!Outermost)
-    return;
-  if (Transaction->Usable())
-    Transaction->Commit();
-  Transaction.reset();
+  if (Outermost)
+    Transaction.reset();   // what was not committed is rolled back
+}
+
+bool TRegTransaction::Commit()
+{
+  if (!Transaction)
+    return false;   // committed already
+  const bool stored = Outermost ? Transaction->Commit() : Transaction->Usable();
+  Failure = Transaction->Failure;
+  if (Outermost)
+    Transaction.reset();
+  return stored;
 }
 
 LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result)
@@ -227,11 +262,13 @@ LONG RegCreateKeyEx(HKEY parent, const char* subKey, HKEY* result)
     return ERROR_INVALID_HANDLE;
   *result = nullptr;
   const std::string path = Join(parent->Path, subKey);
-  TStore store(true);
+  std::unique_ptr<TStore> own;
+  TStore& store = Writer(own);
   if (!store.Usable())
     return ERROR_REGISTRY_IO_FAILED;
-  if (!store.CreateKey(path) || !store.Commit())
-    return ERROR_REGISTRY_IO_FAILED;
+  if (const LONG r = Finish(store, bool(own), store.CreateKey(path) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED);
+      r != ERROR_SUCCESS)
+    return r;
   *result = new TRegistryKey {path, false};
   return ERROR_SUCCESS;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The settings store, shaped like a registry: two hives, keys with case-insensitive names,
 // typed values kept as their exact bytes. It lives in one SQLite database, registry.db in the
-// store directory. Every call is one transaction of its own (value writes can be gathered into
-// one, see TRegTransaction); a store that is missing, unreadable, locked for long or corrupt
-// makes calls fail and never blocks for more than a moment.
+// store directory. Every call is one transaction of its own (writes can be gathered into one,
+// see TRegTransaction); a store that is missing, unreadable, locked for long or corrupt makes
+// calls fail, never blocking for more than a moment (a transaction waits as long as it is told).
 #include <cstdint>
+#include <string>
 
 struct TRegistryKey;
 using HKEY = TRegistryKey*;
@@ -45,18 +46,26 @@ LONG RegCloseKey(HKEY key);
 // Where the store lives: registry.db in the store directory.
 const char* RegistryFileName();
 
-// While one lives, the values this process writes (RegSetValueEx, RegSetValue on an existing
-// key) go into one transaction, committed when it ends: a crash or a kill on the way leaves
-// none of them stored. A write that fails inside it is undone alone, as on its own. Other
-// calls keep their own transactions and may fail while this one holds the store. Nested
-// ones join the outer one.
+// While one lives, the keys and values this process creates and writes (RegCreateKeyEx,
+// RegSetValueEx, RegSetValue) go into one transaction, which Commit stores whole or not at all:
+// the first write that fails undoes every write before it, and later ones fail at once. A crash
+// or a kill on the way, or an end without Commit, stores none of them. Other calls keep their
+// own transactions and may fail while this one holds the store. Nested ones join the outer one.
 class TRegTransaction {
 public:
-  TRegTransaction();
+  // A lock another connection holds on the store is waited for at most lockWaitMs.
+  explicit TRegTransaction(int lockWaitMs);
   ~TRegTransaction();
   TRegTransaction(const TRegTransaction&) = delete;
   TRegTransaction& operator=(const TRegTransaction&) = delete;
 
+  // Stores what was written: true when all of it is stored, false when nothing is (a write or
+  // the commit failed). A nested transaction only reports whether the outer one still can.
+  bool Commit();
+  // Why it failed, in the store's words (e.g. "database is locked"); empty while it has not.
+  const std::string& Error() const { return Failure; }
+
 private:
   bool Outermost = false;
+  std::string Failure;
 };

@@ -4,6 +4,7 @@
 #include <asm/termbits.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -79,6 +80,8 @@ bool TTtyDevice::Attach()
   Lock = std::move(lock);
   struct stat node {};
   fstat(fd, &node);
+  Device = node.st_rdev;
+  Failures = 0;
   Pseudo =
     S_ISCHR(node.st_mode) && major(node.st_rdev) >= UnixPtySlaveMajor && major(node.st_rdev) < UnixPtySlaveMajor + 8;
   lstat(Path.c_str(), &LinkAtAttach);
@@ -214,18 +217,31 @@ bool TTtyDevice::GetCommModemStatus(std::uint32_t& status)
   return true;
 }
 
+void TTtyDevice::Failed(int error)
+{
+  if (error != 0 && !Gone(error))
+    return;
+  // A transient error (a glitch of the driver) on a device that is still there costs one
+  // transfer, not the line.
+  struct stat node {};
+  pollfd line {Fd, 0, 0};
+  if (error != 0 && ++Failures < MaxFailures && stat(Path.c_str(), &node) == 0 && node.st_rdev == Device &&
+      poll(&line, 1, 0) == 0)
+    return;
+  Detach();
+}
+
 long TTtyDevice::ReadSome(std::uint8_t* buffer, std::uint32_t count)
 {
   while (Fd >= 0) {
     const ssize_t n = read(Fd, buffer, count);
-    if (n > 0)
-      return long(n);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n < 0 && errno == EAGAIN)
-      return 0;
-    if (n == 0 || Gone(errno))   // 0: hung up
-      Detach();
+    if (n > 0 || (n < 0 && errno == EAGAIN)) {
+      Failures = 0;
+      return n > 0 ? long(n) : 0;
+    }
+    Failed(n == 0 ? 0 : errno);   // 0: hung up
     return -1;
   }
   return -1;
@@ -235,14 +251,13 @@ long TTtyDevice::WriteSome(const std::uint8_t* buffer, std::uint32_t count)
 {
   while (Fd >= 0) {
     const ssize_t n = write(Fd, buffer, count);
-    if (n >= 0)
-      return long(n);
-    if (errno == EINTR)
+    if (n < 0 && errno == EINTR)
       continue;
-    if (errno == EAGAIN)
-      return 0;
-    if (Gone(errno))
-      Detach();
+    if (n >= 0 || errno == EAGAIN) {
+      Failures = 0;
+      return n > 0 ? long(n) : 0;
+    }
+    Failed(errno);
     return -1;
   }
   return -1;

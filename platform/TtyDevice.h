@@ -38,9 +38,16 @@ private:
   bool Attach();
   // Closes the device after a failure that means it has gone; the UUCP lock stays ours.
   void Detach();
+  // A transfer failed with error (0: the line hung up). A device that has gone is closed; one
+  // still there (its node names the same device and the line has not hung up) is kept, until
+  // MaxFailures in a row.
+  void Failed(int error);
+  static constexpr int MaxFailures = 5;
 
   const std::string Path;
   int Fd = -1;
+  dev_t Device = 0;   // the device Fd is open on
+  int Failures = 0;   // transfers failed in a row on a device still there
   // A pseudo-terminal's number goes to whoever opens the next one: once it has gone, only a
   // COM link made anew (another inode or change time than at the last attach) names it again.
   bool Pseudo = false;

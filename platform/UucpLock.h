@@ -2,6 +2,10 @@
 // UUCP lock files (LCK..<device> in /run/lock or /var/lock), the convention by which serial
 // programs that do not use flock tell each other that a port is taken. KALVIX_LOCK_DIR, when
 // set, names the one directory used instead (tests keep their lock files out of the real one).
+// A lock file of ours appears whole (written first under a name of our own, then linked to its
+// name), and goes on every way out of the process but SIGKILL: its owner's end, exit() from
+// anywhere, and the fatal signals (SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL), whose earlier
+// handling then goes on as before.
 #include <string>
 #include <sys/types.h>
 
@@ -17,6 +21,7 @@ public:
   // Takes the lock for the device (best effort: a lock directory we may not write is no
   // error); fails only when another live process holds it.
   bool Acquire(const std::string& devicePath);
+  // Removes the lock file, if the one at its name is still the file we made.
   ~TUucpLock();
 
   TUucpLock() = default;
@@ -24,5 +29,5 @@ public:
   TUucpLock& operator=(const TUucpLock&) = delete;
 
 private:
-  std::string File;   // the lock file we made, removed again on release
+  int Slot = -1;   // our lock file's entry among those removed on the way out, or -1 for none
 };

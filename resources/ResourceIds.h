@@ -97,6 +97,10 @@ constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
 constexpr unsigned IDS_LOG_FAILED = 121;
 constexpr unsigned IDS_TRANSFER_CANNOT_OPEN = 122;
 constexpr unsigned IDS_TRANSFER_FAILED = 123;
+constexpr unsigned IDS_SETTINGS_NOT_SAVED = 124;
 // The reasons a transfer fails, IDS_TRANSFER_REASON + the failure's number.
 constexpr unsigned IDS_TRANSFER_REASON = 130;
+// The port's device went away, or came back; %d is the port's number.
+constexpr unsigned IDS_PORT_LOST = 125;
+constexpr unsigned IDS_PORT_BACK = 126;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -1,6 +1,8 @@
 #include "resources/ResourceIds.h"
 #include "resources/ResourceTypes.h"
 
+#include <iterator>
+
 namespace {
 struct TStringEntry {
   unsigned Id;
@@ -21,6 +23,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_CANNOT_OPEN, "The file cannot be opened:"},
   // Followed by the reason, the file's name and the bytes done on lines of their own.
   {IDS_TRANSFER_FAILED, "The transfer has failed:"},
+  // Followed by the store's reason on a line of its own.
+  {IDS_SETTINGS_NOT_SAVED, "The settings could not be saved:"},
   {IDS_TRANSFER_REASON + 1, "It was cancelled."},
   {IDS_TRANSFER_REASON + 2, "The far end cancelled it."},
   {IDS_TRANSFER_REASON + 3, "The far end did not begin within 60 seconds."},
@@ -32,6 +36,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 9, "The sender ended before the size it announced."},
   {IDS_TRANSFER_REASON + 10, "The sender went on past the size it announced."},
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
+  {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
+  {IDS_PORT_BACK, "COM%d: the device is back"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
@@ -66,6 +72,19 @@ constexpr TStringEntry Strings[] = {
   {61504, "Switches to next window"},
   {61744, "Opens task list"},
 };
+}
+
+namespace {
+// An id given twice would hide the second text behind the first.
+constexpr bool IdsDistinct()
+{
+  for (std::size_t i = 0; i < std::size(Strings); ++i)
+    for (std::size_t j = i + 1; j < std::size(Strings); ++j)
+      if (Strings[i].Id == Strings[j].Id)
+        return false;
+  return true;
+}
+static_assert(IdsDistinct());
 }
 
 const char* FindStringResource(unsigned id)

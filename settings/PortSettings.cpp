@@ -71,6 +71,8 @@ constexpr TStoredValue StoredValues[] = {
   Number("Delaychar", 2, &TComSetupXfer::DelayCharText, DefaultDelayChar, MinDelayChar, MaxDelayChar),
 };
 
+constexpr int SaveLockWaitMs = 3000;
+
 // Room for the longest text value.
 constexpr std::uint32_t MaxTextSize = 12;
 static_assert(std::ranges::all_of(StoredValues, [](const TStoredValue& v) {
@@ -146,8 +148,8 @@ void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_
   }
 }
 
-void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
-                      std::int32_t& delayChar)
+bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
+                      std::int32_t& delayChar, std::string& reason)
 {
   std::int32_t* const numbers[] = {&lineLength, &delayTime, &delayChar};
   for (const TStoredValue& value : StoredValues)
@@ -156,8 +158,11 @@ void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_
       *numbers[value.Number] = TextValue(text.data(), text.size());
     }
 
-  // All thirteen go in together: an end on the way must not leave a mix of old and new.
-  const TRegTransaction transaction;
+  // All thirteen go in together: a failure or an end on the way must not leave a mix of old and
+  // new. The user waits for a save, so another program's lock on the store is waited for longer
+  // than a read waits.
+  TRegTransaction transaction(SaveLockWaitMs);
+  const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
   for (const TStoredValue& value : StoredValues) {
     if (value.List) {
       char text[MaxTextSize];
@@ -167,4 +172,8 @@ void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_
       WriteNumber(key, value.Name, value.Check ? xfer.*value.Check : std::uint32_t(*numbers[value.Number]));
     }
   }
+  if (transaction.Commit())
+    return true;
+  reason = transaction.Error();
+  return false;
 }

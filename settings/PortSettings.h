@@ -1,12 +1,13 @@
 #pragma once
 // Loading and saving the port settings: key HKEY_LOCAL_MACHINE "Software\Kalvix", thirteen
 // values. Texts are stored as the visible entry text with a fixed byte count, numbers as four
-// little-endian bytes. Nothing here reports a failure: what cannot be read takes its default,
-// what cannot be written is dropped.
+// little-endian bytes. What cannot be read takes its default; a save stores all thirteen or,
+// when the store fails, none, and says why.
 #include "framework/TRegKey.h"
 #include "settings/TComSetupXfer.h"
 
 #include <cstdint>
+#include <string>
 
 inline constexpr const char* SettingsKeyName = "Software\\Kalvix";
 
@@ -19,9 +20,11 @@ inline constexpr std::int32_t DefaultDelayChar = 44, MinDelayChar = 0, MaxDelayC
 // The key is created, empty, when missing; nothing is written back.
 void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime, std::int32_t& delayChar);
 
-// Takes the three integers from the record's texts and writes all thirteen values to key.
-void SavePortSettings(const TRegKey& key, const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
-                      std::int32_t& delayChar);
+// Takes the three integers from the record's texts and stores all thirteen values in one
+// transaction, waiting a few seconds for a store another program holds. False when nothing was
+// stored, with the store's reason in reason.
+bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
+                      std::int32_t& delayChar, std::string& reason);
 
 // The value of a text of at most size bytes: optional sign, then decimal digits up to the
 // first other character; empty or without digits gives 0. Saturates instead of overflowing.

@@ -133,6 +133,7 @@ void TKalvixDlgClient::PrepareWindow()
 bool TKalvixDlgClient::OpenPort()
 {
   PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
+  LineThere = true;
   SendButton.EnableWindow(PortOpen);
   ShowLines();
   if (!PortOpen)
@@ -201,6 +202,15 @@ void TKalvixDlgClient::PollPort(bool draining)
   else if (pace != DrainPace || !draining)
     SetTimer(DrainTimer, pace);
   DrainPace = pace;
+  // An adapter unplugged (or a line gone after repeated errors) is waited for; the user is told,
+  // before anything the poll ended (a transfer) tells its own end.
+  if (PortOpen && Port.IsAttached() != LineThere) {
+    LineThere = !LineThere;
+    char format[160], text[200];
+    LoadString(LineThere ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
+    std::snprintf(text, sizeof text, format, Setup.PortNumber());
+    ShowStatus(text);
+  }
 }
 
 LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
@@ -252,7 +262,13 @@ void TKalvixDlgClient::CmSetup()
   }
   if (result != IDOK)
     return;
-  SavePortSettings(key, Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
+  // A save that fails stores nothing; the new settings still apply to this session.
+  if (std::string reason;
+      !SavePortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar, reason)) {
+    char message[160];
+    LoadString(IDS_SETTINGS_NOT_SAVED, message, sizeof message);
+    MessageBox((message + ("\n" + reason)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+  }
   KillTimer(PollTimer);
   KillTimer(DrainTimer);
   DrainPace = NoDrain;
@@ -462,8 +478,7 @@ void TKalvixDlgClient::EndTransfer()
   std::snprintf(text, sizeof text, "%s: %s%s %llu bytes in %.1f s",
                 TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend()), name.c_str(), ended,
                 static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
-  if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
-    frame->GetStatusBar()->SetText(text);
+  ShowStatus(text);
   // Told once the tick is over: a box open inside it would hold the poll timer.
   if (!done && Transfer.Failure() != TFailure::Cancelled)
     PostMessage(TransferFailedMessage, 0, 0);
@@ -537,4 +552,10 @@ void TKalvixDlgClient::ShowLines()
   frame->CheckMenuItem(CM_DTR, open && dtr);
   frame->CheckMenuItem(CM_RTS, open && rts);
   LinesShown = shown;
+}
+
+void TKalvixDlgClient::ShowStatus(const char* text)
+{
+  if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
+    frame->GetStatusBar()->SetText(text);
 }

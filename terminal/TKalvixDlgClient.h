@@ -69,6 +69,8 @@ protected:
   // leaves Send disabled.
   bool OpenPort();
   void ReportPortUnavailable();
+  // The status bar's message area.
+  void ShowStatus(const char* text);
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
   // Polls the port and shows what the poll brought with one insertion; draining: a poll of the
@@ -145,6 +147,7 @@ protected:
   TCommandListXfer CommandXfer;
   UINT DrainPace = NoDrain;   // the drain timer's interval; NoDrain while it does not run
   bool PortOpen = false;
+  bool LineThere = true;   // the open port's device as last seen: there, or waited for
   TCaptureLog Log;
   TFileTransfer Transfer;
   std::unique_ptr<TTransferDlg> TransferWindow;   // while a transfer runs

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFailsAloneInATransaction)
+TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndATransactionStoresAllItsWritesOrNoneAndSaysWhy)
 {
   TScratchStore store;
   HKEY k = nullptr, sub = nullptr;
@@ -16,13 +16,25 @@ TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndAWriteToOneDeletedMeanwhileFails
   ASSERT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "KALVIX.APPLICATION", &k), ERROR_SUCCESS);   // names of any case
   EXPECT_EQ(RegDeleteKey(HKEY_CLASSES_ROOT, "Kalvix.Application"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteKey(k, "DEFAULTICON"), ERROR_SUCCESS);
+  std::uint32_t size = 0;
   {
-    const TRegTransaction transaction;
+    // A write that fails (its key deleted meanwhile) undoes the one before it; later ones fail.
+    TRegTransaction transaction(100);
+    EXPECT_EQ(RegSetValueEx(k, "before", REG_BINARY, one, 3), ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueEx(sub, "v", REG_BINARY, one, 3), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueEx(k, "after", REG_BINARY, one, 3), ERROR_REGISTRY_IO_FAILED);
+    EXPECT_FALSE(transaction.Commit());
+    EXPECT_EQ(transaction.Error(), "the key has been deleted");
+  }
+  EXPECT_EQ(RegQueryValueEx(k, "before", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  {
+    TRegTransaction transaction(100);
     EXPECT_EQ(RegSetValueEx(k, "v", REG_BINARY, one, 3), ERROR_SUCCESS);
+    EXPECT_TRUE(transaction.Commit());
   }
   std::uint8_t got[4] = {};
-  std::uint32_t type = 0, size = 4;
+  std::uint32_t type = 0;
+  size = 4;
   EXPECT_EQ(RegQueryValueEx(k, "V", &type, got, &size), ERROR_SUCCESS);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(got), size) + char(type), std::string("1\0\xff\3", 4));
   RegCloseKey(k);

@@ -4,12 +4,59 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <utility>
+#include <unistd.h>
+#include <vector>
+
+// Another program that makes its lock at a chosen moment: armed with a lock file's name, the
+// first rename or unlink of that name in this process is preceded by that program's fresh lock
+// (Fresh, a whole file) taking the name. Linked into this executable, like the null-modem.
+struct {
+  const char* Lock = nullptr;
+  const char* Fresh = nullptr;
+} Competitor;
+
+namespace {
+
+template <class TCall> TCall Next(const char* name)
+{
+  return reinterpret_cast<TCall>(dlsym(RTLD_NEXT, name));
+}
+
+void Intervene(const char* path)
+{
+  if (Competitor.Lock && path && std::strcmp(path, Competitor.Lock) == 0)
+    Next<int (*)(const char*, const char*)>("rename")(std::exchange(Competitor.Fresh, nullptr),
+                                                      std::exchange(Competitor.Lock, nullptr));
+}
+
+}   // namespace
+
+extern "C" int rename(const char* from, const char* to) __THROW
+{
+  Intervene(from);
+  return Next<int (*)(const char*, const char*)>("rename")(from, to);
+}
+
+extern "C" int unlink(const char* path) __THROW
+{
+  Intervene(path);
+  return Next<int (*)(const char*)>("unlink")(path);
+}
 
 namespace {
 
@@ -88,6 +135,89 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
     EXPECT_EQ(status, 0) << plant << (WIFSIGNALED(status) ? " hung" : " taken");
     EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << plant;
     std::filesystem::remove(file);
+  }
+}
+
+// A reader that polls the lock directory while we take and release the lock again and again
+// finds either no file or the whole of ours: never one empty or in part, which it would take
+// for a stale lock and remove.
+TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTakeAStaleOneAwayStays)
+{
+  const std::string file = Store.LockDir() + "/LCK.." + PtyName;
+  const auto pidText = [](pid_t pid) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%10d\n", int(pid));
+    return std::string(b);
+  };
+  std::atomic<bool> done = false;
+  int seen = 0;
+  std::vector<std::string> partial;
+  std::thread reader([&] {
+    for (char b[64]; !done;)
+      if (const int fd = open(file.c_str(), O_RDONLY); fd >= 0) {
+        const ssize_t n = read(fd, b, sizeof b);
+        close(fd);
+        ++seen;
+        if (std::string(b, std::size_t(std::max<ssize_t>(n, 0))) != pidText(getpid()))
+          partial.emplace_back(b, std::size_t(std::max<ssize_t>(n, 0)));
+      }
+  });
+  int made = 0;
+  for (int i = 0; i < 2000; ++i) {
+    TUucpLock lock;
+    made += lock.Acquire(Pty.SlavePath()) && access(file.c_str(), F_OK) == 0;
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(made, 2000);
+  EXPECT_GT(seen, 0) << "the reader never saw the lock";
+  EXPECT_EQ(partial, std::vector<std::string>());
+
+  // Another program takes the port in the moment between our finding its lock stale and our
+  // moving or removing that lock: the fresh lock it made is left in place, and we do not hold the
+  // port. Without that moment, a stale lock is replaced by ours.
+  const std::string fresh = Store.Root() + "/fresh";
+  for (const bool meanwhile : {true, false}) {
+    std::ofstream(file) << pidText(INT_MAX);   // above any pid: no live process
+    std::ofstream(fresh) << pidText(1);
+    Competitor.Lock = meanwhile ? file.c_str() : nullptr;
+    Competitor.Fresh = fresh.c_str();
+    TUucpLock lock;
+    EXPECT_EQ(lock.Acquire(Pty.SlavePath()), !meanwhile);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}),
+              pidText(meanwhile ? 1 : getpid()));
+    Competitor = {};
+  }
+}
+
+// Ways out that skip the port's closing remove our lock file all the same; so does a release
+// that has no descriptor left to read the file back with. Each in a child of its own.
+TEST_F(SerialDeviceTest, OurLockFileGoesAtAReleaseWithoutDescriptorsAndAtExitWhileHeld)
+{
+  const std::string file = Store.LockDir() + "/LCK.." + PtyName;
+  const std::pair<const char*, std::function<void(std::unique_ptr<TUucpLock>&)>> ends[] = {
+    {"release with no descriptor left",
+     [](std::unique_ptr<TUucpLock>& lock) {
+       const rlimit none {0, 0};
+       setrlimit(RLIMIT_NOFILE, &none);
+       lock.reset();
+       _exit(0);
+     }},
+    {"exit() while held", [](std::unique_ptr<TUucpLock>&) { std::exit(0); }},
+  };
+  for (const auto& [how, end] : ends) {
+    const pid_t child = fork();
+    if (child == 0) {
+      auto lock = std::make_unique<TUucpLock>();
+      if (!lock->Acquire(Pty.SlavePath()) || access(file.c_str(), F_OK) != 0)
+        _exit(1);
+      end(lock);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0) << how;
+    EXPECT_NE(access(file.c_str(), F_OK), 0) << how << ": the lock file was left";
+    unlink(file.c_str());
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <sys/ioctl.h>
@@ -112,6 +113,30 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
   Port.Poll();
   ASSERT_EQ(Port.Write("y", 1), 0);
   EXPECT_EQ(next.Receive(1, 1000), "y");
+}
+
+TEST_F(TComPortTest, AReadErrorOnALineStillThereCostsOneReadAndOnlyFiveInARowEndIt)
+{
+  struct TOwner : TMessageTarget {
+    LRESULT ReceiveMessage(UINT, WPARAM n, LPARAM bytes) override
+    {
+      Got.append(reinterpret_cast<const char*>(bytes), n);
+      return 0;
+    }
+    std::string Got;
+  } owner;
+  Port.Close();
+  ASSERT_EQ(Port.Open(&owner, 1, 1024, 1024), 1);
+  Port.SetReadAtOnce(true);
+  // Reads that fail in a row, and whether the port has kept its line after them.
+  for (const auto& [failures, kept] : {std::pair(4, true), std::pair(5, false)}) {
+    Modem.FailReads(failures, EIO);
+    ASSERT_TRUE(Pty.Send("ab"));
+    for (int poll = 0; poll <= failures; ++poll)
+      Port.Poll();
+    EXPECT_EQ(std::pair(Port.IsAttached(), owner.Got), std::pair(kept, std::string(kept ? "ab" : ""))) << failures;
+    owner.Got.clear();
+  }
 }
 
 TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)

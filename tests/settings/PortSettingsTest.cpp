@@ -7,6 +7,7 @@
 #include <csignal>
 #include <map>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -14,7 +15,11 @@ struct TLoaded {
   TComSetupXfer Xfer;
   std::int32_t N[3] = {-7, -7, -7};   // line length, delay time, delay character
   TLoaded() { LoadPortSettings(Xfer, N[0], N[1], N[2]); }
-  void Save() { SavePortSettings(TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), Xfer, N[0], N[1], N[2]); }
+  bool Save()
+  {
+    std::string reason;
+    return SavePortSettings(Xfer, N[0], N[1], N[2], reason);
+  }
 };
 
 // A stored value: its type (S: text, D: number) and its bytes.
@@ -49,8 +54,15 @@ std::map<std::string, std::string> Stored(const TScratchStore& store)
 TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWithinTheirLimitsAndSavedAllOrNone)
 {
   TScratchStore store;
-  TLoaded defaults;   // nothing stored: the defaults apply, and a save stores them
-  defaults.Save();
+  // Nothing stored: the defaults apply, and a save stores them, waiting out another program
+  // that holds the store for a while.
+  TLoaded defaults;
+  sqlite3* other = nullptr;
+  sqlite3_open(store.DatabasePath().c_str(), &other);
+  sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+  std::thread owner([&] { usleep(500000), sqlite3_close(other); });
+  EXPECT_TRUE(defaults.Save());
+  owner.join();
   // clang-format off
   const std::map<std::string, std::string> older = {
     {"Baudrate", Text({"9600\0\0\0", 7})}, {"COM-Port", Text({"COM 1\0", 6})}, {"DataBits", Text({"8 Bit\0", 6})},

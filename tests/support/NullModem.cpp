@@ -2,14 +2,17 @@
 
 // Kernel termios only: <termios.h> cannot be mixed with it.
 #include <asm/termbits.h>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <dlfcn.h>
 #include <mutex>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-// The state of one cable, shared by the test and ioctl under Guard.
+// The state of one cable, shared by the test, ioctl and read under Guard.
 struct TNullModemCable {
   dev_t Device = 0;                                             // the slave's; 0 while the cable is free
   bool Dtr = true, Rts = true;                                  // the program's lines
@@ -18,12 +21,16 @@ struct TNullModemCable {
   int Breaks = 0;   // breaks begun
   std::chrono::steady_clock::time_point BreakBegan {};
   long BreakMs = -1;   // the last break's length; -1 while one lasts
+  int FailReads = 0;   // the program's next reads that fail, and with which error
+  int ReadError = 0;
 };
 
 namespace {
 
 std::mutex Guard;
 TNullModemCable Cables[4];
+// Whether any cable has reads to fail: the others go on without a look.
+std::atomic<int> ReadsToFail {0};
 
 // The cable attached to the device fd is open on, or null. Called under Guard.
 TNullModemCable* CableOf(int fd)
@@ -79,6 +86,21 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
   return next(fd, request, arg);
 }
 
+extern "C" ssize_t read(int fd, void* buffer, size_t count)
+{
+  if (ReadsToFail > 0) {
+    const std::lock_guard<std::mutex> lock(Guard);
+    if (TNullModemCable* w = CableOf(fd); w && w->FailReads > 0) {
+      --w->FailReads;
+      --ReadsToFail;
+      errno = w->ReadError;
+      return -1;
+    }
+  }
+  static const auto next = reinterpret_cast<ssize_t (*)(int, void*, size_t)>(dlsym(RTLD_NEXT, "read"));
+  return next(fd, buffer, count);
+}
+
 TNullModem::TNullModem(const TPty& pty)
 {
   struct stat st {};
@@ -93,6 +115,8 @@ TNullModem::TNullModem(const TPty& pty)
 TNullModem::~TNullModem()
 {
   const std::lock_guard<std::mutex> lock(Guard);
+  ReadsToFail -= Wires->FailReads;
+  Wires->FailReads = 0;
   Wires->Device = 0;
 }
 
@@ -109,6 +133,7 @@ int TNullModem::Sees() const
 }
 std::uint32_t TNullModem::Cflag() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Cflag; }
 std::uint32_t TNullModem::Speed() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Speed; }
+void TNullModem::FailReads(int count, int error) { const std::lock_guard<std::mutex> lock(Guard); ReadsToFail += count - Wires->FailReads; Wires->FailReads = count; Wires->ReadError = error; }
 int TNullModem::Breaks() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Breaks; }
 long TNullModem::BreakMs() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->BreakMs; }
 // clang-format on

@@ -4,7 +4,7 @@
 // (linked in, not preloaded, so that a sanitizer runtime stays first) and answers the
 // modem-line requests on the slave of a pseudo-terminal with a cable attached. Everything
 // else, and every other descriptor, goes on to the real ioctl, so the program's own device
-// code runs unchanged above it.
+// code runs unchanged above it. It defines read as well, to fail reads on the cable when asked.
 #include "tests/support/ScratchStore.h"
 
 #include <cstdint>
@@ -31,6 +31,8 @@ public:
   // The termios the program last set on the slave; all zero before it set any.
   std::uint32_t Cflag() const;
   std::uint32_t Speed() const;
+  // The program's next count reads fail with error, as a driver's glitch would make them.
+  void FailReads(int count, int error);
   // The breaks the program began, and how long the last one lasted (-1 while it lasts).
   int Breaks() const;
   long BreakMs() const;

@@ -1,0 +1,383 @@
+// The standing fault loop: the real program in a scripted session (FaultSession.cpp: start,
+// Send, a raw log, receive, Setup OK with changed values, SIGTERM), once per fault. For each row
+// of the table and N = 1, 2, ... until the fault no longer fires, the Nth call of the row's
+// function whose path holds the row's text fails with its errno (FaultInjector.h). After each
+// run: no crash and no hang (the session ends with the status of the SIGTERM, in time), the
+// store passes its integrity check and holds the thirteen values all old or all new, the raw log
+// is an exact prefix of what the line carried (all of it, unless a message box said why not),
+// no lock file is left, and the program was idle once its script was done.
+//
+// The test command runs a slice of the table; with KALVIX_FAULTS=all the whole table runs, and
+// with KALVIX_FAULTS_SUMMARY=FILE its counts are written there (scripts/faults).
+#include "settings/PortSettings.h"
+#include "tests/support/FaultInjector.h"
+#include "tests/support/ScratchStore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <poll.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::string_literals;
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool Sanitized = true;
+#else
+constexpr bool Sanitized = false;
+#endif
+
+// The function, the errno that its Nth call fails with, the text the path (for a call on a
+// descriptor, the descriptor's path) must hold ("/lock/": the lock, its temporary and one moved
+// aside), and how far the test command's slice goes (N up to this, 0: only the whole loop). The
+// session's device is its only pseudo-terminal.
+struct TRow {
+  const char* Function;
+  int Error;
+  const char* Path;
+  int Slice;
+};
+constexpr TRow Table[] = {
+  {"open", EACCES, "registry.db", 0},
+  {"open", EMFILE, "registry.db", 0},
+  {"open", EIO, "registry.db-journal", 4},
+  {"read", EIO, "registry.db", 0},
+  {"pwrite", EIO, "registry.db", 0},
+  {"pwrite", ENOSPC, "registry.db", 0},
+  {"fdatasync", EIO, "registry.db", 0},
+  {"unlink", EIO, "registry.db-journal", 0},
+  {"close", EIO, "registry.db", 0},
+  {"open", EACCES, "/lock/", 0},
+  {"open", EMFILE, "/lock/", 0},
+  {"write", ENOSPC, "/lock/", 1},
+  {"unlink", EIO, "/lock/", 4},
+  {"close", EIO, "/lock/", 0},
+  {"open", EACCES, "capture.bin", 1},
+  {"write", ENOSPC, "capture.bin", 1},
+  {"close", EIO, "capture.bin", 0},
+  {"open", EMFILE, "ports/COM1", 1},
+  {"flock", EWOULDBLOCK, "/dev/pts/", 1},
+  {"ioctl", EIO, "/dev/pts/", 0},
+  {"read", EIO, "/dev/pts/", 2},
+  {"write", EIO, "/dev/pts/", 1},
+  {"poll", EIO, "/dev/pts/", 0},
+  {"close", EIO, "/dev/pts/", 0},
+};
+// A row of the whole loop stops here even if its fault still fires.
+constexpr long MaxN = 300;
+// A session's script takes about two seconds; past this it hangs.
+constexpr int LimitMs = Sanitized ? 60000 : 20000;
+// Of the half second the session spends idle: a spinning loop would use all of it.
+constexpr long IdleCpuMs = 100;
+
+// What the line carries: every byte value before Setup, a line of text after.
+std::string FirstPart()
+{
+  std::string bytes;
+  for (int b = 0; b < 256; ++b)
+    bytes += char(b);
+  return bytes;
+}
+const std::string Parts[2] = {FirstPart(), "after Setup\r\n"};
+
+// The thirteen values as stored, before the session's Setup OK and after: texts in their fixed
+// sizes, numbers as four bytes little-endian.
+struct TValue {
+  const char* Name;
+  std::string Old, New;
+};
+const std::string Zero = "\0\0\0\0"s;
+const TValue Values[] = {
+  {"Baudrate", "9600\0\0\0"s, "38400\0\0"s},
+  {"COM-Port", "COM 1\0"s, "COM 1\0"s},
+  {"DataBits", "8 Bit\0"s, "8 Bit\0"s},
+  {"Handshake", "no"s + std::string(10, '\0'), "no"s + std::string(10, '\0')},
+  {"Parity", "no\0\0\0\0"s, "odd\0\0\0"s},
+  {"StopBits", "1 Bit\0\0\0"s, "1 Bit\0\0\0"s},
+  {"SetDTR", Zero, Zero},
+  {"SetRTS", Zero, Zero},
+  {"UseCTS", Zero, Zero},
+  {"UseDSR", Zero, Zero},
+  {"Linelength", "\x50\0\0\0"s, "\x28\0\0\0"s},   // 80, 40
+  {"Delaytime", Zero, "\x05\0\0\0"s},
+  {"Delaychar", "\x2C\0\0\0"s, "\x2C\0\0\0"s},   // 44
+};
+
+// The old values: the defaults with no handshake and no parity, stored before the session.
+void StoreOldValues()
+{
+  TComSetupXfer xfer;
+  std::int32_t lineLength = 0, delayTime = 0, delayChar = 0;
+  LoadPortSettings(xfer, lineLength, delayTime, delayChar);
+  xfer.HandshakeData.SelectString("no");
+  xfer.ParityData.SelectString("no");
+  std::string reason;
+  ASSERT_TRUE(SavePortSettings(xfer, lineLength, delayTime, delayChar, reason)) << reason;
+}
+
+// The store as the next start finds it (a journal left behind rolled back): "ok" from its
+// integrity check, then "old" or "new" when the thirteen values are all one or all the other,
+// else which value is which.
+std::string StoreState(const std::string& file)
+{
+  sqlite3* db = nullptr;
+  std::string check = "cannot be opened";
+  std::map<std::string, std::string> stored;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr);
+    check = sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "no answer";
+    sqlite3_finalize(s);
+    sqlite3_prepare_v2(db, "SELECT name, data FROM registry_values WHERE path = ?1", -1, &s, nullptr);
+    sqlite3_bind_text(s, 1, "HKEY_LOCAL_MACHINE\\Software\\Kalvix", -1, SQLITE_STATIC);
+    while (sqlite3_step(s) == SQLITE_ROW)
+      stored[reinterpret_cast<const char*>(sqlite3_column_text(s, 0))] =
+        std::string(static_cast<const char*>(sqlite3_column_blob(s, 1)), std::size_t(sqlite3_column_bytes(s, 1)));
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  if (check != "ok")
+    return "integrity check: " + check;
+  bool allOld = true, allNew = true;
+  std::string each;
+  for (const TValue& v : Values) {
+    const auto at = stored.find(v.Name);
+    const bool isOld = at != stored.end() && at->second == v.Old, isNew = at != stored.end() && at->second == v.New;
+    allOld = allOld && isOld;
+    allNew = allNew && isNew;
+    each += std::string(each.empty() ? "" : ", ") + v.Name + " " +
+            (isOld && isNew       ? "both"
+             : isOld              ? "old"
+             : isNew              ? "new"
+             : at == stored.end() ? "missing"
+                                  : "other");
+  }
+  return allOld ? "old" : allNew ? "new" : "a mix: " + each;
+}
+
+std::string FileText(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Bytes as a line of text: what is not printable as \xNN.
+std::string Escaped(const std::string& bytes)
+{
+  std::string text;
+  for (const unsigned char c : bytes) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    text += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : hex;
+  }
+  return text;
+}
+
+// One session: whether the fault fired, what the checks found, and what it said.
+struct TRun {
+  bool Fired = false;
+  std::vector<std::string> Failed;
+  bool Boxes = false;
+  std::string Store, Log, Carried;
+};
+
+// Runs the session with row's fault at call n (none without a row) and checks what it left.
+TRun RunOnce(const TRow* row, long n)
+{
+  TRun run;
+  TScratchStore store;   // the session inherits its environment
+  StoreOldValues();
+  TPty line;
+  store.LinkPort(1, line.SlavePath());
+  const std::string log = store.Root() + "/capture.bin", errors = store.Root() + "/stderr";
+
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0)
+    return run.Failed.push_back("no pipe"), run;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);   // the pseudo-terminal's ends among them
+  const std::string fault =
+    row ? std::string(row->Function) + ":" + std::to_string(row->Error) + ":" + std::to_string(n) + ":" + row->Path
+        : "";
+  setenv(FaultVariable, fault.c_str(), 1);
+  char program[] = FAULT_SESSION;
+  char* argv[] = {program, const_cast<char*>(log.c_str()), nullptr};
+  pid_t pid = -1;
+  const bool spawned = posix_spawn(&pid, program, &actions, nullptr, argv, environ) == 0;
+  unsetenv(FaultVariable);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (!spawned) {
+    close(out[0]);
+    return run.Failed.push_back("the session did not start"), run;
+  }
+
+  // The conversation: the line fed as the script goes, SIGTERM once it is done.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(LimitMs);
+  long idleMs = -1;
+  bool hung = false, ended = false;
+  std::chrono::steady_clock::time_point idleAt;
+  std::string said;
+  for (pollfd p {out[0], POLLIN, 0};; p.revents = 0) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+    if (left.count() <= 0) {
+      hung = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    // Ended once the log has all the line carried, or once that had time enough to arrive: a
+    // loaded machine must not make a late tick look like lost bytes.
+    std::error_code noFile;
+    if (idleMs >= 0 && !ended &&
+        (std::filesystem::file_size(log, noFile) >= run.Carried.size() || now - idleAt > std::chrono::seconds(3)))
+      ended = kill(pid, SIGTERM) == 0;
+    char buffer[512];
+    const int wait = idleMs >= 0 && !ended ? 20 : int(left.count());
+    const ssize_t got = poll(&p, 1, wait) > 0 ? read(out[0], buffer, sizeof buffer) : 0;
+    if (got <= 0 && p.revents == 0)
+      continue;
+    if (got <= 0)
+      break;   // the session is gone
+    said.append(buffer, std::size_t(got));
+    for (std::size_t eol; (eol = said.find('\n')) != std::string::npos; said.erase(0, eol + 1)) {
+      const std::string what = said.substr(0, eol);
+      if (what.starts_with("logging ") || what.starts_with("ready ")) {
+        const std::string& part = Parts[what.starts_with("ready ")];
+        EXPECT_TRUE(line.Send(part));
+        run.Carried += what.ends_with(" open") ? part : "";   // else the line carries it to nobody
+      } else if (what.starts_with("box ")) {
+        run.Boxes = true;
+      } else if (what.starts_with("idle_cpu_ms ")) {
+        idleMs = std::stol(what.substr(12));
+        idleAt = std::chrono::steady_clock::now();
+      }
+    }
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+
+  const std::string stderrText = FileText(errors);
+  run.Fired = stderrText.find(FaultFiredLine) != std::string::npos;
+  const auto fail = [&](const std::string& what) { run.Failed.push_back(what); };
+  if (hung)
+    fail("hung: no end within " + std::to_string(LimitMs / 1000) + " s, killed");
+  else if (WIFSIGNALED(status))
+    fail("crashed: "s + strsignal(WTERMSIG(status)));
+  else if (WEXITSTATUS(status) != 128 + SIGTERM)
+    fail("exit status " + std::to_string(WEXITSTATUS(status)) + ", not that of SIGTERM");
+  if (const std::size_t report = stderrText.find("Sanitizer"); report != std::string::npos)
+    fail("sanitizer: " + stderrText.substr(report, 400));
+  if (!hung && idleMs < 0)
+    fail("the script did not finish");
+  if (idleMs > IdleCpuMs)
+    fail("busy when idle: " + std::to_string(idleMs) + " ms of CPU in 500 ms");
+  run.Store = StoreState(store.DatabasePath());
+  if (run.Store != "old" && run.Store != "new")
+    fail("store: " + run.Store);
+  run.Log = FileText(log);
+  const std::size_t same = std::size_t(
+    std::mismatch(run.Log.begin(), run.Log.end(), run.Carried.begin(), run.Carried.end()).first - run.Log.begin());
+  if (same < run.Log.size())
+    fail("the log is not a prefix of what the line carried: " + std::to_string(run.Log.size()) + " bytes of " +
+         std::to_string(run.Carried.size()) + ", the first " + std::to_string(same) + " right");
+  else if (run.Log.size() < run.Carried.size() && !run.Boxes)
+    fail("reception ended without a word: the log holds " + std::to_string(run.Log.size()) + " of " +
+         std::to_string(run.Carried.size()) + " bytes");
+  for (const auto& entry : std::filesystem::directory_iterator(store.LockDir()))
+    if (entry.path().filename().string().starts_with("LCK.."))
+      fail("lock file left: " + entry.path().filename().string() + " holding \"" + Escaped(FileText(entry.path())) +
+           "\"");
+  return run;
+}
+
+std::string RowName(const TRow& row)
+{
+  return std::string(row.Function) + " " + strerrorname_np(row.Error) + " " + row.Path;
+}
+
+TEST(KalvixFaultLoop, NoFaultCrashesHangsMixesTheStoreCutsTheLogOrLeavesALockFile)
+{
+  // Without a fault the script runs whole: Setup's values stored, everything fed logged. So the
+  // checks below can fail.
+  const TRun clean = RunOnce(nullptr, 0);
+  EXPECT_TRUE(clean.Failed.empty()) << clean.Failed.front();
+  EXPECT_EQ(clean.Store, "new");
+  EXPECT_EQ(clean.Log, Parts[0] + Parts[1]);
+  EXPECT_FALSE(clean.Boxes || clean.Fired);
+
+  const char* selected = std::getenv("KALVIX_FAULTS");
+  const bool whole = selected && std::strcmp(selected, "all") == 0;
+  const auto began = std::chrono::steady_clock::now();
+  std::string rows;
+  long runs = 0, fired = 0, held = 0;
+  for (const TRow& row : Table) {
+    const long last = whole ? MaxN : row.Slice;
+    long rowRuns = 0, rowFired = 0, rowHeld = 0;
+    std::map<std::string, std::pair<std::string, std::string>> found;   // a check: at which N, and its first words
+    bool stillFiring = false;
+    for (long n = 1; n <= last; ++n) {
+      SCOPED_TRACE(RowName(row) + ", call " + std::to_string(n));
+      const TRun run = RunOnce(&row, n);
+      ++rowRuns;
+      rowFired += run.Fired;
+      rowHeld += run.Failed.empty();
+      for (const std::string& what : run.Failed) {
+        ADD_FAILURE() << what;
+        auto& [at, first] = found[what.substr(0, what.find(':'))];
+        at += (at.empty() ? "" : " ") + std::to_string(n);
+        first = first.empty() ? what.substr(0, 240) : first;
+      }
+      stillFiring = run.Fired;
+      if (!run.Fired)
+        break;
+    }
+    runs += rowRuns, fired += rowFired, held += rowHeld;
+    std::string failures;
+    for (const auto& [check, seen] : found)
+      failures += (failures.empty() ? "" : "; ") + check + " at N = " + seen.first + " (" + seen.second + ")";
+    if (whole && stillFiring)
+      failures += (failures.empty() ? "" : "; ") + "still firing at N = "s + std::to_string(MaxN);
+    rows += "| `" + std::string(row.Function) + "` | " + strerrorname_np(row.Error) + " | `" + row.Path + "` | " +
+            std::to_string(rowRuns) + " | " + std::to_string(rowFired) + " | " + std::to_string(rowHeld) + " | " +
+            failures + " |\n";
+  }
+  const char* summary = std::getenv("KALVIX_FAULTS_SUMMARY");
+  if (!whole || !summary)
+    return;
+  const std::time_t now = std::time(nullptr);
+  char date[32];
+  std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
+  const long minutes =
+    std::chrono::duration_cast<std::chrono::minutes>(std::chrono::steady_clock::now() - began).count();
+  std::ofstream(summary) << "# The fault loop: last run\n\n"
+                         << "Written by `scripts/faults` on " << date << " (" << (Sanitized ? "ASan + UBSan" : "plain")
+                         << " build, " << minutes << " min): " << runs << " runs, " << fired << " faults fired, "
+                         << held << " held (every check passed).\n\n"
+                         << "A row's N-th matching call fails, for N = 1, 2, ... until the fault no longer fires "
+                            "(that last run is counted too). What failed names the check and the N at which it "
+                            "failed; tests/e2e/FaultLoopTest.cpp says what each check holds.\n\n"
+                         << "| function | errno | path holds | runs | fired | held | what failed |\n"
+                         << "|---|---|---|---:|---:|---:|---|\n"
+                         << rows;
+}
+
+}   // namespace
