@@ -6,6 +6,7 @@
 
 #include "platform/QuitSignals.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -15,8 +16,25 @@
 #include <QTimer>
 #include <unistd.h>
 
+namespace {
+// The client's button that Alt and this key press: visible, enabled, the key its mnemonic.
+QAbstractButton* MnemonicButton(const TFrameWindow& frame, const QKeyEvent& key)
+{
+  const TWindow* client = frame.GetClientWindow();
+  if (!client || !client->GetWidget() || (key.modifiers() & ~Qt::KeypadModifier) != Qt::AltModifier)
+    return nullptr;
+  const QKeySequence pressed(Qt::AltModifier | Qt::Key(key.key()));
+  for (auto* button : client->GetWidget()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+    if (button->isVisible() && button->isEnabled() && QKeySequence::mnemonic(button->text()) == pressed)
+      return button;
+  return nullptr;
+}
+}   // namespace
+
 // Translates the main window's accelerators before a key reaches any of its widgets, so that
-// the widgets' own shortcuts for the same keys never act.
+// the widgets' own shortcuts for the same keys never act. Then a button's mnemonic goes before
+// the menu bar's access key for the same letter (which Alt alone or F10, then the letter,
+// still reach): shared, Qt would only move the focus to the button.
 class TApplication::TAcceleratorFilter final : public QObject {
 public:
   explicit TAcceleratorFilter(TApplication& application) : Application(application) {}
@@ -24,13 +42,25 @@ public:
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override
   {
-    if (event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
       return false;
     TFrameWindow* frame = Application.GetMainWindow();
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!frame || !widget || !frame->GetWidget() || widget->window() != frame->GetWidget())
       return false;
-    return frame->TranslateAccelerator(*static_cast<QKeyEvent*>(event));
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    QAbstractButton* button = MnemonicButton(*frame, key);
+    if (event->type() == QEvent::ShortcutOverride) {
+      // Taken as a plain key: no shortcut acts on it, and it comes back here as a key press.
+      if (button)
+        event->accept();
+      return button;
+    }
+    if (frame->TranslateAccelerator(key))
+      return true;
+    if (button)
+      button->click();
+    return button;
   }
 
 private:

@@ -88,6 +88,37 @@ void BuildMenuBar(QMenuBar& bar, const TMenuTemplate& menu)
   }
 }
 
+// In the menu bar's keyboard mode (Alt, then a letter) Qt only highlights a command of the bar
+// whose access key is typed, where it opens a pop-up: the command is carried out instead.
+class TBarCommandKeys final : public QObject {
+public:
+  using QObject::QObject;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override
+  {
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    if (!key || (key->modifiers() & ~Qt::KeypadModifier) || key->text().size() != 1)
+      return false;
+    auto& bar = *static_cast<QMenuBar*>(watched);
+    const QKeySequence typed(Qt::AltModifier | Qt::Key(key->text().toUpper()[0].unicode()));
+    QAction* command = nullptr;
+    for (QAction* action : bar.actions())
+      if (action->isVisible() && QKeySequence::mnemonic(action->text()) == typed) {
+        if (command)
+          return false;   // shared: Qt steps through them
+        command = action;
+      }
+    if (!command || command->menu() || !command->isEnabled())
+      return false;
+    // Out of keyboard mode first, as Escape leaves it: the focus goes back where it was.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&bar, &escape);
+    command->trigger();
+    return true;
+  }
+};
+
 // The virtual-key code of a Qt key; 0 for keys no accelerator uses.
 int VirtualKeyOf(int key)
 {
@@ -174,6 +205,7 @@ void TFrameWindow::PrepareWindow()
   if (const TMenuTemplate* menu = MenuId ? FindMenuTemplate(MenuId) : nullptr) {
     QMenuBar* bar = frame->menuBar();
     BuildMenuBar(*bar, *menu);
+    bar->installEventFilter(new TBarCommandKeys(bar));
     // The hook comes first: what it connects to a command runs before the command.
     MenuBuilt(*bar);
     QObject::connect(bar, &QMenuBar::triggered, Receiver(), [this](QAction* action) {

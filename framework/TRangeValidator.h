@@ -14,11 +14,11 @@ public:
   long GetMin() const { return Min; }
   long GetMax() const { return Max; }
 
-  // Every character is allowed.
+  // Only digits and "+" (and "-" when the minimum is negative).
   bool IsValidInput(const std::string& text) const override;
   // Pasted text goes in unfiltered; a wrong character in it fails IsValid.
   bool FiltersPaste() const override { return false; }
-  // Every character is allowed and the value lies in the range.
+  // Only those characters, and the value lies in the range.
   bool IsValid(const std::string& text) const override;
   // A message box owned by owner, captioned with the application's name: "Value is not in
   // the range <min> to <max>."

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace {
@@ -71,6 +72,16 @@ constexpr TStoredValue StoredValues[] = {
   Number("Delaychar", 2, &TComSetupXfer::DelayCharText, DefaultDelayChar, MinDelayChar, MaxDelayChar),
 };
 
+// A load reads them in another order: the port first.
+constexpr std::size_t LoadOrder[] = {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+static_assert(std::size(LoadOrder) == std::size(StoredValues) && [] {
+  bool seen[std::size(StoredValues)] = {};
+  for (const std::size_t i : LoadOrder)
+    if (i >= std::size(seen) || std::exchange(seen[i], true))
+      return false;
+  return true;
+}());
+
 constexpr int SaveLockWaitMs = 3000;
 
 // Room for the longest text value.
@@ -125,23 +136,31 @@ void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_
       for (const char* entry : value.Entries)
         (xfer.*value.List).AddString(entry);
 
+  // Everything is read first, in the load's order; then it is taken in, in the table's.
   const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
+  std::string texts[std::size(StoredValues)];
+  std::uint32_t raws[std::size(StoredValues)] = {};
+  bool read[std::size(StoredValues)] = {};
+  for (const std::size_t i : LoadOrder) {
+    const TStoredValue& value = StoredValues[i];
+    if (value.List)
+      texts[i] = ReadText(key, value.Name, value.Size, value.Entries[std::size_t(value.Default)]);
+    else
+      read[i] = ReadNumber(key, value.Name, raws[i]);
+  }
   std::int32_t* const numbers[] = {&lineLength, &delayTime, &delayChar};
-  for (const TStoredValue& value : StoredValues) {
+  for (std::size_t i = 0; i < std::size(StoredValues); ++i) {
+    const TStoredValue& value = StoredValues[i];
     if (value.List) {
-      (xfer.*value.List).SelectString(ReadText(key, value.Name, value.Size, value.Entries[std::size_t(value.Default)]));
+      (xfer.*value.List).SelectString(texts[i]);
     } else if (value.Check) {
-      std::uint32_t state = 0;
-      ReadNumber(key, value.Name, state);
-      xfer.*value.Check = state;
+      xfer.*value.Check = raws[i];
     } else {
       // A number outside its range would not fit the record's text, and would break the
       // display or the pacing: it counts as unreadable.
-      std::uint32_t raw = 0;
-      const bool read = ReadNumber(key, value.Name, raw);
-      const auto number = std::int32_t(raw);
+      const auto number = std::int32_t(raws[i]);
       std::int32_t& target = *numbers[value.Number];
-      target = read && number >= value.Min && number <= value.Max ? number : value.Default;
+      target = read[i] && number >= value.Min && number <= value.Max ? number : value.Default;
       const std::span<char> text = TextOf(xfer, value);
       std::snprintf(text.data(), text.size(), "%d", int(target));
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -49,6 +50,51 @@ std::map<std::string, std::string> Stored(const TScratchStore& store)
   sqlite3_finalize(s);
   sqlite3_close(db);
   return values;
+}
+
+// The values read and written, in order, by every store connection opened while one lives:
+// seen at the store's edge, in SQLite's statements as they run.
+class TStoreCalls {
+public:
+  TStoreCalls() { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&Watch)); }
+  ~TStoreCalls() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&Watch)); }
+  static inline std::vector<std::string> Seen;
+
+private:
+  static int Watch(sqlite3* db, char**, const sqlite3_api_routines*)
+  {
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &Statement, nullptr);
+    return SQLITE_OK;
+  }
+  static int Statement(unsigned, void*, void* statement, void*)
+  {
+    char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
+    const std::string text = sql ? sql : "";
+    sqlite3_free(sql);
+    // A read names the value as "name = '...'", a write as the second of its values.
+    const bool read = text.starts_with("SELECT");
+    const std::string before = read ? "name = '" : "', '";
+    const std::size_t name = text.find(before);
+    if (text.find("registry_values") != std::string::npos && name != std::string::npos) {
+      const std::size_t from = name + before.size();
+      Seen.push_back((read ? "read " : "write ") + text.substr(from, text.find('\'', from) - from));
+    }
+    return 0;
+  }
+};
+
+TEST(PortSettingsTest, ALoadReadsTheValuesPortFirstAndASaveWritesThemBaudRateFirst)
+{
+  TScratchStore store;
+  TStoreCalls calls;
+  TLoaded().Save();
+  const std::vector<std::string> expected = {
+    "read COM-Port",   "read Baudrate",  "read DataBits",  "read Handshake", "read Parity",     "read StopBits",
+    "read SetDTR",     "read SetRTS",    "read UseCTS",    "read UseDSR",    "read Linelength", "read Delaytime",
+    "read Delaychar",  "write Baudrate", "write COM-Port", "write DataBits", "write Handshake", "write Parity",
+    "write StopBits",  "write SetDTR",   "write SetRTS",   "write UseCTS",   "write UseDSR",    "write Linelength",
+    "write Delaytime", "write Delaychar"};
+  EXPECT_EQ(TStoreCalls::Seen, expected);
 }
 
 TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWithinTheirLimitsAndSavedAllOrNone)

@@ -93,7 +93,7 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
   }
 }
 
-TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsAndEnterPressesOnlyAFocusedButton)
+TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsEnterPressesOnlyAFocusedButtonAndAltSTheOneInView)
 {
   // Held: put there by a chosen command, unfiltered. Typed key by key (\b Backspace, \x7f
   // Delete, \x1a Ctrl+Z), then pasted at once.
@@ -138,6 +138,20 @@ TEST_F(TerminalWindowTest, TheSendFieldTakesOnlyWhatTheModesSetAdmitsAndEnterPre
   Widget(IDC_SEND)->setFocus();
   QTest::keyClick(Widget(IDC_SEND), Qt::Key_Return);
   EXPECT_TRUE(Shown(IDC_STOP)) << "Send was pressed";
+  // Alt+S presses the button in Send's place, not the menu's Select, which shares the letter
+  // and keeps it for Alt, then S.
+  for (const int shown : {IDC_SEND, IDC_STOP}) {
+    QTest::keyClick(field, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(Shown(shown)) << "Alt+S pressed nothing";
+  }
+  bool listed = false;
+  PlayModal(
+    [&] {
+      QTest::keyClick(field, Qt::Key_Alt);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_S);
+    },
+    [&](QDialog& list) { listed = list.windowTitle() == "Command List", list.reject(); });
+  EXPECT_TRUE(listed);
 }
 
 TEST_F(TerminalWindowTest, OutputLampsShowTheLinesAsConfiguredAlsoForAHandshakeMatchingNoEntry)
