@@ -1,6 +1,7 @@
 #pragma once
 // The main window: a decorated frame whose client is the terminal window. Once set up, it is
-// made 60 pixels taller than the size that exactly holds the client.
+// made 60 pixels taller than the size that exactly holds the client; at that size the client's
+// controls have their template geometry, and a larger window gives their anchors the room.
 #include "framework/TDecoratedFrame.h"
 
 class TSDIDecFrame : public TDecoratedFrame {

@@ -15,22 +15,32 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QResizeEvent>
 #include <cstdlib>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 // The dialog's window: keys and the window's close become the dialog's commands.
 class TDialogWidget final : public QDialog {
 public:
-  TDialogWidget(TWindow& owner, QObject* guard, QWidget* parent) : QDialog(parent), Owner(owner), OwnerAlive(guard) {}
+  TDialogWidget(TWindow& owner, QObject* guard, QWidget* parent, std::function<void(QSize)> resized)
+    : QDialog(parent), Owner(owner), OwnerAlive(guard), Resized(std::move(resized))
+  {}
 
   void reject() override { Command(IDCANCEL); }
 
 protected:
+  void resizeEvent(QResizeEvent* event) override
+  {
+    QDialog::resizeEvent(event);
+    if (OwnerAlive)
+      Resized(event->size());
+  }
   void keyPressEvent(QKeyEvent* event) override
   {
     const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
@@ -70,6 +80,7 @@ private:
 
   TWindow& Owner;
   QPointer<QObject> OwnerAlive;
+  std::function<void(QSize)> Resized;
 };
 
 constexpr int MulDiv(int value, int numerator, int denominator)
@@ -217,7 +228,7 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
 {
   if (!Template)
     return nullptr;
-  auto* dialog = new TDialogWidget(*this, Receiver(), parentWidget);
+  auto* dialog = new TDialogWidget(*this, Receiver(), parentWidget, [this](QSize size) { LayOut(size); });
   // Without a modal run and under a parent, the dialog is a child window (a client area),
   // unless its template makes it a window of its own.
   if (parentWidget && !Modal && !(Template->Style & DialogStyle::OwnWindow))
@@ -227,7 +238,8 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
   const QFont font = DialogFont();
   dialog->setFont(font);
   dialog->setWindowTitle(ToQString(GetCaption()));
-  dialog->resize(MapDialogRect(font, 0, 0, Template->Width, Template->Height).size());
+  LayoutBase = MapDialogRect(font, 0, 0, Template->Width, Template->Height).size();
+  dialog->resize(LayoutBase);
 
   ControlWidgets.clear();
   for (const TControlTemplate& item : Template->Controls) {
@@ -245,16 +257,40 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
     // The first control of a template lies on top of the later ones.
     control->lower();
     ForwardNotifications(control, item.Id);
-    ControlWidgets.emplace_back(item.Id, control);
+    ControlWidgets.push_back({item.Id, control, place, item.Anchor});
   }
   return dialog;
 }
 
+void TDialog::SetLayoutBase(QSize size)
+{
+  LayoutBase = size;
+  if (QWidget* dialog = GetWidget())
+    LayOut(dialog->size());
+}
+
+void TDialog::LayOut(QSize size)
+{
+  const QSize growth = (size - LayoutBase).expandedTo(QSize(0, 0));
+  for (const TControlPlace& control : ControlWidgets) {
+    if (!control.Anchor)
+      continue;
+    QRect place = control.Place;
+    if (control.Anchor & ControlAnchor::StretchRight)
+      place.setWidth(place.width() + growth.width());
+    if (control.Anchor & ControlAnchor::KeepRight)
+      place.translate(growth.width(), 0);
+    if (control.Anchor & ControlAnchor::StretchBottom)
+      place.setHeight(place.height() + growth.height());
+    control.Widget->setGeometry(place);
+  }
+}
+
 QWidget* TDialog::TemplateWidget(int id) const
 {
-  for (const auto& [controlId, widget] : ControlWidgets)
-    if (controlId == id && id != -1)
-      return widget;
+  for (const TControlPlace& control : ControlWidgets)
+    if (control.Id == id && id != -1)
+      return control.Widget;
   return nullptr;
 }
 

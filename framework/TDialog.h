@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <cstdint>
 #include <vector>
 
 struct TDialogTemplate;
@@ -32,6 +33,11 @@ public:
   static QRect MapDialogRect(const QFont& font, int x, int y, int width, int height);
   // The template's font; the application font when there is no template.
   QFont DialogFont() const;
+  // The dialog's size at which its controls have their template geometry (at first, the
+  // template's own size). Larger than that, each control follows the right and bottom edges
+  // by the difference as its template's anchor asks; smaller, all keep their template
+  // geometry.
+  void SetLayoutBase(QSize size);
 
 protected:
   const TResponseTable& Responses() const override;
@@ -49,6 +55,16 @@ private:
   int ResourceId;
   const TDialogTemplate* Template;
   bool Modal = false;
+  // Places the anchored controls for the dialog's size.
+  void LayOut(QSize size);
+
+  struct TControlPlace {
+    int Id;
+    QWidget* Widget;
+    QRect Place;   // in pixels, at the layout base
+    std::uint32_t Anchor;
+  };
   std::vector<TTransferField> TransferFields;
-  std::vector<std::pair<int, QWidget*>> ControlWidgets;   // id and widget, in template order
+  std::vector<TControlPlace> ControlWidgets;   // in template order
+  QSize LayoutBase;
 };

@@ -7,11 +7,15 @@ constexpr std::uint32_t Led = Visible | TabStop | CenterText | OwnerDraw;
 constexpr std::uint32_t Label = Visible;
 
 // The terminal window: the LED row in its frame, the send field with Send and Stop sharing
-// one place, and the receive field below.
+// one place, and the receive field below. A larger window widens the frame and the send field,
+// keeps Send and Stop at the right edge and gives the receive field all the room.
+constexpr std::uint32_t Wide = ControlAnchor::StretchRight;
+constexpr std::uint32_t AtRight = ControlAnchor::KeepRight;
+constexpr std::uint32_t Fill = ControlAnchor::StretchRight | ControlAnchor::StretchBottom;
 constexpr TControlTemplate ClientControls[] = {
-  {IDC_SENDTEXT, TControlKind::Edit, "", 0, 26, 348, 14, Visible | Border | TabStop | ClientEdge},
-  {IDC_STOP, TControlKind::PushButton, "&Stop", 349, 25, 52, 16, Visible | TabStop},
-  {IDC_SEND, TControlKind::PushButton, "&Send", 350, 25, 52, 16, Visible | TabStop},
+  {IDC_SENDTEXT, TControlKind::Edit, "", 0, 26, 348, 14, Visible | Border | TabStop | ClientEdge, Wide},
+  {IDC_STOP, TControlKind::PushButton, "&Stop", 349, 25, 52, 16, Visible | TabStop, AtRight},
+  {IDC_SEND, TControlKind::PushButton, "&Send", 350, 25, 52, 16, Visible | TabStop, AtRight},
   {IDC_LED_DTR, TControlKind::PushButton, "", 12, 4, 16, 14, Led},
   {IDC_NONE, TControlKind::Static, "DTR", 29, 8, 20, 8, Label},
   {IDC_LED_RTS, TControlKind::PushButton, "", 64, 4, 16, 14, Led},
@@ -25,8 +29,8 @@ constexpr TControlTemplate ClientControls[] = {
   {IDC_LED_RI, TControlKind::PushButton, "", 360, 4, 16, 14, Led},
   {IDC_NONE, TControlKind::Static, "RI", 378, 8, 20, 8, Label},
   {IDC_RECEIVE, TControlKind::Edit, "", 0, 43, 404, 116,
-   Visible | MultiLine | ReadOnly | AutoHScroll | AutoVScroll | HScroll | VScroll | OemConvert},
-  {IDC_NONE, TControlKind::EtchedFrame, "", 0, 0, 404, 22, Visible},
+   Visible | MultiLine | ReadOnly | AutoHScroll | AutoVScroll | HScroll | VScroll | OemConvert, Fill},
+  {IDC_NONE, TControlKind::EtchedFrame, "", 0, 0, 404, 22, Visible, Wide},
 };
 
 // The setup dialog: port and line format on the left, handshake, pacing and line length on

@@ -44,6 +44,14 @@ constexpr std::uint32_t SysMenu = 1u << 0;   // a close box in the caption bar
 constexpr std::uint32_t OwnWindow = 1u << 1;
 }
 
+// How a template control follows its dialog when the dialog is larger than its opening size:
+// by default it keeps its place from the left and top edges and its size.
+namespace ControlAnchor {
+constexpr std::uint32_t StretchRight = 1u << 0;    // the right edge moves with the dialog's
+constexpr std::uint32_t StretchBottom = 1u << 1;   // the bottom edge moves with the dialog's
+constexpr std::uint32_t KeepRight = 1u << 2;       // moves with the right edge, keeping its width
+}
+
 // One control of a dialog template; the rectangle is in dialog units.
 struct TControlTemplate {
   int Id;
@@ -51,6 +59,7 @@ struct TControlTemplate {
   const char* Text;
   int X, Y, Width, Height;
   std::uint32_t Style;
+  std::uint32_t Anchor = 0;
 };
 
 struct TDialogTemplate {

@@ -1,12 +1,16 @@
 // The terminal window as the user sees it, in the running program: the receive field when it is
-// full, the send field's filter and Enter, the lamps, the log, Setup and Select.
+// full, the send field's filter and Enter, the lamps, the log, Setup and Select, and what a
+// larger window gives each control.
 #include "settings/PortSettings.h"
 #include "tests/support/KalvixSession.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <atomic>
 #include <sys/ioctl.h>
 #include <thread>
@@ -349,6 +353,80 @@ TEST_F(TerminalWindowTest, AChosenEntryFillsTheSendFieldAndItsLabelCutTo40Charac
               });
     EXPECT_EQ(std::pair(Field(IDC_SENDTEXT).GetText(), Frame().GetCaption()), std::pair(std::string(sent), caption));
   }
+}
+
+TEST_F(TerminalWindowTest, ALargerWindowGrowsTheReceiveFieldByItsGrowthKeepsSendAtTheRightAndTheLampsInPlace)
+{
+  // The window's growth beyond its opening size, and then the receive field, the send field,
+  // Send, Stop and the lamps' frame: the template's rows in pixels of its font here (DejaVu Sans
+  // 8, 7 x 13 base units) moved or stretched by that growth, never by less than none. The
+  // lamps' x (y 7, 28 x 23 each) never change.
+  struct TRow {
+    int Dx, Dy;
+    QRect Receive, SendText, Send, Stop, LampFrame;
+  };
+  const TRow rows[] = {
+    {0, 0, {0, 70, 707, 189}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
+    {395, 433, {0, 70, 1102, 622}, {0, 42, 1004, 23}, {1008, 41, 91, 26}, {1006, 41, 91, 26}, {0, 0, 1102, 36}},
+    {1, 1, {0, 70, 708, 190}, {0, 42, 610, 23}, {614, 41, 91, 26}, {612, 41, 91, 26}, {0, 0, 708, 36}},
+    {0, 120, {0, 70, 707, 309}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
+    {200, -60, {0, 70, 907, 189}, {0, 42, 809, 23}, {813, 41, 91, 26}, {811, 41, 91, 26}, {0, 0, 907, 36}},
+    {-100, -60, {0, 70, 707, 189}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
+    {0, 0, {0, 70, 707, 189}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
+  };
+  const std::pair<int, int> lamps[] = {{IDC_LED_DTR, 21},  {IDC_LED_RTS, 112}, {IDC_LED_DSR, 266},
+                                       {IDC_LED_CTS, 387}, {IDC_LED_DCD, 509}, {IDC_LED_RI, 630}};
+  Store.LinkPort(1, Pty.SlavePath());
+  Start();
+  auto& frame = static_cast<QMainWindow&>(*Frame().GetWidget());
+  QWidget& client = *Client().GetWidget();
+  QFrame* lampFrame = nullptr;   // the etched frame around the lamps: a plain frame, no id
+  for (QFrame* f : client.findChildren<QFrame*>(Qt::FindDirectChildrenOnly))
+    if (f->metaObject() == &QFrame::staticMetaObject)
+      lampFrame = f;
+  ASSERT_TRUE(lampFrame);
+  ASSERT_EQ(client.size(), QSize(705, 317));
+  const QSize opening = frame.size();
+
+  // A field with more lines than it shows, each wider than it, scrolled both ways, the caret
+  // within: a resize keeps all of it.
+  auto* field = qobject_cast<QPlainTextEdit*>(Widget(IDC_RECEIVE));
+  std::string bytes;
+  for (int i = 0; i < 200 * 80; ++i)
+    bytes += char(i / 80);
+  for (std::size_t at = 0; at < bytes.size(); at += 80)
+    Deliver(bytes.substr(at, 80));
+  QTextCursor caret = field->textCursor();
+  caret.setPosition(120 * 241 + 33);
+  field->setTextCursor(caret);
+  field->verticalScrollBar()->setValue(50);
+  field->horizontalScrollBar()->setValue(100);
+
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(testing::Message() << "grown by " << row.Dx << ", " << row.Dy);
+    frame.resize(opening + QSize(row.Dx, row.Dy));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.size() == QSize(705 + row.Dx, 317 + row.Dy); }, 2000))
+      << client.width() << " x " << client.height();
+    EXPECT_EQ(Widget(IDC_RECEIVE)->geometry(), row.Receive);
+    EXPECT_EQ(Widget(IDC_SENDTEXT)->geometry(), row.SendText);
+    EXPECT_EQ(Widget(IDC_SEND)->geometry(), row.Send);
+    EXPECT_EQ(Widget(IDC_STOP)->geometry(), row.Stop);
+    EXPECT_EQ(lampFrame->geometry(), row.LampFrame);
+    for (const auto& [lamp, x] : lamps)
+      EXPECT_EQ(Widget(lamp)->geometry(), QRect(x, 7, 28, 23)) << lamp;
+    EXPECT_EQ(frame.statusBar()->geometry().bottom(), frame.height() - 1) << "the status bar at the bottom";
+    EXPECT_EQ(std::tuple(field->textCursor().position(), field->verticalScrollBar()->value(),
+                         field->horizontalScrollBar()->value()),
+              std::tuple(120 * 241 + 33, 50, 100));
+  }
+
+  // Lines still break after Setup's count of values, however wide the field.
+  frame.resize(opening + QSize(395, 433));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return client.width() == 1100; }, 2000));
+  Menu("&Clear")->trigger();
+  Deliver(bytes.substr(0, 80));
+  Deliver(bytes.substr(80, 20));
+  EXPECT_EQ(Received(), Values(bytes.substr(0, 100)));
 }
 
 }   // namespace
