@@ -1,6 +1,8 @@
 // kalvix-ports: shows the machine's serial devices and which of them COM1..COM4 name, and
 // changes that mapping.
 #include "platform/PortMap.h"
+#include "platform/Rfc2217Device.h"
+#include "platform/SerialDevice.h"
 #include "platform/StoreDirectory.h"
 #include "platform/UucpLock.h"
 
@@ -12,7 +14,8 @@ namespace {
 
 const char Usage[] =
   "Usage: kalvix-ports                    list serial devices and the COM1..COM4 mapping\n"
-  "       kalvix-ports map N DEVICE       let COMN name DEVICE (a terminal device, or \"loopback\")\n"
+  "       kalvix-ports map N DEVICE       let COMN name DEVICE (a terminal device, \"loopback\",\n"
+  "                                       or a remote port rfc2217://HOST:PORT)\n"
   "       kalvix-ports unmap N            remove the mapping of COMN (it then means /dev/ttyS<N-1>)\n"
   "       kalvix-ports --help\n"
   "\n"
@@ -41,6 +44,8 @@ int List()
     std::string state;
     if (m.Resolved == "loopback")
       state = "built-in loopback plug";
+    else if (IsRemotePort(m.Resolved))
+      state = RemotePortAnswers(m.Resolved, std::chrono::milliseconds(1000)) ? "remote, answers" : "remote, no answer";
     else if (m.Resolved.empty())
       state = "not present";
     else if (m.Holder == TUucpLock::Unreadable)

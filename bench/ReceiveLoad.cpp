@@ -6,17 +6,28 @@
 //   receive_load --max                          highest rate kept up without loss
 //   receive_load --away [seconds]               polling a device that has gone (default 10 s),
 //                                               then taking up a new one under the same name
+//   receive_load --ser2net [rate [seconds]]     one run with COM1 a remote port: a ser2net on
+//                                               127.0.0.1 serves the pseudo-terminal
+#include "platform/Rfc2217Device.h"
 #include "serial/TComPort.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
 #include <pty.h>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -56,7 +67,7 @@ double ThreadCpuSeconds()
 struct TResult {
   std::uint64_t Sent = 0, Received = 0, Messages = 0;
   std::int64_t Mismatch = -1;
-  double Seconds = 0, MaxLagMs = 0, CpuSeconds = 0;
+  double Seconds = 0, MaxLagMs = 0, CpuSeconds = 0, ServerCpuSeconds = -1;
   bool Clean() const { return Sent == Received && Mismatch < 0 && MaxLagMs < 250; }
 };
 
@@ -98,7 +109,51 @@ void LinkCom1(const char* dir, int slave)
   std::filesystem::create_symlink(ttyname(slave), link);
 }
 
-TResult Run(std::uint64_t rate, double seconds)
+// A ser2net serving slave over RFC 2217 on a free port of 127.0.0.1, its configuration on its
+// command line (no file of the machine's is read), no lock files; it dies with this process.
+// Its pid and COM1's link text, once it takes connections.
+std::pair<pid_t, std::string> StartSer2net(int slave)
+{
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+  close(probe);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string config = "connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1," + port +
+                             "#  connector: serialdev," + ttyname(slave) + ",9600n81,local";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, 1);
+    dup2(quiet, 2);
+    execlp("ser2net", "ser2net", "-n", "-u", "-Y", config.c_str(), nullptr);
+    _exit(127);
+  }
+  const std::string url = "rfc2217://127.0.0.1:" + port;
+  for (int tries = 0; tries < 100 && !RemotePortAnswers(url, std::chrono::milliseconds(50)); ++tries)
+    usleep(50'000);
+  return {pid, url};
+}
+
+// User and system CPU seconds of a process so far.
+double ProcessCpuSeconds(pid_t pid)
+{
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), {});
+  std::size_t at = text.rfind(')');
+  unsigned long long user = 0, system = 0;
+  if (at == std::string::npos ||
+      std::sscanf(text.c_str() + at + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
+    return -1;
+  return double(user + system) / double(sysconf(_SC_CLK_TCK));
+}
+
+TResult Run(std::uint64_t rate, double seconds, bool remote = false)
 {
   TResult r;
   int master = -1, slave = -1;
@@ -109,6 +164,13 @@ TResult Run(std::uint64_t rate, double seconds)
   setenv("XDG_CONFIG_HOME", dir, 1);
   std::filesystem::create_directories(std::string(dir) + "/kalvix/ports");
   LinkCom1(dir, slave);
+  pid_t server = -1;
+  if (remote) {
+    std::string url;
+    std::tie(server, url) = StartSer2net(slave);
+    std::filesystem::remove(std::string(dir) + "/kalvix/ports/COM1");
+    std::filesystem::create_symlink(url, std::string(dir) + "/kalvix/ports/COM1");
+  }
 
   TChecker checker;
   TComPort port;
@@ -116,6 +178,12 @@ TResult Run(std::uint64_t rate, double seconds)
     std::fprintf(stderr, "cannot open the pseudo-terminal as COM1\n");
     std::exit(1);
   }
+  // The server purges its input when told to by Configure: the feed starts after that.
+  for (int i = 0; remote && i < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    port.Poll();
+  }
+  const double serverCpu0 = remote ? ProcessCpuSeconds(server) : 0;
 
   std::atomic<bool> done {false};
   std::atomic<double> maxLag {0};
@@ -164,6 +232,11 @@ TResult Run(std::uint64_t rate, double seconds)
       break;
   }
   r.CpuSeconds = ThreadCpuSeconds() - cpu0;
+  if (remote) {
+    r.ServerCpuSeconds = ProcessCpuSeconds(server) - serverCpu0;
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+  }
   r.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
   feeder.join();
   r.Received = checker.Received;
@@ -242,6 +315,9 @@ void Print(std::uint64_t rate, const TResult& r)
     (long long)r.Sent - (long long)r.Received, (long long)r.Mismatch, (unsigned long long)r.Messages,
     double(r.Received) / r.Seconds, r.Seconds, r.MaxLagMs, r.CpuSeconds, mb > 0 ? r.CpuSeconds / mb : 0.0,
     r.Clean() ? "OK" : "FAILED");
+  if (r.ServerCpuSeconds >= 0)
+    std::printf("                  ser2net CPU %.3f s = %.3f s/MB\n", r.ServerCpuSeconds,
+                mb > 0 ? r.ServerCpuSeconds / mb : 0.0);
 }
 
 }   // namespace
@@ -250,6 +326,12 @@ int main(int argc, char** argv)
 {
   if (argc > 1 && std::string(argv[1]) == "--away")
     return Away(argc > 2 ? std::strtod(argv[2], nullptr) : 10);
+  if (argc > 1 && std::string(argv[1]) == "--ser2net") {
+    const std::uint64_t rate = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 25600;
+    const TResult r = Run(rate, argc > 3 ? std::strtod(argv[3], nullptr) : 12, true);
+    Print(rate, r);
+    return r.Clean() ? 0 : 1;
+  }
   if (argc > 1 && std::string(argv[1]) == "--max") {
     std::uint64_t best = 0;
     for (std::uint64_t rate = 25600; rate <= 6553600; rate *= 2) {   // the feeder's most: 64 KB a slice

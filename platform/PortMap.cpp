@@ -1,5 +1,6 @@
 #include "platform/PortMap.h"
 
+#include "platform/Rfc2217Device.h"
 #include "platform/SerialDevice.h"
 #include "platform/StoreDirectory.h"
 #include "platform/SystemConsole.h"
@@ -151,8 +152,8 @@ TPortMapping ReadPortMapping(int number)
   } else {
     m.Device = DefaultComDevice(number);
   }
-  if (m.Device == "loopback") {
-    m.Resolved = "loopback";
+  if (m.Device == "loopback" || IsRemotePort(m.Device)) {
+    m.Resolved = m.Device;
     return m;
   }
   m.Resolved = RealPath(m.Linked ? link : m.Device);
@@ -169,7 +170,11 @@ std::string MapPort(int number, const std::string& device)
   if (!ValidNumber(number))
     return "COM number must be 1 to 4";
   std::string target = device;
-  if (device != "loopback") {
+  std::string host, port;
+  if (IsRemotePort(device)) {
+    if (!ParseRemotePort(device, host, port))
+      return "not a remote port (rfc2217://HOST:PORT): " + device;
+  } else if (device != "loopback") {
     const std::string real = RealPath(device);
     if (real.empty())
       return "no such device: " + device;

@@ -14,7 +14,8 @@ struct TPortMapping {
   int Number = 0;
   bool Linked = false;    // a link exists (else the default /dev/ttyS<n-1> applies)
   std::string Device;     // the link's target, or the default device
-  std::string Resolved;   // the real path, "loopback", or empty when it names nothing
+  std::string Resolved;   // the real path, "loopback", a remote port's text, or empty when it
+                          // names nothing
   pid_t Holder = 0;       // a process known to hold it, 0 when free or unknown, or
                           // TUucpLock::Unreadable for a lock file that cannot be read
   bool Held = false;
@@ -27,8 +28,8 @@ std::vector<TSerialDeviceInfo> ListSerialDevices();
 
 TPortMapping ReadPortMapping(int number);
 
-// Maps COM<number> to a terminal device (its stable /dev/serial/by-id name when there is one)
-// or to "loopback". Returns an empty string on success, else what went wrong.
+// Maps COM<number> to a terminal device (its stable /dev/serial/by-id name when there is one),
+// to "loopback", or to a remote port (rfc2217://HOST:PORT, checked for form only). Returns an empty string on success, else what went wrong.
 std::string MapPort(int number, const std::string& device);
 std::string UnmapPort(int number);
 

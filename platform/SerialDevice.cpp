@@ -1,6 +1,7 @@
 #include "platform/SerialDevice.h"
 
 #include "platform/LoopbackDevice.h"
+#include "platform/Rfc2217Device.h"
 #include "platform/StoreDirectory.h"
 #include "platform/SystemConsole.h"
 #include "platform/TtyDevice.h"
@@ -173,9 +174,14 @@ std::string ResolveComDevice(const std::string& comName)
     return IsSystemConsole(device) ? std::string() : device;
   }
   target[n] = '\0';
-  if (std::string(target) == "loopback")
-    return "loopback";
+  if (std::string(target) == "loopback" || IsRemotePort(target))
+    return target;
   return link;   // opening the link follows it, relative targets included
+}
+
+bool IsRemotePort(const std::string& target)
+{
+  return target.rfind("rfc2217://", 0) == 0;
 }
 
 std::string DefaultComDevice(int number)
@@ -190,5 +196,7 @@ std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
     return nullptr;
   if (path == "loopback")
     return TLoopbackDevice::Open();
+  if (IsRemotePort(path))
+    return TRfc2217Device::Open(path);
   return TTtyDevice::Open(path);
 }

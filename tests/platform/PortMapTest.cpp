@@ -1,4 +1,5 @@
 #include "platform/PortMap.h"
+#include "tests/support/Rfc2217Peer.h"
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
 {
   TScratchStore store;
   TPty pty;
+  TRfc2217Peer peer;
   // A lock file that cannot be read (a FIFO: opening it to read would wait for a writer) holds
   // the device.
   const std::string lock = store.LockDir() + "/LCK.." + pty.SlavePath().substr(pty.SlavePath().rfind('/') + 1);
@@ -27,6 +29,15 @@ TEST(PortMapTest, TheToolMapsOnlyTerminalDevicesAndReportsErrorsByExitStatus)
     {"map 2 /dev/null", 1, "not a terminal device: /dev/null", "loopback"},
     {"map 2 /dev/tty", 1, "not a terminal device: /dev/tty", "loopback"},
     {"map 2 /dev/no-such-tty", 1, "no such device: /dev/no-such-tty", "loopback"},
+    // A remote port is checked for form only; the list says whether its server answers now.
+    {"map 2 " + peer.Url(), 0, "COM2 -> " + peer.Url(), peer.Url()},
+    {"list", 0, "remote, answers\n", peer.Url()},
+    {"map 2 rfc2217://[::1]:1", 0, "COM2 -> rfc2217://[::1]:1", "rfc2217://[::1]:1"},
+    {"list", 0, "remote, no answer\n", "rfc2217://[::1]:1"},
+    {"map 2 rfc2217://lab-pi:65536", 1, "not a remote port (rfc2217://HOST:PORT): rfc2217://lab-pi:65536",
+     "rfc2217://[::1]:1"},
+    {"map 2 rfc2217://[::1:3001", 1, "not a remote port", "rfc2217://[::1]:1"},
+    {"map 2 rfc2217://lab/pi:3001", 1, "not a remote port", "rfc2217://[::1]:1"},
     {"unmap 2", 0, "", ""},
     {"", 0, "COM2  /dev/ttyS1", ""},
   };

@@ -1,15 +1,43 @@
 #include "serial/TComPort.h"
 #include "tests/support/NullModem.h"
+#include "tests/support/Rfc2217Peer.h"
+#include "tests/support/Ser2net.h"
 
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
+
+using namespace std::string_literals;
+
+// The owner window's part: what the port delivers, in order.
+struct TCollector : TMessageTarget {
+  LRESULT ReceiveMessage(UINT, WPARAM n, LPARAM bytes) override
+  {
+    Got.append(reinterpret_cast<const char*>(bytes), n);
+    return 0;
+  }
+  std::string Got;
+};
+
+// Polls port as the window's timer would, until done() or limitMs have passed; done()'s last answer.
+bool PollUntil(TComPort& port, const std::function<bool()>& done, int limitMs)
+{
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  for (;; usleep(5000)) {
+    port.Poll();
+    if (done() || std::chrono::steady_clock::now() > end)
+      return done();
+  }
+}
 
 class TComPortTest : public ::testing::Test {
 protected:
@@ -117,14 +145,7 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
 
 TEST_F(TComPortTest, AReadErrorOnALineStillThereCostsOneReadAndOnlyFiveInARowEndIt)
 {
-  struct TOwner : TMessageTarget {
-    LRESULT ReceiveMessage(UINT, WPARAM n, LPARAM bytes) override
-    {
-      Got.append(reinterpret_cast<const char*>(bytes), n);
-      return 0;
-    }
-    std::string Got;
-  } owner;
+  TCollector owner;
   Port.Close();
   ASSERT_EQ(Port.Open(&owner, 1, 1024, 1024), 1);
   Port.SetReadAtOnce(true);
@@ -158,6 +179,174 @@ TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
                         : before & (CBAUD | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR));
       }
   EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);   // would hang the line up
+}
+
+// A remote port served by a real ser2net, its serial device a pseudo-terminal held here.
+TEST(RemotePortTest, ThroughSer2netBytesGoBothWaysSettingsReachTheLineAndARestartedServerIsTakenUpAgain)
+{
+  TScratchStore store;
+  TPty pty;
+  TSer2net server(pty.SlavePath());
+  ASSERT_NE(server.Url(), "") << "ser2net did not start";
+  store.LinkPort(1, server.Url());
+  TCollector owner;
+  TComPort port;
+  ASSERT_EQ(port.Open(&owner, 1, 1024, 1024), 1);
+  // A pseudo-terminal keeps the speed and the stop bits; the kernel makes it 8 bits without parity.
+  const auto speedAndStops = [&] {
+    termios2 t {};
+    ioctl(pty.Slave(), TCGETS2, &t);
+    return std::pair(t.c_ospeed, (t.c_cflag & CSTOPB) != 0);
+  };
+  ASSERT_EQ(port.Configure(115200, 8, 2, 0, 0, 1, 1, 0, 0), 0);
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return speedAndStops() == std::pair(115200u, true); }, 2000));
+  ASSERT_EQ(port.Configure(57600, 8, 0, 0, 0, 1, 1, 0, 0), 0);
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return speedAndStops() == std::pair(57600u, false); }, 2000));
+
+  // Every byte value and runs of 0xFF (Telnet's escape), both ways.
+  std::string bytes(256, '\0');
+  for (int i = 0; i < 256; ++i)
+    bytes[std::size_t(i)] = char(i);
+  bytes += std::string(300, '\xff') + "end";
+  ASSERT_EQ(port.Write(bytes.data(), std::uint32_t(bytes.size())), 0);
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return port.IsWriteIdle(); }, 2000));
+  EXPECT_EQ(pty.Receive(bytes.size() + 1, 2000), bytes);
+  ASSERT_TRUE(pty.Send(bytes));
+  PollUntil(
+    port, [&] { return owner.Got.size() >= bytes.size(); }, 3000);
+  EXPECT_EQ(owner.Got, bytes);
+
+  // ser2net killed: the port is lost, and taken up again, settings and all, once a new one answers.
+  server.Stop();
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return !port.IsAttached(); }, 2000));
+  EXPECT_EQ(port.GetModemStatus(), -1);
+  ASSERT_TRUE(server.Start());
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return port.IsAttached(); }, 4000));
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return speedAndStops() == std::pair(57600u, false); }, 2000))
+    << "the settings were not sent again";
+  owner.Got.clear();
+  ASSERT_TRUE(pty.Send("again"));
+  PollUntil(
+    port, [&] { return owner.Got.size() >= 5; }, 2000);
+  EXPECT_EQ(owner.Got, "again");
+}
+
+// The server's side of the COM-PORT option: IAC SB 44 command value IAC SE.
+std::string Sb(int command, const std::string& value)
+{
+  return std::string("\xff\xfa\x2c") + char(command) + value + "\xff\xf0";
+}
+std::string Sb(int command, int value)
+{
+  return Sb(command, std::string(1, char(value)));
+}
+
+// A scripted server, for what ser2net cannot show on a pseudo-terminal: each row, what the server
+// says, what the program then does, and what the server hears, the owner receives and the lamps show.
+TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLampsAndNothingItSaysBreaksThePort)
+{
+  TScratchStore store;
+  TRfc2217Peer peer;
+  store.LinkPort(1, peer.Url());
+  store.LinkPort(2, "rfc2217://127.0.0.1:1");   // nobody there
+  TCollector owner;
+  TComPort port, nobody;
+  EXPECT_EQ(nobody.Open(nullptr, 2, 1024, 1024), -1);
+  ASSERT_EQ(port.Open(&owner, 1, 1024, 1024), 1);
+  ASSERT_TRUE(peer.Accept(1000));
+  // BINARY both ways, the COM-PORT option, and every modem-line change to be told.
+  const std::string hello = "\xff\xfb\x00\xff\xfd\x00\xff\xfb\x2c"s + Sb(11, "\xff\xff");
+  EXPECT_EQ(peer.Received(50), hello);
+  const std::string purges = Sb(12, 2) + Sb(12, 1);   // transmit, then receive, as Configure purges
+  const std::string settings19200 =
+    Sb(1, "\0\0\x4b\0"s) + Sb(2, 7) + Sb(3, 3) + Sb(4, 1) + Sb(5, 1) + Sb(5, 14) + Sb(5, 8) + Sb(5, 12);
+  const struct {
+    std::string Says;
+    std::function<void()> Then;
+    std::string Hears, Delivered;
+    long Lamps;
+  } rows[] = {
+    // 19200 7E1, XOn / XOff with the CTS gate, DTR up, RTS down; no modem state told yet: nothing held.
+    {"", [&] { port.Configure(19200, 7, 0, 2, 2, 1, 0, 1, 0); }, settings19200 + purges, "", -1},
+    {"",
+     [&] {
+       port.Write("a\xff\xff"
+                  "b",
+                  4);
+     },
+     "a\xff\xff\xff\xff"
+     "b",
+     "", -1},
+    // CTS low holds output, up again lets it go; the lamps show the lines, not their deltas.
+    {Sb(107, 0x20), [&] { port.Write("held", 4); }, "", "", MS_DSR_ON},
+    {Sb(107, 0xf3), [] {}, "held", "", MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON},
+    // Data with a doubled 0xFF and a NOP in it.
+    {"x\xff\xffy\xff\xf1z", [] {}, "", "x\xffyz", 0xf0},
+    // Echo and terminal type refused; BINARY and COM-PORT, already on, are not answered again.
+    {"\xff\xfb\x01\xff\xfd\x18\xff\xfb\x00\xff\xfd\x2c"s, [] {}, "\xff\xfe\x01\xff\xfc\x18", "", 0xf0},
+    // A subnegotiation is dropped at 64 bytes (its modem state with it): what follows is data.
+    {"\xff\xfa\x2c\x6b\x00"s + std::string(62, 's') + "tail", [] {}, "", "tail", 0xf0},
+    // An IAC that neither doubles nor ends a subnegotiation ends it unread.
+    {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"
+     "after",
+     [] {}, "\xff\xfe\x03", "after", 0xf0},
+    {"", [&] { port.SetOutputLines(false, true); }, Sb(5, 9) + Sb(5, 11), "", 0xf0},
+    {"", [&] { port.SetBreak(true), port.SetBreak(false); }, Sb(5, 5) + Sb(5, 6), "", 0xf0},
+    // 255 baud has a 0xFF to double; five bits, mark parity, 1.5 stop bits; no handshake.
+    {"", [&] { port.Configure(255, 5, 1, 3, 0, 0, 0, 0, 0); },
+     Sb(1, "\0\0\0\xff\xff"s) + Sb(2, 5) + Sb(3, 4) + Sb(4, 3) + Sb(5, 1) + Sb(5, 14) + Sb(5, 9) + Sb(5, 12) + purges,
+     "", 0xf0},
+    // Hardware handshake, 8S2: flow control both ways at once, DTR and RTS up.
+    {"", [&] { port.Configure(9600, 8, 2, 4, 1, 0, 0, 0, 0); },
+     Sb(1, "\0\0\x25\x80"s) + Sb(2, 8) + Sb(3, 5) + Sb(4, 2) + Sb(5, 3) + Sb(5, 8) + Sb(5, 11) + purges, "", 0xf0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
+    ASSERT_TRUE(peer.Send(r.Says));
+    PollUntil(
+      port, [&] { return owner.Got.size() >= r.Delivered.size(); }, 100);
+    r.Then();
+    PollUntil(
+      port, [] { return false; }, 30);
+    EXPECT_EQ(peer.Received(30), r.Hears);
+    EXPECT_EQ(owner.Got, r.Delivered);
+    EXPECT_EQ(port.GetModemStatus(), r.Lamps);
+    owner.Got.clear();
+  }
+
+  // A flood of negotiation does not keep the data behind it from the next few polls.
+  std::string flood;
+  for (int i = 0; i < 20000; ++i)
+    flood += "\xff\xfb\x05";
+  ASSERT_TRUE(peer.Send(flood + "data"));
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return owner.Got == "data"; }, 1000));
+  EXPECT_LE(peer.Received(30).size(), flood.size());
+
+  // Dropped: lost with its lamps dark, tried again a second later, and given the settings and
+  // the levels of DTR and RTS they name.
+  peer.Hangup();
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return !port.IsAttached(); }, 1000));
+  EXPECT_EQ(port.GetModemStatus(), -1);
+  const auto lost = std::chrono::steady_clock::now();
+  bool back = false;
+  while (!back && std::chrono::steady_clock::now() - lost < std::chrono::seconds(3)) {
+    port.Poll();
+    back = peer.Accept(10);
+  }
+  ASSERT_TRUE(back);
+  EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(950));
+  EXPECT_TRUE(PollUntil(
+    port, [&] { return port.IsAttached(); }, 1000));
+  EXPECT_EQ(peer.Received(50),
+            hello + Sb(1, "\0\0\x25\x80"s) + Sb(2, 8) + Sb(3, 5) + Sb(4, 2) + Sb(5, 3) + Sb(5, 8) + Sb(5, 11) + purges);
 }
 
 }   // namespace

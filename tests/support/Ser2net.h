@@ -1,0 +1,27 @@
+#pragma once
+// A real ser2net serving a pseudo-terminal the test holds, over RFC 2217 on 127.0.0.1. Its
+// configuration comes on its command line (no configuration file of the machine is read), it
+// makes no lock files and it dies with the test process; the object stops it.
+#include <string>
+#include <sys/types.h>
+
+class TSer2net {
+public:
+  // Serves device on a free port of 127.0.0.1; Url() is empty when ser2net would not start.
+  explicit TSer2net(const std::string& device);
+  ~TSer2net() { Stop(); }
+  TSer2net(const TSer2net&) = delete;
+  TSer2net& operator=(const TSer2net&) = delete;
+
+  // rfc2217://127.0.0.1:PORT, as a COM link names it.
+  std::string Url() const;
+  // Starts it again on the same port: true once it takes connections (within 5 s).
+  bool Start();
+  // Kills it, and waits for it to end.
+  void Stop();
+
+private:
+  std::string Device;
+  int Port = 0;
+  pid_t Pid = -1;
+};
