@@ -208,8 +208,9 @@ TPlaced Place(const std::string& temporary, const std::string& lock, const std::
       return TPlaced::Unusable;   // one we may not remove (another user's, in a sticky directory)
     }
     const bool stale = Stale(ReadPid(aside));
-    if (!stale)
-      link(aside.c_str(), lock.c_str());
+    if (!stale && link(aside.c_str(), lock.c_str()) != 0) {
+      // A lock made at the name meanwhile stands; the port is held either way.
+    }
     unlink(aside.c_str());
     if (!stale)
       return TPlaced::Held;

@@ -31,7 +31,7 @@ TEST(CommandLine, TokensSplitAsTheirLeadingCharacterSaysAndAnyLeadingPartOfUnreg
     std::string got;
     TCmdLine cmdLine(line);
     for (TCmdLine::TKind k; (k = cmdLine.NextToken()) != TCmdLine::Done;)
-      got += (got.empty() ? "" : " ") + std::string(1, "?NOV"[k]) + std::string(cmdLine.GetTokenWord());
+      got.append(got.empty() ? "" : " ").append(1, "?NOV"[k]).append(cmdLine.GetTokenWord());
     EXPECT_EQ(cmdLine.NextToken(), TCmdLine::Done) << line;   // stays done
     EXPECT_EQ(got, tokens) << line;
     EXPECT_EQ(TKalvixApp::AsksToUnregister(line), unregister) << line;

@@ -209,6 +209,28 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
   EXPECT_EQ(presenter.Boxes[0].Caption + "|" + presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
 }
 
+// Title bars, task switchers and docks each ask for their own size: every one is an image of
+// its own, the larger ones whole blocks of the small art's pixels (48 the 16-pixel art times 3,
+// 64 and up the 32-pixel art times 2, 4 and 8), so none is blurred by scaling.
+TEST_F(MainFrameFixture, TheWindowIconHasEachSizeAsAnImageOfItsOwnMadeOfWholeBlocksOfTheSmallArt)
+{
+  ASSERT_TRUE(Start());
+  const QIcon icon = FrameWidget().windowIcon();
+  for (int n : {16, 32, 48, 64, 128, 256})
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(n, n))) << n;
+  for (const auto& [size, art] : {std::pair {48, 16}, {64, 32}, {128, 32}, {256, 32}}) {
+    SCOPED_TRACE(size);
+    const QImage big = icon.pixmap(size).toImage(), small = icon.pixmap(art).toImage();
+    ASSERT_EQ(big.size(), QSize(size, size));
+    ASSERT_EQ(small.size(), QSize(art, art));
+    int differ = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x)
+        differ += big.pixel(x, y) != small.pixel(x * art / size, y * art / size);
+    EXPECT_EQ(differ, 0);
+  }
+}
+
 // Each control object is bound to the template control of its id, and every template control
 // the program refers to has its object: a control left without its widget would be dead.
 TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)

@@ -343,7 +343,7 @@ TEST(KalvixFaultLoop, NoFaultCrashesHangsMixesTheStoreCutsTheLogOrLeavesALockFil
       for (const std::string& what : run.Failed) {
         ADD_FAILURE() << what;
         auto& [at, first] = found[what.substr(0, what.find(':'))];
-        at += (at.empty() ? "" : " ") + std::to_string(n);
+        at.append(at.empty() ? "" : " ").append(std::to_string(n));
         first = first.empty() ? what.substr(0, 240) : first;
       }
       stillFiring = run.Fired;

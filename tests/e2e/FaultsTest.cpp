@@ -246,7 +246,7 @@ std::pair<pid_t, std::string> StartDisplay()
   close(number[0]);
   if (c != '\n' && server > 0)
     kill(server, SIGKILL), waitpid(server, nullptr, 0);
-  return c == '\n' ? std::pair(server, ":" + text.substr(0, text.size() - 1)) : std::pair(-1, "");
+  return c == '\n' ? std::pair(server, std::string(":").append(text, 0, text.size() - 1)) : std::pair(-1, "");
 }
 
 // The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout, a fatal

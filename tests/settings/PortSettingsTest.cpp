@@ -45,8 +45,11 @@ std::map<std::string, std::string> Stored(const TScratchStore& store)
   const auto column = [&](int i) {
     return std::string(static_cast<const char*>(sqlite3_column_blob(s, i)), std::size_t(sqlite3_column_bytes(s, i)));
   };
-  while (sqlite3_step(s) == SQLITE_ROW)
-    values[column(0)] = (sqlite3_column_int(s, 1) == REG_SZ ? "S" : "D") + column(2);
+  while (sqlite3_step(s) == SQLITE_ROW) {
+    // Appended, not a literal + a temporary: GCC 12 at -O3 sees a false overlap in the latter.
+    std::string value(1, sqlite3_column_int(s, 1) == REG_SZ ? 'S' : 'D');
+    values[column(0)] = value.append(column(2));
+  }
   sqlite3_finalize(s);
   sqlite3_close(db);
   return values;

@@ -52,7 +52,7 @@ TEST(SendNotation, EveryWorkedConversionAndTheEdgesOfBothNotationsHold)
                        : ConvertBinary(input, bytes, delays, repeat);
     std::string hex;
     for (int i = 0; i < n; ++i)
-      hex += (i ? " " : "") + QByteArray(1, char(bytes[i])).toHex().toUpper().toStdString();
+      hex.append(i ? " " : "").append(QByteArray(1, char(bytes[i])).toHex().toUpper().toStdString());
     EXPECT_EQ(std::tuple(hex, std::vector<int>(delays, std::find(delays, delays + SendMax, -1)), repeat),
               std::tuple(std::string(sent), pauses, repeats))
       << input;
