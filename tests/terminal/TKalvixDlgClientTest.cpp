@@ -252,6 +252,7 @@ TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFil
   // The filter chosen (1 raw data, 2 text log, 3 all files: the name's ending decides), the
   // mode, and what the file holds after what it held, without the times of a text log.
   const std::tuple<int, const char*, bool, std::string> rows[] = {
+    {1, "raw.bin", false, flood},   // binary mode: more than two field-fulls in one poll
     {1, "text.bin", true, flood},
     {2, "binary.log", false, "--- binary mode ---\n" + values},
     {3, "text.log", true, "--- binary mode ---\n--- text mode ---\n" + records},
