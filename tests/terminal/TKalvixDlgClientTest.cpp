@@ -410,14 +410,6 @@ TEST_F(TerminalWindowTest, ALargerWindowGrowsTheReceiveFieldByItsGrowthKeepsSend
                          field->horizontalScrollBar()->value()),
               std::tuple(120 * 241 + 33, 50, 100));
   }
-
-  // Lines still break after Setup's count of values, however wide the field.
-  frame.resize(opening + QSize(395, 433));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return client.width() == 1100; }, 2000));
-  Menu("&Clear")->trigger();
-  Deliver(bytes.substr(0, 80));
-  Deliver(bytes.substr(80, 20));
-  EXPECT_EQ(Received(), Values(bytes.substr(0, 100)));
 }
 
 }   // namespace
