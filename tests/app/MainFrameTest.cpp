@@ -1,28 +1,18 @@
 // The real application object offscreen: every dialog bound to its template; the main frame's
 // menu, hints, edit keys and close; the about box on the version block of the running file.
 #include "app/TKalvixAboutDlg.h"
-#include "app/TKalvixApp.h"
-#include "framework/TDecoratedFrame.h"
 #include "framework/TStatusBar.h"
 #include "resources/ResourceTypes.h"
 #include "settings/TComSetup.h"
 #include "terminal/TCommandList.h"
-#include "terminal/TKalvixDlgClient.h"
-#include "tests/support/ModalDialog.h"
-#include "tests/support/RecordingPresenter.h"
-#include "tests/support/ScratchStore.h"
+#include "tests/support/KalvixSession.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QLabel>
 #include <QClipboard>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
-#include <QMenuBar>
-#include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
 #include <memory>
 #include <set>
@@ -32,30 +22,15 @@ int NoArgc = 1;
 char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
-struct MainFrameFixture : ::testing::Test {
-  MainFrameFixture() { store.LinkPort(1, "loopback"); }
-  ~MainFrameFixture() override { app.reset(); }
-  bool Start()
+struct MainFrameFixture : KalvixSession {
+  void SetUp() override
   {
-    if (!app->StartInstance())
-      return false;
-    Frame().GetWidget()->activateWindow();
-    return QTest::qWaitForWindowActive(Frame().GetWidget());
+    Store.LinkPort(1, "loopback");
+    App = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);   // not started: Start() or Run()
   }
-  TDecoratedFrame& Frame() { return static_cast<TDecoratedFrame&>(*app->GetMainWindow()); }
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
   std::string Status() { return Frame().GetStatusBar()->GetText(); }
-  TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Frame().GetClientWindow()->ChildWithId(id)); }
-  QAction* TopLevel(const char* text)
-  {
-    const QList<QAction*> all = Bar().actions();
-    return *std::find_if(all.begin(), all.end(), [&](QAction* a) { return a->text() == QLatin1String(text); });
-  }
-
-  TScratchStore store;
-  TRecordingPresenter presenter;
-  std::unique_ptr<TKalvixApp> app = std::make_unique<TKalvixApp>("Kalvix", NoArgc, NoArgv);
 };
 using DialogBinding = MainFrameFixture;
 using AboutBox = MainFrameFixture;
@@ -63,15 +38,14 @@ using AboutBox = MainFrameFixture;
 
 TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedItemShowsNoBox)
 {
-  ASSERT_TRUE(Start());
-  std::vector<std::string> items;
+  Start();
+  std::string items;   // each item as "text id", checked ones marked, separators "-"; one a line
   std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
     for (QAction* a : actions) {
-      items.push_back(a->isSeparator()
-                        ? "-"
-                        : a->text().toStdString() + " " + a->property("commandId").toString().toStdString() +
-                            (a->isChecked() ? " checked" : ""));
-      EXPECT_EQ(a->isCheckable(), a->isChecked()) << items.back();
+      items += a->isSeparator() ? "-\n"
+                                : a->text().toStdString() + " " + a->property("commandId").toString().toStdString() +
+                                    (a->isChecked() ? " checked\n" : "\n");
+      EXPECT_EQ(a->isCheckable(), a->isChecked()) << a->text().toStdString();
       if (a->menu())
         walk(a->menu()->actions());
     }
@@ -79,47 +53,25 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
   walk(Bar().actions());
   EXPECT_EQ(FrameWidget().windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
             Qt::WindowMinimizeButtonHint);
-  // Sixty pixels taller than the terminal window's template (705 x 257 in its font, DejaVu Sans).
-  EXPECT_EQ(FrameWidget().centralWidget()->size(), QSize(705, 317));
-  EXPECT_EQ(items, (std::vector<std::string> {"&File 0",
-                                              "&Open Command File... 24332",
-                                              "&Log to File... 51691",
-                                              "&Transfer 0",
-                                              "Send &Raw File... 51701",
-                                              "Send with &XMODEM... 51702",
-                                              "Send with &YMODEM... 51703",
-                                              "-",
-                                              "R&eceive with XMODEM... 51704",
-                                              "Recei&ve with YMODEM... 51705",
-                                              "-",
-                                              "E&xit\tAlt+F4 24310",
-                                              "&Select 51690",
-                                              "&Clear 51688",
-                                              "Set&up 51683",
-                                              "Switch &Mode 51689",
-                                              "&Line 0",
-                                              "Send &Break 51711",
-                                              "-",
-                                              "&DTR 51712 checked",
-                                              "&RTS 51713 checked",
-                                              "-",
-                                              "&Time Stamps 51714",
-                                              "&Help 0",
-                                              "&About... 2009"}));
-  TopLevel("Switch &Mode")->trigger();
+  EXPECT_EQ(items, "&File 0\n&Open Command File... 24332\n&Log to File... 51691\n&Transfer 0\n"
+                   "Send &Raw File... 51701\nSend with &XMODEM... 51702\nSend with &YMODEM... 51703\n-\n"
+                   "R&eceive with XMODEM... 51704\nRecei&ve with YMODEM... 51705\n-\nE&xit\tAlt+F4 24310\n"
+                   "&Select 51690\n&Clear 51688\nSet&up 51683\nSwitch &Mode 51689\n&Line 0\nSend &Break 51711\n-\n"
+                   "&DTR 51712 checked\n&RTS 51713 checked\n-\n&Time Stamps 51714\n&Help 0\n&About... 2009\n");
+  Menu("Switch &Mode")->trigger();
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
-  TopLevel("Switch &Mode")->trigger();
-  EXPECT_FALSE(TopLevel("Switch &Mode")->isCheckable());
+  Menu("Switch &Mode")->trigger();
+  EXPECT_FALSE(Menu("Switch &Mode")->isCheckable());
 }
 
 TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheText)
 {
-  ASSERT_TRUE(Start());
+  Start();
   Frame().GetStatusBar()->SetText("before");
   const auto restored = [&] { return QTest::qWaitFor([&] { return Status() == "before"; }, 2000); };
   // The mouse as the window system moves it, over an item of the menu bar.
   const auto mouseTo = [this](const char* item) {
-    const QPoint at = Bar().mapTo(&FrameWidget(), Bar().actionGeometry(TopLevel(item)).center());
+    const QPoint at = Bar().mapTo(&FrameWidget(), Bar().actionGeometry(Menu(item)).center());
     QTest::mouseMove(FrameWidget().windowHandle(), at);
     return at;
   };
@@ -128,7 +80,7 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   if (QWidget* focused = QApplication::focusWidget())
     focused->clearFocus();   // no field has the focus: the menu bar keeps it once it has taken it
   QTest::mouseClick(FrameWidget().windowHandle(), Qt::LeftButton, {}, mouseTo("&File"));
-  QMenu* fileMenu = TopLevel("&File")->menu();
+  QMenu* fileMenu = Menu("&File")->menu();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fileMenu));
   EXPECT_EQ(Status(), "Creates a new window");
   QTest::keyClick(fileMenu, Qt::Key_Up);
@@ -159,7 +111,7 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
 
 TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyReceiveField)
 {
-  ASSERT_TRUE(Start());
+  Start();
   Field(IDC_RECEIVE).Insert("01,02,");
   Field(IDC_SENDTEXT).SetText("12,34,56");
   QApplication::clipboard()->setText("xyz");
@@ -200,13 +152,13 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
   QTimer guard;   // a program that does not end fails instead of hanging
   QObject::connect(&guard, &QTimer::timeout, [&] {
     ADD_FAILURE() << "still running";
-    app->MainWindowDestroyed();
+    App->MainWindowDestroyed();
   });
   guard.start(5000);
-  EXPECT_EQ(app->Run(), 0);
+  EXPECT_EQ(App->Run(), 0);
   EXPECT_FALSE(Frame().IsCreated());
-  ASSERT_EQ(presenter.Boxes.size(), 1u);
-  EXPECT_EQ(presenter.Boxes[0].Caption + "|" + presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Caption + "|" + Presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
 }
 
 // Title bars, task switchers and docks each ask for their own size: every one is an image of
@@ -214,7 +166,7 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
 // 64 and up the 32-pixel art times 2, 4 and 8), so none is blurred by scaling.
 TEST_F(MainFrameFixture, TheWindowIconHasEachSizeAsAnImageOfItsOwnMadeOfWholeBlocksOfTheSmallArt)
 {
-  ASSERT_TRUE(Start());
+  Start();
   const QIcon icon = FrameWidget().windowIcon();
   for (int n : {16, 32, 48, 64, 128, 256})
     EXPECT_TRUE(icon.availableSizes().contains(QSize(n, n))) << n;
@@ -264,9 +216,9 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
 
 TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
 {
-  ASSERT_TRUE(Start());   // the Help menu's item goes through the frame to the application
+  Start();   // the Help menu's item goes through the frame to the application
   for (int opening = 0; opening < 2; ++opening)
-    PlayModal([&] { TopLevel("&Help")->menu()->actions()[0]->trigger(); },
+    PlayModal([&] { Menu("&Help")->menu()->actions()[0]->trigger(); },
               [](QDialog& about) {
                 EXPECT_EQ(about.windowTitle(), "About Kalvix");
                 EXPECT_EQ(static_cast<QLabel*>(DialogItem(about, IDC_ABOUT_VERSION))->text(), "Version 1.5");

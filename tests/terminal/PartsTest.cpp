@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -118,12 +119,8 @@ TEST(ReceiveStamps, EveryLineBeginsWithTheTimeItsFirstByteWasReadAndEachBurstOfV
   EXPECT_EQ(show(false, 80, {{0, "A"}, {300, "B"}}).first, "41,\r\n42,");
   // Turned on in the middle of a line, stamps begin with the next; turned off, they stay.
   view.Clear();
-  view.TimeStamps = false;
-  view.Receive(reinterpret_cast<const std::uint8_t*>("ab"), 2, true, t0);
-  view.TimeStamps = true;
-  view.Receive(reinterpret_cast<const std::uint8_t*>("c\rd"), 3, true, t0);
-  view.TimeStamps = false;
-  view.Receive(reinterpret_cast<const std::uint8_t*>("\re"), 2, true, t0);
+  for (const auto& [on, bytes] : {std::pair {false, "ab"}, {true, "c\rd"}, {false, "\re"}})
+    view.TimeStamps = on, view.Receive(reinterpret_cast<const std::uint8_t*>(bytes), std::strlen(bytes), true, t0);
   EXPECT_EQ(view.ReceiveField.GetText(), "abc\r\n10:11:12.345 d\r\ne");
 
   // Stamps count toward the field's size: a full field drops whole stamped lines to make room.

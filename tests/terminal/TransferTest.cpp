@@ -79,48 +79,23 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     std::vector<std::pair<std::string, std::string>> Sent, Received;   // path, bytes
     std::string Status;                                                // up to the seconds
   } rows[] = {
-    {"Send with &YMODEM...",
-     {"rb", "-q"},
-     Near + "/image.bin",
-     {{Near + "/image.bin", image}},
-     {{Far + "/image.bin", image}},
-     "Send with YMODEM: image.bin, 100000 bytes in "},
-    {"Send with &YMODEM...",
-     {"rb", "-q"},
-     Near + "/empty",
-     {{Near + "/empty", ""}},
-     {{Far + "/empty", ""}},
+    // clang-format off
+    {"Send with &YMODEM...", {"rb", "-q"}, Near + "/image.bin", {{Near + "/image.bin", image}},
+     {{Far + "/image.bin", image}}, "Send with YMODEM: image.bin, 100000 bytes in "},
+    {"Send with &YMODEM...", {"rb", "-q"}, Near + "/empty", {{Near + "/empty", ""}}, {{Far + "/empty", ""}},
      "Send with YMODEM: empty, 0 bytes in "},
-    {"Send with &XMODEM...",
-     {"rx", "-q", "x.bin"},
-     Near + "/x.bin",
-     {{Near + "/x.bin", "x"}},   // the checksum form
-     {{Far + "/x.bin", padded("x")}},
-     "Send with XMODEM: x.bin, 1 bytes in "},
-    {"Send with &XMODEM...",
-     {"rx", "-c", "-q", "x.bin"},
-     Near + "/x.bin",
-     {{Near + "/x.bin", small}},
-     {{Far + "/x.bin", padded(small)}},
-     "Send with XMODEM: x.bin, 1000 bytes in "},
-    {"Send &Raw File...",
-     {},
-     Near + "/raw.bin",
-     {{Near + "/raw.bin", big}},
-     {{"", big}},
+    {"Send with &XMODEM...", {"rx", "-q", "x.bin"}, Near + "/x.bin", {{Near + "/x.bin", "x"}},   // the checksum form
+     {{Far + "/x.bin", padded("x")}}, "Send with XMODEM: x.bin, 1 bytes in "},
+    {"Send with &XMODEM...", {"rx", "-c", "-q", "x.bin"}, Near + "/x.bin", {{Near + "/x.bin", small}},
+     {{Far + "/x.bin", padded(small)}}, "Send with XMODEM: x.bin, 1000 bytes in "},
+    {"Send &Raw File...", {}, Near + "/raw.bin", {{Near + "/raw.bin", big}}, {{"", big}},
      "Send Raw File: raw.bin, 200000 bytes in "},
-    {"R&eceive with XMODEM...",
-     {"sx", "-q", "x.bin"},
-     Near + "/got.bin",
-     {{Far + "/x.bin", small}},
-     {{Near + "/got.bin", padded(small)}},
-     "Receive with XMODEM: got.bin, 1024 bytes in "},
-    {"Recei&ve with YMODEM...",
-     {"sb", "-q", "image.bin", "c d", "e"},
-     Near,
+    {"R&eceive with XMODEM...", {"sx", "-q", "x.bin"}, Near + "/got.bin", {{Far + "/x.bin", small}},
+     {{Near + "/got.bin", padded(small)}}, "Receive with XMODEM: got.bin, 1024 bytes in "},
+    {"Recei&ve with YMODEM...", {"sb", "-q", "image.bin", "c d", "e"}, Near,
      {{Far + "/image.bin", image}, {Far + "/c d", odd}, {Far + "/e", ""}},
-     {{Near + "/image.bin", image}, {Near + "/c d", odd}, {Near + "/e", ""}},
-     "Receive with YMODEM: 3 files, 101025 bytes in "},
+     {{Near + "/image.bin", image}, {Near + "/c d", odd}, {Near + "/e", ""}}, "Receive with YMODEM: 3 files, 101025 bytes in "},
+    // clang-format on
   };
   TNullModem cable(Pty);
   Store.LinkPort(1, Pty.SlavePath());
@@ -191,6 +166,7 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
     std::string Box;                  // "": none
     std::string Status;
   } rows[] = {
+    // clang-format off
     {"the far end cancels", "Send with &XMODEM...", Near + "/x.bin", [](TPty& p) { p.Send("\x18\x18"); }, "",
      "The transfer has failed:\nThe far end cancelled it.\n" + Near + "/x.bin\n0 bytes done",
      "Send with XMODEM: x.bin failed after 0 bytes in "},
@@ -201,13 +177,9 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
      "The transfer has failed:\nThe line is lost.\n" + Near + "\n0 bytes done",
      "Receive with YMODEM: near failed after 0 bytes in "},
     {"Exit", "Recei&ve with YMODEM...", Near, [this](TPty&) { Exit(); }, abort, "", ""},
-    {"a file that cannot be made",
-     "R&eceive with XMODEM...",
-     Near + "/no/such/x.bin",
-     {},
-     "",
-     "The file cannot be opened:\n" + Near + "/no/such/x.bin\nNo such file or directory",
-     ""},
+    {"a file that cannot be made", "R&eceive with XMODEM...", Near + "/no/such/x.bin", {}, "",
+     "The file cannot be opened:\n" + Near + "/no/such/x.bin\nNo such file or directory", ""},
+    // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.What);
