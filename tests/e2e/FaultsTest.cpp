@@ -3,7 +3,6 @@
 // it, and the signals that end it.
 #include "framework/TStatusBar.h"
 #include "tests/support/KalvixSession.h"
-#include "tests/support/Ser2net.h"
 #include "framework/TRegKey.h"
 #include "settings/PortSettings.h"
 
@@ -12,7 +11,6 @@
 #include <sqlite3.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -79,35 +77,6 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_EQ(FileText(Presenter.FileAnswer), "12");
 }
 
-// A remote port (a real ser2net serving a pseudo-terminal) whose server goes away is an adapter
-// unplugged: what arrived stays, the status bar says so, and it is taken up again by itself.
-TEST_F(KalvixFaults, ARemotePortWhoseServerGoesAwayIsLostAndTakenUpAgainWithoutSetup)
-{
-  TPty line;
-  TSer2net server(line.SlavePath());
-  ASSERT_NE(server.Url(), "") << "ser2net did not start";
-  Store.LinkPort(1, server.Url());
-  Start();
-  // A pseudo-terminal has no CTS to let the hardware handshake send.
-  Setup([](QDialog& d) { Choose(d, IDC_HANDSHAKE, "no"), Click(d, IDOK); });
-  // Through once Setup's purge has reached the server, which would drop what came before it.
-  Send("41");
-  EXPECT_EQ(Collect(line, 1, 2000), "A");
-  ASSERT_TRUE(line.Send("\x31"));
-  ASSERT_TRUE(ShowsWithin("31,")) << Received();
-  const auto status = [&] { return Frame().GetStatusBar()->GetText(); };
-  server.Stop();
-  EXPECT_TRUE(
-    QTest::qWaitFor([&] { return status() == "COM1: the device is lost, waiting for it to come back"; }, 2000))
-    << status();
-  ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return status() == "COM1: the device is back"; }, 4000)) << status();
-  Send("43");
-  EXPECT_EQ(Collect(line, 1, 2000), "C");
-  ASSERT_TRUE(line.Send("\x32"));
-  EXPECT_TRUE(ShowsWithin("31,32,")) << Received();
-}
-
 TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveThatFailsStoresNothingAndSaysWhy)
 {
   Store.LinkPort(1, "loopback");
@@ -120,13 +89,12 @@ TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveThatF
     return Client().Settings().BaudRateData.GetSelection() + " " + Client().Settings().DataBitsData.GetSelection();
   };
   sqlite3* other = nullptr;
-  // A directory cannot be opened as a database at all; a FIFO can, and then reads from it wait
-  // for a writer that never comes; a store another writer holds locked yields nothing; without
-  // a journal nothing can be written; a write that fails after others went through must take
-  // them back with it. Each with the reason the save's message gives.
+  // A FIFO (as anything but a plain file) is no store: reads from it would wait for a writer that
+  // never comes; a store another writer holds locked yields nothing; without a journal nothing
+  // can be written; a write that fails after others went through must take them back with it.
+  // Each with the reason the save's message gives.
   const std::tuple<const char*, std::function<void()>, std::string> faults[] = {
     {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }, "file is not a database"},
-    {"directory", [&] { std::filesystem::create_directory(db); }, "unable to open database file"},
     {"FIFO", [&] { mkfifo(db.c_str(), 0600); }, "unable to open database file"},
     {"locked",
      [&] { sqlite3_open(db.c_str(), &other), sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); },
@@ -220,38 +188,9 @@ TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
   Exit();
 }
 
-// An X server of the test's own, on a display number it finds free: its pid and display, or
-// -1 and an empty display.
-std::pair<pid_t, std::string> StartDisplay()
-{
-  int number[2];
-  if (pipe(number) != 0)
-    return {-1, ""};
-  const pid_t server = fork();
-  if (server == 0) {
-    dup2(open("/dev/null", O_WRONLY), 2);   // its notes on missing fonts and extensions
-    const std::string fd = std::to_string(number[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(number[1]);
-  // Read to its line's end: the server ends when it cannot write the whole of it.
-  std::string text;
-  char c = 0;
-  for (pollfd ready {number[0], POLLIN, 0}; server > 0 && c != '\n' && poll(&ready, 1, 20000) > 0;)
-    if (read(number[0], &c, 1) == 1)
-      text += c;
-    else
-      break;
-  close(number[0]);
-  if (c != '\n' && server > 0)
-    kill(server, SIGKILL), waitpid(server, nullptr, 0);
-  return c == '\n' ? std::pair(server, std::string(":").append(text, 0, text.size() - 1)) : std::pair(-1, "");
-}
-
-// The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout, a fatal
-// error or its display going away would: the normal way out for the quit signals, and whichever
-// way, the port's lock file gone.
+// The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout or a fatal
+// error would: the normal way out for the quit signals, and whichever way, the port's lock file
+// gone. (The way out through exit(), as when the display goes away, is SerialDeviceTest's.)
 TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayOutLeavesTheLock)
 {
   TPty line;
@@ -265,22 +204,16 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
     return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
                              : "signal " + std::to_string(WTERMSIG(status));
   };
-  // The signal sent to it (0: its display server ends instead), whether the port is there (else
-  // the start shows its message box), and how it ends. SIGABRT is how a fatal error of the
-  // toolkit ends a program; a display that goes away makes the toolkit call exit(1).
+  // The signal sent to it, whether the port is there (else the start shows its message box), and
+  // how it ends. SIGABRT is how a fatal error of the toolkit ends a program.
   const std::tuple<int, bool, std::string> rows[] = {
     {SIGTERM, true, "exit 143"},  {SIGINT, true, "exit 130"},  {SIGHUP, true, "exit 129"},
-    {SIGTERM, false, "exit 143"}, {SIGABRT, true, "signal 6"}, {0, true, "exit 1"},
+    {SIGTERM, false, "exit 143"}, {SIGABRT, true, "signal 6"},
   };
-  // What the X11 platform's own libraries keep to the end is no leak of ours (sanitizer build).
-  const std::string x11Leaks = Store.Root() + "/x11-leaks";
-  std::ofstream(x11Leaks) << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
   for (const auto& [sig, port, end] : rows) {
-    SCOPED_TRACE(std::string(sig ? strsignal(sig) : "display gone") + (port ? "" : ", message box open"));
+    SCOPED_TRACE(std::string(strsignal(sig)) + (port ? "" : ", message box open"));
     Store.LinkPort(1, port ? line.SlavePath() : Store.Root() + "/gone");
     unlink(lock.c_str());   // one an earlier row left would not be this program's
-    const auto [display, name] = sig ? std::pair(pid_t(0), std::string()) : StartDisplay();
-    ASSERT_GE(display, 0) << "no Xvfb";
     const pid_t child = fork();
     if (child == 0) {
       // As a shell starts a program in the foreground, whatever the test's own start ignores.
@@ -288,18 +221,12 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
         std::signal(s, SIG_DFL);
       const rlimit noCore {0, 0};
       setrlimit(RLIMIT_CORE, &noCore);
-      if (display)
-        setenv("DISPLAY", name.c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1),
-          setenv("LSAN_OPTIONS", ("suppressions=" + x11Leaks).c_str(), 1);
       execl(KALVIX_EXE, "kalvix", static_cast<char*>(nullptr));
       _exit(127);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return port ? access(lock.c_str(), F_OK) == 0 : catchesTerm(child); }, 20000));
     usleep(port ? 0 : 500000);   // into the message box's own loop, as a rule
-    if (display)
-      kill(display, SIGTERM), waitpid(display, nullptr, 0);
-    else
-      kill(child, sig);
+    kill(child, sig);
     int status = 0;
     EXPECT_TRUE(QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 20000) ||
                 (kill(child, SIGKILL), waitpid(child, &status, 0), false))
