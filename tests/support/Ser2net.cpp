@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-TSer2net::TSer2net(const std::string& device) : Device(device)
+TSer2net::TSer2net(const std::string& device)
 {
   // A port nobody listens on now; ser2net takes it a moment later.
   const int probe = socket(AF_INET, SOCK_STREAM, 0);
@@ -22,24 +22,10 @@ TSer2net::TSer2net(const std::string& device) : Device(device)
       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
     Port = ntohs(address.sin_port);
   close(probe);
-  if (!Start())
-    Port = 0;
-}
-
-std::string TSer2net::Url() const
-{
-  return Port ? "rfc2217://127.0.0.1:" + std::to_string(Port) : std::string();
-}
-
-bool TSer2net::Start()
-{
-  Stop();
-  if (!Port)
-    return false;
   // '#' ends a line of -Y. "local": a pseudo-terminal has no modem lines to wait for.
   const std::string config = "connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(Port) +
-                             "#  connector: serialdev," + Device + ",9600n81,local";
-  Pid = fork();
+                             "#  connector: serialdev," + device + ",9600n81,local";
+  Pid = Port ? fork() : -1;
   if (Pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     const int quiet = open("/dev/null", O_WRONLY);
@@ -48,19 +34,21 @@ bool TSer2net::Start()
     execlp("ser2net", "ser2net", "-n", "-u", "-Y", config.c_str(), nullptr);
     _exit(127);
   }
-  for (int tries = 0; Pid > 0 && tries < 100; ++tries) {
-    if (RemotePortAnswers(Url(), std::chrono::milliseconds(50)))
-      return true;
+  int tries = 0;
+  for (; Pid > 0 && tries < 100 && !RemotePortAnswers(Url(), std::chrono::milliseconds(50)); ++tries)
     usleep(50'000);
-  }
-  return false;
+  Port = Pid > 0 && tries < 100 ? Port : 0;
 }
 
-void TSer2net::Stop()
+TSer2net::~TSer2net()
 {
   if (Pid > 0) {
     kill(Pid, SIGKILL);
     waitpid(Pid, nullptr, 0);
   }
-  Pid = -1;
+}
+
+std::string TSer2net::Url() const
+{
+  return Port ? "rfc2217://127.0.0.1:" + std::to_string(Port) : std::string();
 }

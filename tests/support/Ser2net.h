@@ -7,21 +7,17 @@
 
 class TSer2net {
 public:
-  // Serves device on a free port of 127.0.0.1; Url() is empty when ser2net would not start.
+  // Serves device on a free port of 127.0.0.1; Url() is empty when ser2net would not start
+  // (within 5 s).
   explicit TSer2net(const std::string& device);
-  ~TSer2net() { Stop(); }
+  ~TSer2net();
   TSer2net(const TSer2net&) = delete;
   TSer2net& operator=(const TSer2net&) = delete;
 
   // rfc2217://127.0.0.1:PORT, as a COM link names it.
   std::string Url() const;
-  // Starts it again on the same port: true once it takes connections (within 5 s).
-  bool Start();
-  // Kills it, and waits for it to end.
-  void Stop();
 
 private:
-  std::string Device;
   int Port = 0;
   pid_t Pid = -1;
 };
