@@ -19,10 +19,8 @@
 #include "tests/support/RecordingPresenter.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
@@ -47,21 +45,7 @@ long CpuMs()
 
 QAction* Menu(TKalvixApp& app, const QString& top, const QString& item = {})
 {
-  for (QAction* action : app.GetMainWindow()->GetMenuBar()->actions())
-    if (action->text() == top && item.isEmpty())
-      return action;
-    else if (action->text() == top)
-      for (QAction* sub : action->menu()->actions())
-        if (sub->text() == item)
-          return sub;
-  return nullptr;
-}
-
-void Choose(QDialog& d, int id, const QString& entry)
-{
-  auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
-  for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
-    QTest::keyClick(list, Qt::Key_Down);
+  return MenuItem(*app.GetMainWindow()->GetMenuBar(), top, item);
 }
 
 void Type(QDialog& d, int id, const char* text)

@@ -60,6 +60,14 @@ extern "C" int unlink(const char* path) __THROW
 
 namespace {
 
+// A lock file's text in the given form (ours: "%10d\n").
+std::string PidText(int pid, const char* form = "%10d\n")
+{
+  char text[64];
+  std::snprintf(text, sizeof text, form, pid);
+  return text;
+}
+
 class SerialDeviceTest : public ::testing::Test {
 protected:
   void SetUp() override { Store.LinkPort(1, Pty.SlavePath()); }
@@ -95,26 +103,20 @@ TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnle
 TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBeRead)
 {
   const std::string file = Store.LockDir() + "/LCK.." + PtyName;
-  const auto contents = [&] { return std::string(std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}); };
-  const auto text = [](const char* f, int pid) {
-    char b[64];
-    std::snprintf(b, 64, f, pid);
-    return std::string(b);
-  };
   // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
   // always lives, or one above any pid. Ours, while we hold the port, is the first.
   for (const char* form : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d cu root\n", (const char*)nullptr, "no pid\n", ""})
     for (const int pid : {1, INT_MAX}) {
-      const std::string bytes = form ? text(form, pid) : std::string(reinterpret_cast<const char*>(&pid), 4);
+      const std::string bytes = form ? PidText(pid, form) : std::string(reinterpret_cast<const char*>(&pid), 4);
       SCOPED_TRACE(::testing::PrintToString(bytes));
       std::ofstream(file, std::ios::binary) << bytes;
       const bool held = pid == 1 && (!form || std::strchr(form, '%'));
       EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), held ? 1 : 0);
       auto dev = OpenComDevice("COM1");
       EXPECT_EQ(dev == nullptr, held);
-      EXPECT_EQ(contents(), held ? bytes : text("%10d\n", getpid()));   // a stale one is replaced by ours
+      EXPECT_EQ(FileText(file), held ? bytes : PidText(getpid()));   // a stale one is replaced by ours
       dev.reset();
-      EXPECT_EQ(contents(), held ? bytes : "") << "ours outlived the port";
+      EXPECT_EQ(FileText(file), held ? bytes : "") << "ours outlived the port";
       unlink(file.c_str());
     }
   // Not a plain file, planted by anyone who may write the lock directory: never waited for (a
@@ -144,11 +146,6 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
 TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTakeAStaleOneAwayStays)
 {
   const std::string file = Store.LockDir() + "/LCK.." + PtyName;
-  const auto pidText = [](pid_t pid) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%10d\n", int(pid));
-    return std::string(b);
-  };
   std::atomic<bool> done = false;
   int seen = 0;
   std::vector<std::string> partial;
@@ -158,7 +155,7 @@ TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTa
         const ssize_t n = read(fd, b, sizeof b);
         close(fd);
         ++seen;
-        if (std::string(b, std::size_t(std::max<ssize_t>(n, 0))) != pidText(getpid()))
+        if (std::string(b, std::size_t(std::max<ssize_t>(n, 0))) != PidText(getpid()))
           partial.emplace_back(b, std::size_t(std::max<ssize_t>(n, 0)));
       }
   });
@@ -178,14 +175,13 @@ TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTa
   // port. Without that moment, a stale lock is replaced by ours.
   const std::string fresh = Store.Root() + "/fresh";
   for (const bool meanwhile : {true, false}) {
-    std::ofstream(file) << pidText(INT_MAX);   // above any pid: no live process
-    std::ofstream(fresh) << pidText(1);
+    std::ofstream(file) << PidText(INT_MAX);   // above any pid: no live process
+    std::ofstream(fresh) << PidText(1);
     Competitor.Lock = meanwhile ? file.c_str() : nullptr;
     Competitor.Fresh = fresh.c_str();
     TUucpLock lock;
     EXPECT_EQ(lock.Acquire(Pty.SlavePath()), !meanwhile);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(file).rdbuf()), {}),
-              pidText(meanwhile ? 1 : getpid()));
+    EXPECT_EQ(FileText(file), PidText(meanwhile ? 1 : getpid()));
     Competitor = {};
   }
 }

@@ -31,21 +31,13 @@ struct TArming {
 TArming Parse(const char* text)
 {
   TArming arming;
-  const char* colon = text ? std::strchr(text, ':') : nullptr;
-  if (!colon)
+  char name[16] = {};
+  if (!text || std::sscanf(text, "%15[a-z]:%d:%ld:%255[^\n]", name, &arming.Error, &arming.Nth, arming.Filter) < 3 ||
+      arming.Error <= 0 || arming.Nth <= 0)
     return arming;
   for (int f = Open; f < Unarmed; ++f)
-    if (std::strlen(FunctionNames[f]) == std::size_t(colon - text) &&
-        std::strncmp(text, FunctionNames[f], colon - text) == 0)
+    if (std::strcmp(name, FunctionNames[f]) == 0)
       arming.Function = TFunction(f);
-  char* end = nullptr;
-  arming.Error = int(std::strtol(colon + 1, &end, 10));
-  if (*end == ':')
-    arming.Nth = std::strtol(end + 1, &end, 10);
-  if (*end == ':')
-    std::snprintf(arming.Filter, sizeof arming.Filter, "%s", end + 1);
-  if (arming.Error <= 0 || arming.Nth <= 0)
-    arming.Function = Unarmed;
   return arming;
 }
 
@@ -105,101 +97,53 @@ int Fail()
   return -1;
 }
 
-// The mode of an open that creates, from its variable arguments.
-#define KALVIX_OPEN_MODE(flags)                                                                                        \
-  mode_t mode = 0;                                                                                                     \
-  if ((flags) & (O_CREAT | O_TMPFILE)) {                                                                               \
-    va_list args;                                                                                                      \
-    va_start(args, flags);                                                                                             \
-    mode = mode_t(va_arg(args, int));                                                                                  \
-    va_end(args);                                                                                                      \
-  }
-
 }   // namespace
+
+// Each interposer goes on to the next definition of its name unless its call is the one to fail
+// (params: its parameters, args: the next one's arguments, then __THROW where glibc declares it).
+// An open's mode, when it creates, is in its variable arguments.
+#define KALVIX_OPEN(name, params, args)                                                                                \
+  int name params                                                                                                      \
+  {                                                                                                                    \
+    mode_t mode = 0;                                                                                                   \
+    if (flags & (O_CREAT | O_TMPFILE)) {                                                                               \
+      va_list more;                                                                                                    \
+      va_start(more, flags);                                                                                           \
+      mode = mode_t(va_arg(more, int));                                                                                \
+      va_end(more);                                                                                                    \
+    }                                                                                                                  \
+    static const auto next = Next<int(*) params>(#name);                                                               \
+    return Strike(Open, path) ? Fail() : next args;                                                                    \
+  }
+#define KALVIX_ON_PATH(function, type, name, params, args)                                                             \
+  type name params __THROW                                                                                             \
+  {                                                                                                                    \
+    static const auto next = Next<type(*) params>(#name);                                                              \
+    return Strike(function, path) ? Fail() : next args;                                                                \
+  }
+#define KALVIX_ON_FD(function, type, name, params, args, ...)                                                          \
+  type name params __VA_ARGS__                                                                                         \
+  {                                                                                                                    \
+    static const auto next = Next<type(*) params>(#name);                                                              \
+    return StrikeFd(function, fd) ? Fail() : next args;                                                                \
+  }
 
 extern "C" {
 
-int open(const char* path, int flags, ...)
-{
-  KALVIX_OPEN_MODE(flags)
-  static const auto next = Next<int (*)(const char*, int, ...)>("open");
-  return Strike(Open, path) ? Fail() : next(path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...)
-{
-  KALVIX_OPEN_MODE(flags)
-  static const auto next = Next<int (*)(const char*, int, ...)>("open64");
-  return Strike(Open, path) ? Fail() : next(path, flags, mode);
-}
-
-int openat(int dir, const char* path, int flags, ...)
-{
-  KALVIX_OPEN_MODE(flags)
-  static const auto next = Next<int (*)(int, const char*, int, ...)>("openat");
-  return Strike(Open, path) ? Fail() : next(dir, path, flags, mode);
-}
-
-int openat64(int dir, const char* path, int flags, ...)
-{
-  KALVIX_OPEN_MODE(flags)
-  static const auto next = Next<int (*)(int, const char*, int, ...)>("openat64");
-  return Strike(Open, path) ? Fail() : next(dir, path, flags, mode);
-}
-
-ssize_t read(int fd, void* buffer, size_t count)
-{
-  static const auto next = Next<ssize_t (*)(int, void*, size_t)>("read");
-  return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count);
-}
-
-ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
-{
-  static const auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
-  return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count, offset);
-}
-
-ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset)
-{
-  static const auto next = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
-  return StrikeFd(Read, fd) ? Fail() : next(fd, buffer, count, offset);
-}
-
-ssize_t write(int fd, const void* buffer, size_t count)
-{
-  static const auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
-  return StrikeFd(Write, fd) ? Fail() : next(fd, buffer, count);
-}
-
-ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset)
-{
-  static const auto next = Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
-  return StrikeFd(Pwrite, fd) ? Fail() : next(fd, buffer, count, offset);
-}
-
-ssize_t pwrite64(int fd, const void* buffer, size_t count, off64_t offset)
-{
-  static const auto next = Next<ssize_t (*)(int, const void*, size_t, off64_t)>("pwrite64");
-  return StrikeFd(Pwrite, fd) ? Fail() : next(fd, buffer, count, offset);
-}
-
-int fdatasync(int fd)
-{
-  static const auto next = Next<int (*)(int)>("fdatasync");
-  return StrikeFd(Fdatasync, fd) ? Fail() : next(fd);
-}
-
-int unlink(const char* path) __THROW
-{
-  static const auto next = Next<int (*)(const char*)>("unlink");
-  return Strike(Unlink, path) ? Fail() : next(path);
-}
-
-int unlinkat(int dir, const char* path, int flags) __THROW
-{
-  static const auto next = Next<int (*)(int, const char*, int)>("unlinkat");
-  return Strike(Unlink, path) ? Fail() : next(dir, path, flags);
-}
+KALVIX_OPEN(open, (const char* path, int flags, ...), (path, flags, mode))
+KALVIX_OPEN(open64, (const char* path, int flags, ...), (path, flags, mode))
+KALVIX_OPEN(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+KALVIX_OPEN(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+KALVIX_ON_FD(Read, ssize_t, read, (int fd, void* buffer, size_t count), (fd, buffer, count))
+KALVIX_ON_FD(Read, ssize_t, pread, (int fd, void* buffer, size_t count, off_t at), (fd, buffer, count, at))
+KALVIX_ON_FD(Read, ssize_t, pread64, (int fd, void* buffer, size_t count, off64_t at), (fd, buffer, count, at))
+KALVIX_ON_FD(Write, ssize_t, write, (int fd, const void* buffer, size_t count), (fd, buffer, count))
+KALVIX_ON_FD(Pwrite, ssize_t, pwrite, (int fd, const void* buffer, size_t count, off_t at), (fd, buffer, count, at))
+KALVIX_ON_FD(Pwrite, ssize_t, pwrite64, (int fd, const void* buffer, size_t count, off64_t at), (fd, buffer, count, at))
+KALVIX_ON_FD(Fdatasync, int, fdatasync, (int fd), (fd))
+KALVIX_ON_FD(Flock, int, flock, (int fd, int operation), (fd, operation), __THROW)
+KALVIX_ON_PATH(Unlink, int, unlink, (const char* path), (path))
+KALVIX_ON_PATH(Unlink, int, unlinkat, (int dir, const char* path, int flags), (dir, path, flags))
 
 int close(int fd)
 {
@@ -217,12 +161,6 @@ int ioctl(int fd, unsigned long request, ...) __THROW
   va_end(args);
   static const auto next = Next<int (*)(int, unsigned long, ...)>("ioctl");
   return StrikeFd(Ioctl, fd) ? Fail() : next(fd, request, arg);
-}
-
-int flock(int fd, int operation) __THROW
-{
-  static const auto next = Next<int (*)(int, int)>("flock");
-  return StrikeFd(Flock, fd) ? Fail() : next(fd, operation);
 }
 
 int poll(pollfd* fds, nfds_t count, int timeout)

@@ -53,14 +53,7 @@ protected:
     return QTest::qWaitFor([&] { return Received() == text; }, 2000);
   }
 
-  QAction* Menu(const char* top, const char* item = nullptr)   // a menu bar item, or an item of its menu
-  {
-    for (QAction* action : Frame().GetMenuBar()->actions())
-      for (QAction* sub : action->text() != top ? QList<QAction*>() : item ? action->menu()->actions() : QList {action})
-        if (!item || sub->text() == item)
-          return sub;
-    return nullptr;
-  }
+  QAction* Menu(const char* top, const char* item = nullptr) { return MenuItem(*Frame().GetMenuBar(), top, item); }
 
   // Types text into the emptied send field and clicks Send.
   void Send(const char* text)
@@ -76,18 +69,7 @@ protected:
     PlayModal([&] { Menu("Set&up")->trigger(); }, script);
   }
   static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }
-  static void Choose(QDialog& d, int id, const char* entry)
-  {
-    auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
-    for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
-      QTest::keyClick(list, Qt::Key_Down);
-  }
 
-  static std::string FileText(const std::string& path)
-  {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
   // A text log without its times, each checked: local time to the millisecond, then a space.
   static std::string Unstamped(const std::string& log, std::time_t begin, std::time_t end)
   {

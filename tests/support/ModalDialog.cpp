@@ -1,7 +1,11 @@
 #include "tests/support/ModalDialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -27,5 +31,23 @@ QWidget* DialogItem(QWidget& dialog, int id)
   for (QWidget* widget : dialog.findChildren<QWidget*>())
     if (widget->property("controlId").toInt() == id)
       return widget;
+  return nullptr;
+}
+
+void Choose(QDialog& d, int id, const QString& entry)
+{
+  auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
+  for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
+    QTest::keyClick(list, Qt::Key_Down);
+}
+
+QAction* MenuItem(QMenuBar& bar, const QString& top, const QString& item)
+{
+  for (QAction* action : bar.actions())
+    for (QAction* sub : action->text() != top ? QList<QAction*>()
+                        : item.isEmpty()      ? QList {action}
+                                              : action->menu()->actions())
+      if (item.isEmpty() || sub->text() == item)
+        return sub;
   return nullptr;
 }

@@ -14,9 +14,9 @@
 
 // The state of one cable, shared by the test, ioctl and read under Guard.
 struct TNullModemCable {
-  dev_t Device = 0;                                             // the slave's; 0 while the cable is free
-  bool Dtr = true, Rts = true;                                  // the program's lines
-  bool FarDtr = true, FarRts = true, Ri = false, Dcd = false;   // the device's
+  dev_t Device = 0;                                // the slave's; 0 while the cable is free
+  bool Dtr = true, Rts = true;                     // the program's lines
+  bool FarDtr = true, FarRts = true, Ri = false;   // the device's
   std::uint32_t Cflag = 0, Speed = 0;
   int Breaks = 0;   // breaks begun
   std::chrono::steady_clock::time_point BreakBegan {};
@@ -59,7 +59,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
       switch (request) {
       case TIOCMGET:
         *bits = (w->Dtr ? TIOCM_DTR : 0) | (w->Rts ? TIOCM_RTS : 0) | (w->FarDtr ? TIOCM_DSR : 0) |
-                (w->FarDtr || w->Dcd ? TIOCM_CAR : 0) | (w->FarRts ? TIOCM_CTS : 0) | (w->Ri ? TIOCM_RNG : 0);
+                (w->FarDtr ? TIOCM_CAR : 0) | (w->FarRts ? TIOCM_CTS : 0) | (w->Ri ? TIOCM_RNG : 0);
         return 0;
       case TIOCMBIS:   // the program raises and lowers its lines one by one
       case TIOCMBIC:
@@ -125,7 +125,6 @@ TNullModem::~TNullModem()
 void TNullModem::SetDtr(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->FarDtr = on; }
 void TNullModem::SetRts(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->FarRts = on; }
 void TNullModem::SetRi(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->Ri = on; }
-void TNullModem::SetDcd(bool on) { const std::lock_guard<std::mutex> lock(Guard); Wires->Dcd = on; }
 int TNullModem::Sees() const
 {
   const std::lock_guard<std::mutex> lock(Guard);

@@ -23,9 +23,8 @@ public:
   // The device's lines: its DTR reaches the program as DSR and DCD, its RTS as CTS.
   void SetDtr(bool on);
   void SetRts(bool on);
-  // Ring, and carrier on top of what the device's DTR gives.
+  // Ring.
   void SetRi(bool on);
-  void SetDcd(bool on);
   // What the device sees of the program's DTR and RTS: TIOCM_DSR | TIOCM_CAR, and TIOCM_CTS.
   int Sees() const;
   // The termios the program last set on the slave; all zero before it set any.

@@ -51,6 +51,12 @@ void TScratchStore::LinkPort(int n, const std::string& target) const
   std::filesystem::create_symlink(target, link);
 }
 
+std::string FileText(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 TPty::TPty()
 {
   if (openpty(&MasterFd, &SlaveFd, nullptr, nullptr, nullptr) != 0)

@@ -32,6 +32,9 @@ private:
   std::vector<std::pair<std::string, std::optional<std::string>>> SavedEnvironment;
 };
 
+// The bytes of the file at path; empty when there is none.
+std::string FileText(const std::string& path);
+
 // A pseudo-terminal pair in raw mode. The test plays the device at the master; the program
 // under test opens SlavePath().
 class TPty {
