@@ -33,8 +33,8 @@ QAbstractButton* MnemonicButton(const TFrameWindow& frame, const QKeyEvent& key)
 
 // Translates the main window's accelerators before a key reaches any of its widgets, so that
 // the widgets' own shortcuts for the same keys never act. Then a button's mnemonic goes before
-// the menu bar's access key for the same letter (which Alt alone or F10, then the letter,
-// still reach): shared, Qt would only move the focus to the button.
+// the menu bar's access key for the same letter (which Alt, then the letter, still reaches):
+// shared, Qt would only move the focus to the button.
 class TApplication::TAcceleratorFilter final : public QObject {
 public:
   explicit TAcceleratorFilter(TApplication& application) : Application(application) {}

@@ -88,8 +88,8 @@ void BuildMenuBar(QMenuBar& bar, const TMenuTemplate& menu)
   }
 }
 
-// In the menu bar's keyboard mode (Alt, then a letter) Qt only highlights a command of the bar
-// whose access key is typed, where it opens a pop-up: the command is carried out instead.
+// In the menu bar's keyboard mode (Alt, then a letter) Qt opens the pop-up whose access key is
+// typed, but only highlights such a command of the bar: it is carried out instead.
 class TBarCommandKeys final : public QObject {
 public:
   using QObject::QObject;
