@@ -8,26 +8,22 @@
 //                                               then taking up a new one under the same name
 //   receive_load --ser2net [rate [seconds]]     one run with COM1 a remote port: a ser2net on
 //                                               127.0.0.1 serves the pseudo-terminal
-#include "platform/Rfc2217Device.h"
 #include "serial/TComPort.h"
+#include "tests/support/Ser2net.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
+#include <optional>
 #include <pty.h>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
-#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -109,37 +105,6 @@ void LinkCom1(const char* dir, int slave)
   std::filesystem::create_symlink(ttyname(slave), link);
 }
 
-// A ser2net serving slave over RFC 2217 on a free port of 127.0.0.1, its configuration on its
-// command line (no file of the machine's is read), no lock files; it dies with this process.
-// Its pid and COM1's link text, once it takes connections.
-std::pair<pid_t, std::string> StartSer2net(int slave)
-{
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), size);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-  close(probe);
-  const std::string port = std::to_string(ntohs(address.sin_port));
-  const std::string config = "connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1," + port +
-                             "#  connector: serialdev," + ttyname(slave) + ",9600n81,local";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    const int quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 1);
-    dup2(quiet, 2);
-    execlp("ser2net", "ser2net", "-n", "-u", "-Y", config.c_str(), nullptr);
-    _exit(127);
-  }
-  const std::string url = "rfc2217://127.0.0.1:" + port;
-  for (int tries = 0; tries < 100 && !RemotePortAnswers(url, std::chrono::milliseconds(50)); ++tries)
-    usleep(50'000);
-  return {pid, url};
-}
-
 // User and system CPU seconds of a process so far.
 double ProcessCpuSeconds(pid_t pid)
 {
@@ -164,12 +129,11 @@ TResult Run(std::uint64_t rate, double seconds, bool remote = false)
   setenv("XDG_CONFIG_HOME", dir, 1);
   std::filesystem::create_directories(std::string(dir) + "/kalvix/ports");
   LinkCom1(dir, slave);
-  pid_t server = -1;
+  std::optional<TSer2net> server;
   if (remote) {
-    std::string url;
-    std::tie(server, url) = StartSer2net(slave);
+    server.emplace(ttyname(slave));
     std::filesystem::remove(std::string(dir) + "/kalvix/ports/COM1");
-    std::filesystem::create_symlink(url, std::string(dir) + "/kalvix/ports/COM1");
+    std::filesystem::create_symlink(server->Url(), std::string(dir) + "/kalvix/ports/COM1");
   }
 
   TChecker checker;
@@ -183,7 +147,7 @@ TResult Run(std::uint64_t rate, double seconds, bool remote = false)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     port.Poll();
   }
-  const double serverCpu0 = remote ? ProcessCpuSeconds(server) : 0;
+  const double serverCpu0 = remote ? ProcessCpuSeconds(server->Process()) : 0;
 
   std::atomic<bool> done {false};
   std::atomic<double> maxLag {0};
@@ -233,9 +197,8 @@ TResult Run(std::uint64_t rate, double seconds, bool remote = false)
   }
   r.CpuSeconds = ThreadCpuSeconds() - cpu0;
   if (remote) {
-    r.ServerCpuSeconds = ProcessCpuSeconds(server) - serverCpu0;
-    kill(server, SIGKILL);
-    waitpid(server, nullptr, 0);
+    r.ServerCpuSeconds = ProcessCpuSeconds(server->Process()) - serverCpu0;
+    server.reset();
   }
   r.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
   feeder.join();

@@ -15,6 +15,8 @@ public:
 
   // rfc2217://127.0.0.1:PORT, as a COM link names it.
   std::string Url() const;
+  // The running ser2net, -1 when it is not running.
+  pid_t Process() const { return Pid; }
   // Starts it again on the same port: true once it takes connections (within 5 s).
   bool Start();
   // Kills it, and waits for it to end.
