@@ -7,13 +7,14 @@
 #include "framework/TRegKey.h"
 #include "platform/Version.h"
 #include "framework/TStatusBar.h"
+#include "resources/KalvixResources.h"
 #include "resources/ResourceIds.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-TKalvixApp::TKalvixApp(const char* name, int& argc, char** argv) : TApplication(name, argc, argv) {}
+TKalvixApp::TKalvixApp(const char* name, int& argc, char** argv) : TApplication(name, KalvixResources(), argc, argv) {}
 
 const TResponseTable& TKalvixApp::Responses() const
 {

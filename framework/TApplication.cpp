@@ -1,6 +1,7 @@
 #include "framework/TApplication.h"
 
 #include "framework/Latin1.h"
+#include "framework/ResourceLoader.h"
 #include "framework/TFrameWindow.h"
 #include "framework/StandardIds.h"
 
@@ -67,8 +68,10 @@ private:
   TApplication& Application;
 };
 
-TApplication::TApplication(const char* name, int& argc, char** argv) : Name(name ? name : "")
+TApplication::TApplication(const char* name, const TResourceSet& resources, int& argc, char** argv)
+  : Name(name ? name : "")
 {
+  UseResources(resources);
   if (!QApplication::instance()) {
     QtProgramName = argc > 0 && argv && argv[0] ? argv[0] : Name;
     QtArgv[0] = QtProgramName.data();

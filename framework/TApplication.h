@@ -12,13 +12,15 @@
 class QApplication;
 class QEventLoop;
 class TFrameWindow;
+struct TResourceSet;
 
 class TApplication : public TMessageTarget {
 public:
-  // Makes the Qt application unless one exists. Every argument after the program name belongs
-  // to the command line; Qt is given the program name alone, so that no argument changes how
-  // the toolkit runs (the platform and display come from the environment).
-  TApplication(const char* name, int& argc, char** argv);
+  // Makes the Qt application unless one exists, and hands the program's resources to the
+  // framework (UseResources). Every argument after the program name belongs to the command
+  // line; Qt is given the program name alone, so that no argument changes how the toolkit runs
+  // (the platform and display come from the environment).
+  TApplication(const char* name, const TResourceSet& resources, int& argc, char** argv);
   ~TApplication() override;
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;

@@ -6,7 +6,6 @@
 #include "framework/TButtonWidget.h"
 #include "framework/TProgressBar.h"
 #include "framework/TSimpleComboWidget.h"
-#include "resources/ResourceTypes.h"
 
 #include <QApplication>
 #include <QCheckBox>

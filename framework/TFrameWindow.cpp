@@ -3,7 +3,6 @@
 #include "framework/Latin1.h"
 #include "framework/ResourceLoader.h"
 #include "framework/TApplication.h"
-#include "resources/ResourceTypes.h"
 
 #include <QApplication>
 #include <QCloseEvent>

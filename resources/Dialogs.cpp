@@ -1,5 +1,5 @@
+#include "resources/KalvixResources.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceTypes.h"
 
 namespace {
 using namespace ControlStyle;
@@ -118,10 +118,4 @@ constexpr TDialogTemplate Dialogs[] = {
 };
 }
 
-const TDialogTemplate* FindDialogTemplate(int id)
-{
-  for (const TDialogTemplate& dialog : Dialogs)
-    if (dialog.Id == id)
-      return &dialog;
-  return nullptr;
-}
+constexpr std::span<const TDialogTemplate> KalvixDialogs = Dialogs;

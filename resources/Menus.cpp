@@ -1,5 +1,5 @@
+#include "resources/KalvixResources.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceTypes.h"
 
 namespace {
 using enum TMenuItemKind;
@@ -65,18 +65,5 @@ constexpr TAcceleratorTable AcceleratorTables[] = {
 };
 }
 
-const TMenuTemplate* FindMenuTemplate(int id)
-{
-  for (const TMenuTemplate& menu : Menus)
-    if (menu.Id == id)
-      return &menu;
-  return nullptr;
-}
-
-const TAcceleratorTable* FindAcceleratorTable(int id)
-{
-  for (const TAcceleratorTable& table : AcceleratorTables)
-    if (table.Id == id)
-      return &table;
-  return nullptr;
-}
+constexpr std::span<const TMenuTemplate> KalvixMenus = Menus;
+constexpr std::span<const TAcceleratorTable> KalvixAccelerators = AcceleratorTables;

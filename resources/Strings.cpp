@@ -1,14 +1,9 @@
+#include "resources/KalvixResources.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceTypes.h"
 
 #include <iterator>
 
 namespace {
-struct TStringEntry {
-  unsigned Id;
-  const char* Text;
-};
-
 constexpr TStringEntry Strings[] = {
   {IDS_5DATA_2STOP, "5 Data Bits with 2 Stop Bits is not allowed!"},
   {IDS_6DATA_15STOP, "6 Data Bits with 1,5 Stop Bits is not allowed!"},
@@ -87,10 +82,4 @@ constexpr bool IdsDistinct()
 static_assert(IdsDistinct());
 }
 
-const char* FindStringResource(unsigned id)
-{
-  for (const TStringEntry& entry : Strings)
-    if (entry.Id == id)
-      return entry.Text;
-  return nullptr;
-}
+constexpr std::span<const TStringEntry> KalvixStrings = Strings;

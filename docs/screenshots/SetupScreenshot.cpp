@@ -1,5 +1,7 @@
 // Renders the setup dialog with the settings of a store that holds none to a PNG file.
 // Usage: kalvix-setup-screenshot FILE.png
+#include "framework/ResourceLoader.h"
+#include "resources/KalvixResources.h"
 #include "settings/PortSettings.h"
 #include "settings/TComSetup.h"
 
@@ -16,6 +18,7 @@ int main(int argc, char** argv)
     return 2;
   }
   QApplication application(argc, argv);
+  UseResources(KalvixResources());
   // An empty store of its own: the defaults, and nothing of the user's touched.
   QTemporaryDir store;
   if (!store.isValid() || setenv("XDG_CONFIG_HOME", store.path().toLocal8Bit().constData(), 1) != 0)

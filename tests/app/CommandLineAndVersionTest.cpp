@@ -44,7 +44,7 @@ TEST(CommandLine, ToolkitOptionsReachTheProgramAndNotTheToolkit)
        style[] = "-style", windows[] = "windows", file[] = "file.txt";
   char* argv[] = {program, reverse, platform, minimal, style, windows, file, nullptr};
   int argc = 7;
-  const TApplication application("Kalvix", argc, argv);
+  const TKalvixApp application("Kalvix", argc, argv);
   EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight);
   EXPECT_EQ(QGuiApplication::platformName().toStdString(), "offscreen") << "the platform comes from QT_QPA_PLATFORM";
   EXPECT_EQ(argc, 7);

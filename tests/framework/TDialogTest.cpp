@@ -1,17 +1,36 @@
 // Binding controls to a dialog's template, a child dialog and its fields, a disabled field at closing.
+#include "framework/ResourceLoader.h"
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
 #include "framework/TRangeValidator.h"
-#include "resources/ResourceIds.h"
 #include "tests/support/RecordingPresenter.h"
 
+#include <QApplication>
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+
+// The test's own dialog, handed to the framework as a program hands its resources over.
+enum { IDD_FORM = 1, IDC_FIELD = 101, IDC_LINES, IDC_ON, IDC_LIST };
+constexpr TControlTemplate FormControls[] = {
+  {IDC_FIELD, TControlKind::Edit, "", 4, 4, 80, 12, ControlStyle::Visible},
+  {IDC_LINES, TControlKind::Edit, "", 4, 20, 80, 40, ControlStyle::Visible | ControlStyle::MultiLine},
+  {IDC_ON, TControlKind::CheckBox, "On", 90, 4, 40, 12, ControlStyle::Visible},
+  {IDC_LIST, TControlKind::ComboBox, "", 90, 20, 40, 60, ControlStyle::Visible},
+};
+constexpr TDialogTemplate Dialogs[] = {{IDD_FORM, "Form", "Sans", 8, 140, 70, FormControls}};
+
+int main(int argc, char** argv)
+{
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication application(argc, argv);
+  UseResources({.Dialogs = Dialogs});
+  return RUN_ALL_TESTS();
+}
 
 TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDialog)
 {
@@ -19,12 +38,12 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
   using TMake = std::function<std::unique_ptr<TControl>(TWindow*, int)>;
   const TMake edit = [](TWindow* p, int id) { return std::make_unique<TEdit>(p, id); };
   const std::tuple<int, int, TMake> wrong[] = {
-    {31999, IDC_SENDTEXT, edit},   // no such template
-    {IDD_CLIENT, 4711, edit},
-    {IDD_CLIENT, IDC_SEND, edit},
-    {IDD_CLIENT, IDC_SENDTEXT, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
-    {IDD_SETUP, IDC_SETDTR, [](TWindow* p, int id) { return std::make_unique<TComboBox>(p, id); }},
-    {IDD_SETUP, IDC_PORT, [](TWindow* p, int id) { return std::make_unique<TCheckBox>(p, id); }},
+    {31999, IDC_FIELD, edit},   // no such template
+    {IDD_FORM, 4711, edit},
+    {IDD_FORM, IDC_ON, edit},
+    {IDD_FORM, IDC_FIELD, [](TWindow* p, int id) { return std::make_unique<TButton>(p, id); }},
+    {IDD_FORM, IDC_ON, [](TWindow* p, int id) { return std::make_unique<TComboBox>(p, id); }},
+    {IDD_FORM, IDC_LIST, [](TWindow* p, int id) { return std::make_unique<TCheckBox>(p, id); }},
   };
   for (const auto& [dialogId, id, make] : wrong) {
     TDialog dialog(nullptr, dialogId);
@@ -37,9 +56,9 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
 TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent)
 {
   TWindow frame(nullptr, "Frame");
-  TDialog client(&frame, IDD_CLIENT);
-  TEdit send(&client, IDC_SENDTEXT);
-  TEdit receive(&client, IDC_RECEIVE, 11);   // ten characters, a line break counting two
+  TDialog client(&frame, IDD_FORM);
+  TEdit send(&client, IDC_FIELD);
+  TEdit receive(&client, IDC_LINES, 11);   // ten characters, a line break counting two
   ASSERT_TRUE(frame.Create());
   frame.Show(SW_SHOW);
   SendMessage(&client, WM_COMMAND, MakeWParam(IDOK, EN_CHANGE), 0);   // a notification is no command
@@ -54,8 +73,8 @@ TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent
 TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)
 {
   TRecordingPresenter presenter;
-  TDialog dialog(nullptr, IDD_SETUP);
-  TEdit field(&dialog, IDC_LINELENGTH, 3);
+  TDialog dialog(nullptr, IDD_FORM);
+  TEdit field(&dialog, IDC_FIELD, 3);
   field.SetValidator(new TRangeValidator(1, 80));
   ASSERT_TRUE(dialog.Create());
   field.SetText("0");

@@ -1,6 +1,6 @@
 #pragma once
-// The shapes of the program's declarative resources: dialog templates, the menu, the
-// accelerator table and the string table.
+// The shapes of a program's declarative resources: dialog templates, menus, accelerator
+// tables and the string table, and the set of them that a program hands to the framework.
 // Plain data, looked up by id; the framework turns them into windows and texts.
 #include <cstdint>
 #include <span>
@@ -115,10 +115,18 @@ struct TAcceleratorTable {
   std::span<const TAcceleratorEntry> Entries;
 };
 
-// The template with this id, or null.
-const TDialogTemplate* FindDialogTemplate(int id);
-// The menu or the accelerator table with this id, or null.
-const TMenuTemplate* FindMenuTemplate(int id);
-const TAcceleratorTable* FindAcceleratorTable(int id);
-// The string-table entry with this id, or null.
-const char* FindStringResource(unsigned id);
+struct TStringEntry {
+  unsigned Id;
+  const char* Text;
+};
+
+// All of a program's resources. Bitmaps and icons lie among Qt's resources, one file per id
+// in a folder of their own (":/bitmap/1").
+struct TResourceSet {
+  std::span<const TDialogTemplate> Dialogs = {};
+  std::span<const TMenuTemplate> Menus = {};
+  std::span<const TAcceleratorTable> Accelerators = {};
+  std::span<const TStringEntry> Strings = {};
+  const char* BitmapFolder = "";
+  const char* IconFolder = "";
+};
