@@ -20,6 +20,22 @@ public:
     SetModemStateMask = 11,
     PurgeData = 12,
   };
+  // SetControl's values.
+  enum : std::uint8_t {
+    NoFlow = 1,
+    XonXoffFlow = 2,
+    HardwareFlow = 3,
+    BreakOn = 5,
+    BreakOff = 6,
+    DtrOn = 8,
+    DtrOff = 9,
+    RtsOn = 11,
+    RtsOff = 12,
+    NoInboundFlow = 14,
+    XonXoffInboundFlow = 15,
+  };
+  // PurgeData's values: what the server's port drops.
+  enum : std::uint8_t { PurgeReceived = 1, PurgeToSend = 2 };
   // Answers to a flood stop here: what a server says beyond that goes unanswered.
   static constexpr std::size_t MaxPending = 16384;
   static constexpr std::size_t MaxSubnegotiation = 64;

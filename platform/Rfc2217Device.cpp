@@ -1,5 +1,7 @@
 #include "platform/Rfc2217Device.h"
 
+#include "platform/PortMap.h"
+
 // termios2's flag values, in which the line plan is given.
 #include <asm/termbits.h>
 #include <algorithm>
@@ -14,23 +16,6 @@
 namespace {
 
 using namespace std::chrono;
-
-// SET-CONTROL values.
-enum : std::uint8_t {
-  NoFlow = 1,
-  XonXoffFlow = 2,
-  HardwareFlow = 3,
-  BreakOn = 5,
-  BreakOff = 6,
-  DtrOn = 8,
-  DtrOff = 9,
-  RtsOn = 11,
-  RtsOff = 12,
-  NoInboundFlow = 14,
-  XonXoffInboundFlow = 15,
-};
-// PURGE-DATA values.
-constexpr std::uint8_t PurgeReceived = 1, PurgeToSend = 2;
 
 bool Resolve(const std::string& url, std::vector<sockaddr_storage>& addresses, std::vector<socklen_t>& sizes)
 {
@@ -83,34 +68,6 @@ int AwaitSocket(int fd, milliseconds wait)
 }
 
 }   // namespace
-
-bool ParseRemotePort(const std::string& url, std::string& host, std::string& port)
-{
-  static const std::string Scheme = "rfc2217://";
-  if (url.compare(0, Scheme.size(), Scheme) != 0)
-    return false;
-  const std::string rest = url.substr(Scheme.size());
-  std::size_t colon = 0;
-  const char* allowed = nullptr;
-  if (!rest.empty() && rest[0] == '[') {
-    const std::size_t close = rest.find(']');
-    if (close == std::string::npos)
-      return false;
-    host = rest.substr(1, close - 1);
-    colon = close + 1;
-    allowed = "0123456789abcdefABCDEF:.";
-  } else {
-    colon = rest.find(':');
-    host = rest.substr(0, colon);
-    allowed = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_";
-  }
-  if (colon >= rest.size() || rest[colon] != ':' || host.empty() || host.size() > 253 ||
-      host.find_first_not_of(allowed) != std::string::npos)
-    return false;
-  port = rest.substr(colon + 1);
-  return !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
-         std::stoi(port) >= 1 && std::stoi(port) <= 65535;
-}
 
 bool RemotePortAnswers(const std::string& url, milliseconds wait)
 {
@@ -265,10 +222,10 @@ bool TRfc2217Device::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
                                                              : 3);
   // The hardware handshake is both ways at once, as CRTSCTS is; XON/XOFF is told per direction.
   if (plan.Cflag & CRTSCTS) {
-    Control(HardwareFlow);
+    Control(TRfc2217Codec::HardwareFlow);
   } else {
-    Control((plan.Iflag & IXON) ? XonXoffFlow : NoFlow);
-    Control((plan.Iflag & IXOFF) ? XonXoffInboundFlow : NoInboundFlow);
+    Control((plan.Iflag & IXON) ? TRfc2217Codec::XonXoffFlow : TRfc2217Codec::NoFlow);
+    Control((plan.Iflag & IXOFF) ? TRfc2217Codec::XonXoffInboundFlow : TRfc2217Codec::NoInboundFlow);
   }
   Applied = dcb;
   Configured = true;
@@ -279,7 +236,7 @@ bool TRfc2217Device::SetBreak(bool on)
 {
   if (!IsAttached())
     return false;
-  Control(on ? BreakOn : BreakOff);
+  Control(on ? TRfc2217Codec::BreakOn : TRfc2217Codec::BreakOff);
   return Flush();
 }
 
@@ -289,8 +246,8 @@ bool TRfc2217Device::SetOutputLines(bool dtr, bool rts)
   Rts = rts;
   if (!IsAttached())
     return false;
-  Control(dtr ? DtrOn : DtrOff);
-  Control(rts ? RtsOn : RtsOff);
+  Control(dtr ? TRfc2217Codec::DtrOn : TRfc2217Codec::DtrOff);
+  Control(rts ? TRfc2217Codec::RtsOn : TRfc2217Codec::RtsOff);
   return Flush();
 }
 
@@ -347,7 +304,7 @@ bool TRfc2217Device::FlushInput()
 {
   if (!IsAttached())
     return false;
-  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, PurgeReceived);
+  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, TRfc2217Codec::PurgeReceived);
   // What the server sent before it purged is dropped here, its answers kept; a bounded amount,
   // so that a server that never stops cannot hold the purge.
   std::uint8_t raw[4096], dropped[4096];
@@ -369,6 +326,6 @@ bool TRfc2217Device::FlushOutput()
 {
   if (!IsAttached())
     return false;
-  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, PurgeToSend);
+  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, TRfc2217Codec::PurgeToSend);
   return Flush();
 }

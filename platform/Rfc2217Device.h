@@ -69,8 +69,5 @@ private:
   bool Dtr = true, Rts = true;
 };
 
-// Splits rfc2217://HOST:PORT (HOST a name, an IPv4 address or an IPv6 address in brackets,
-// PORT 1 to 65535); false for any other text.
-bool ParseRemotePort(const std::string& url, std::string& host, std::string& port);
 // Whether a server takes a TCP connection at url within wait.
 bool RemotePortAnswers(const std::string& url, std::chrono::milliseconds wait);
