@@ -24,6 +24,7 @@ int CatchQuitSignals()
 {
   if (Pipe[0] >= 0)
     return Pipe[0];
+  std::signal(SIGPIPE, SIG_IGN);
   if (pipe2(Pipe, O_NONBLOCK | O_CLOEXEC) != 0) {
     Pipe[0] = Pipe[1] = -1;
     return -1;

@@ -235,12 +235,17 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
                              : "signal " + std::to_string(WTERMSIG(status));
   };
   // The signal sent to it (0: its display server ends instead), whether the port is there (else
-  // the start shows its message box), and how it ends. SIGABRT is how a fatal error of the
-  // toolkit ends a program; a display that goes away makes the toolkit call exit(1).
-  const std::tuple<int, bool, std::string> rows[] = {
-    {SIGTERM, true, "exit 143"},  {SIGINT, true, "exit 130"},  {SIGHUP, true, "exit 129"},
-    {SIGTERM, false, "exit 143"}, {SIGABRT, true, "signal 6"}, {0, true, "exit 1"},
+  // the start shows its message box), and how it ends ("ignored": it runs on, for a SIGTERM to
+  // end). SIGABRT is how a fatal error of the toolkit ends a program; a display that goes away
+  // makes the toolkit call exit(1).
+  std::vector<std::tuple<int, bool, std::string>> rows = {
+    {SIGTERM, true, "exit 143"}, {SIGINT, true, "exit 130"}, {SIGHUP, true, "exit 129"}, {SIGTERM, false, "exit 143"},
+    {SIGABRT, true, "signal 6"}, {SIGPIPE, true, "ignored"}, {0, true, "exit 1"},
   };
+  // Whether the display's end shows first as a read or as a write to it is a race: the whole
+  // fault loop (KALVIX_FAULTS=all) tries it ten times.
+  if (const char* all = std::getenv("KALVIX_FAULTS"); all && std::string(all) == "all")
+    rows.insert(rows.end(), 9, rows.back());
   // What the X11 platform's own libraries keep to the end is no leak of ours (sanitizer build).
   const std::string x11Leaks = Store.Root() + "/x11-leaks";
   std::ofstream(x11Leaks) << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
@@ -270,10 +275,15 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
     else
       kill(child, sig);
     int status = 0;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 20000) ||
-                (kill(child, SIGKILL), waitpid(child, &status, 0), false))
+    const auto endsWithin = [&](int ms) {
+      return QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, ms);
+    };
+    const bool ignored = end == "ignored", gone = ignored && endsWithin(300);
+    if (ignored && !gone)
+      kill(child, SIGTERM);
+    EXPECT_TRUE(gone || endsWithin(20000) || (kill(child, SIGKILL), waitpid(child, &status, 0), false))
       << "the program did not end";
-    EXPECT_EQ(ended(status), end);
+    EXPECT_EQ(ended(status), ignored ? "exit 143" : end);
     EXPECT_NE(access(lock.c_str(), F_OK), 0) << "the lock file was left behind";
   }
 }
