@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <set>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -218,17 +219,29 @@ std::pair<pid_t, std::string> StartDisplay()
   return c == '\n' ? std::pair(server, std::string(":").append(text, 0, text.size() - 1)) : std::pair(-1, "");
 }
 
-// The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout, a fatal
-// error or its display going away would: the normal way out for the quit signals, and whichever
-// way, the port's lock file gone.
-TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayOutLeavesTheLock)
+// The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout, a stray
+// signal, a fatal error or its display going away would: the normal way out for the quit
+// signals, and whichever way, the port's lock file gone.
+TEST_F(KalvixSignals, QuitSignalsEndTheProgramNormallyAlsoFromADialogAndNoWayOutLeavesTheLock)
 {
   TPty line;
   const std::string lock = Store.LockDir() + "/LCK.." + line.SlavePath().substr(line.SlavePath().rfind('/') + 1);
-  const auto catchesTerm = [](pid_t pid) {   // from its signal mask
+  const auto caught = [](pid_t pid, const char* field = "SigCgt:") {   // its signal mask
     const std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
-    const std::size_t at = status.find("SigCgt:");
-    return at != std::string::npos && (std::stoull(status.substr(at + 7), nullptr, 16) >> (SIGTERM - 1) & 1);
+    const std::size_t at = status.find(field);
+    return at == std::string::npos ? 0ull : std::stoull(status.substr(at + 7), nullptr, 16);
+  };
+  // The signals whose default action would end it and that it neither catches nor ignores: all
+  // but these, which stop, continue or do nothing by default, SIGKILL, and the two real-time
+  // signals the C library keeps for itself.
+  const auto unguarded = [&](pid_t pid) {
+    const unsigned long long guarded = caught(pid) | caught(pid, "SigIgn:");
+    const std::set harmless {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, 32, 33};
+    std::string left;
+    for (int s = 1; s <= SIGRTMAX; ++s)
+      if (!harmless.contains(s) && !(guarded >> (s - 1) & 1))
+        left += std::to_string(s) + " ";
+    return left;
   };
   const auto ended = [](int status) {
     return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
@@ -238,10 +251,15 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
   // the start shows its message box), and how it ends ("ignored": it runs on, for a SIGTERM to
   // end). SIGABRT is how a fatal error of the toolkit ends a program; a display that goes away
   // makes the toolkit call exit(1).
+  // clang-format off
   std::vector<std::tuple<int, bool, std::string>> rows = {
     {SIGTERM, true, "exit 143"}, {SIGINT, true, "exit 130"}, {SIGHUP, true, "exit 129"}, {SIGTERM, false, "exit 143"},
-    {SIGABRT, true, "signal 6"}, {SIGPIPE, true, "ignored"}, {0, true, "exit 1"},
+    {SIGUSR1, true, "exit 138"}, {SIGUSR2, true, "exit 140"}, {SIGALRM, true, "exit 142"},
+    {SIGABRT, true, "signal 6"}, {SIGQUIT, true, "signal 3"}, {SIGTRAP, true, "signal 5"}, {SIGSYS, true, "signal 31"},
+    {SIGXCPU, true, "signal 24"}, {SIGXFSZ, true, "ignored"}, {SIGPIPE, true, "ignored"},
+    {0, true, "exit 1"},
   };
+  // clang-format on
   // Whether the display's end shows first as a read or as a write to it is a race: the whole
   // fault loop (KALVIX_FAULTS=all) tries it ten times.
   if (const char* all = std::getenv("KALVIX_FAULTS"); all && std::string(all) == "all")
@@ -258,8 +276,8 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
     const pid_t child = fork();
     if (child == 0) {
       // As a shell starts a program in the foreground, whatever the test's own start ignores.
-      for (const int s : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(s, SIG_DFL);
+      for (const auto& row : rows)
+        std::signal(std::get<0>(row), SIG_DFL);
       const rlimit noCore {0, 0};
       setrlimit(RLIMIT_CORE, &noCore);
       if (display)
@@ -268,7 +286,9 @@ TEST_F(KalvixSignals, TermIntAndHupEndTheProgramNormallyAlsoFromADialogAndNoWayO
       execl(KALVIX_EXE, "kalvix", static_cast<char*>(nullptr));
       _exit(127);
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return port ? access(lock.c_str(), F_OK) == 0 : catchesTerm(child); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return port ? access(lock.c_str(), F_OK) == 0 : (caught(child) >> (SIGTERM - 1) & 1) != 0; }, 20000));
+    EXPECT_EQ(port ? unguarded(child) : "", "") << "would end it with the lock left";
     usleep(port ? 0 : 500000);   // into the message box's own loop, as a rule
     if (display)
       kill(display, SIGTERM), waitpid(display, nullptr, 0);
