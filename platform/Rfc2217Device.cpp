@@ -120,14 +120,19 @@ bool TRfc2217Device::StartConnect(bool first)
     if (Fd >= 0) {
       ++Next;
       Connecting = true;
-      ConnectDeadline = TClock::now() + ConnectWait;
+      ConnectDeadline = Now() + ConnectWait;
       return true;
     }
   }
   // Every address refused: the next round after a pause that grows to LastRetry.
-  NextTry = TClock::now() + Retry;
-  Retry = std::min(2 * Retry, LastRetry);
+  ScheduleRetry();
   return false;
+}
+
+void TRfc2217Device::ScheduleRetry()
+{
+  NextTry = Now() + Retry;
+  Retry = std::min(2 * Retry, LastRetry);
 }
 
 int TRfc2217Device::FinishConnect(milliseconds wait)
@@ -137,7 +142,7 @@ int TRfc2217Device::FinishConnect(milliseconds wait)
     Attached();
     return 1;
   }
-  if (made == 0 && TClock::now() < ConnectDeadline)
+  if (made == 0 && Now() < ConnectDeadline)
     return 0;
   return StartConnect(false) ? 0 : -1;
 }
@@ -145,7 +150,7 @@ int TRfc2217Device::FinishConnect(milliseconds wait)
 void TRfc2217Device::Attached()
 {
   Connecting = false;
-  Retry = FirstRetry;
+  AttachedAt = Now();
   Out.clear();
   Codec.Start(Out);
   Flush();
@@ -156,10 +161,12 @@ void TRfc2217Device::Detach()
   if (Fd >= 0)
     close(Fd);
   Fd = -1;
+  // A server that closes each connection soon after taking it is tried ever more seldom too.
+  if (Now() - AttachedAt >= LastRetry)
+    Retry = FirstRetry;
   Connecting = false;
   Out.clear();
-  NextTry = TClock::now() + FirstRetry;
-  Retry = 2 * FirstRetry;
+  ScheduleRetry();
 }
 
 void TRfc2217Device::CheckAttached()
@@ -168,7 +175,7 @@ void TRfc2217Device::CheckAttached()
     return;
   // While away, a poll costs a look at the clock, or one at a connection under way.
   if (!Connecting) {
-    if (TClock::now() >= NextTry)
+    if (Now() >= NextTry)
       StartConnect(true);
     return;
   }
@@ -265,10 +272,11 @@ bool TRfc2217Device::GetCommModemStatus(std::uint32_t& status)
 long TRfc2217Device::ReadSome(std::uint8_t* buffer, std::uint32_t count)
 {
   long got = 0;
-  // A server that sends nothing but negotiation still costs a poll only a few blocks.
-  for (int block = 0; block < 4 && got == 0 && IsAttached();) {
+  // The server's bytes are gone through in order until data comes out, at most ReadWork of them
+  // whatever they are: negotiation costs a read what data would, and a poll stays short.
+  for (std::size_t taken = 0; got == 0 && taken < ReadWork && IsAttached();) {
     std::uint8_t raw[4096];
-    const ssize_t n = recv(Fd, raw, std::min<std::size_t>(count, sizeof raw), 0);
+    const ssize_t n = recv(Fd, raw, std::min({std::size_t(count), sizeof raw, ReadWork - taken}), 0);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -278,7 +286,7 @@ long TRfc2217Device::ReadSome(std::uint8_t* buffer, std::uint32_t count)
       break;
     }
     got = long(Codec.Receive(raw, std::size_t(n), buffer, Out));
-    ++block;
+    taken += std::size_t(n);
   }
   // Bytes taken from the line are delivered; the next read reports the loss.
   return Flush() || got > 0 ? got : -1;

@@ -1,4 +1,5 @@
 #include "serial/TComPort.h"
+#include "platform/Rfc2217Device.h"
 #include "tests/support/NullModem.h"
 #include "tests/support/Rfc2217Peer.h"
 #include "tests/support/Ser2net.h"
@@ -6,17 +7,20 @@
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::string_literals;
+using namespace std::chrono_literals;
 
 // The owner window's part: what the port delivers, in order.
 struct TCollector : TMessageTarget {
@@ -236,12 +240,23 @@ std::string Sb(int command, int value)
   return Sb(command, std::string(1, char(value)));
 }
 
+// The remote port's clock, set by the test: waits for a connection are timed on it, not slept.
+std::chrono::steady_clock::time_point TestTime = std::chrono::steady_clock::now();
+struct TTestClock {
+  TTestClock()
+  {
+    TRfc2217Device::Now = [] { return TestTime; };
+  }
+  ~TTestClock() { TRfc2217Device::Now = std::chrono::steady_clock::now; }
+};
+
 // A scripted server, for what ser2net cannot show on a pseudo-terminal: each row, what the server
 // says, what the program then does, and what the server hears, the owner receives and the lamps show.
 TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLampsAndNothingItSaysBreaksThePort)
 {
   TScratchStore store;
   TRfc2217Peer peer;
+  TTestClock clock;
   store.LinkPort(1, peer.Url());
   store.LinkPort(2, "rfc2217://127.0.0.1:1");   // nobody there
   TCollector owner;
@@ -281,8 +296,8 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
     {"x\xff\xffy\xff\xf1z", [] {}, "", "x\xffyz", 0xf0},
     // Echo and terminal type refused; BINARY and COM-PORT, already on, are not answered again.
     {"\xff\xfb\x01\xff\xfd\x18\xff\xfb\x00\xff\xfd\x2c"s, [] {}, "\xff\xfe\x01\xff\xfc\x18", "", 0xf0},
-    // A subnegotiation is dropped at 64 bytes (its modem state with it): what follows is data.
-    {"\xff\xfa\x2c\x6b\x00"s + std::string(62, 's') + "tail", [] {}, "", "tail", 0xf0},
+    // A subnegotiation longer than 64 bytes is dropped to its end, its modem state with it.
+    {"\xff\xfa\x2c\x6b\x00"s + std::string(100, 's') + "\xff\xf0tail", [] {}, "", "tail", 0xf0},
     // An IAC that neither doubles nor ends a subnegotiation ends it unread.
     {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"
      "after",
@@ -317,29 +332,45 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
   EXPECT_EQ(peer.Received(30), settings9600);
   EXPECT_EQ(owner.Got, "");
 
-  // A flood of negotiation does not keep the data behind it from the next few polls.
+  // A flood of negotiation (1.2 MB) does not keep the data behind it from the window for long:
+  // polled every 100 ms, as the window does, the data is there within 2 s.
   std::string flood;
-  for (int i = 0; i < 20000; ++i)
+  for (int i = 0; i < 400000; ++i)
     flood += "\xff\xfb\x05";
-  ASSERT_TRUE(peer.Send(flood + "data"));
-  EXPECT_TRUE(PollUntil(port, 1000, [&] { return owner.Got == "data"; }));
+  std::atomic<bool> sent = false;
+  std::thread server([&] { sent = peer.Send(flood + "data"); });
+  int ticks = 0;
+  for (; ticks < 20 && owner.Got.empty(); ++ticks, usleep(100000))
+    port.Poll();
+  EXPECT_EQ(owner.Got, "data") << ticks << " polls";
+  PollUntil(port, 30000, [&] { return sent.load(); });
+  server.join();
   EXPECT_LE(peer.Received(30).size(), flood.size());
 
-  // Dropped: lost with its lamps dark, tried again a second later, and given the settings and
-  // the levels of DTR and RTS they name.
+  // Dropped: lost with its lamps dark, tried again a second later on the port's clock, and given
+  // the settings and the levels of DTR and RTS they name.
   peer.Hangup();
   EXPECT_TRUE(PollUntil(port, 1000, [&] { return !port.IsAttached(); }));
   EXPECT_EQ(port.GetModemStatus(), -1);
-  const auto lost = std::chrono::steady_clock::now();
-  bool back = false;
-  while (!back && std::chrono::steady_clock::now() - lost < std::chrono::seconds(3)) {
+  // Whether the port connects again when wait has passed, not a millisecond earlier.
+  const auto retriedAfter = [&](std::chrono::milliseconds wait) {
+    TestTime += wait - 1ms;
     port.Poll();
-    back = peer.Accept(10);
-  }
-  ASSERT_TRUE(back);
-  EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(950));
-  EXPECT_TRUE(PollUntil(port, 1000, [&] { return port.IsAttached(); }));
+    const bool early = peer.Accept(20);
+    TestTime += 1ms;
+    port.Poll();
+    return !early && peer.Accept(1000) && PollUntil(port, 1000, [&] { return port.IsAttached(); });
+  };
+  ASSERT_TRUE(retriedAfter(1s));
   EXPECT_EQ(peer.Received(50), hello + settings9600);
+  // A server that closes each connection at once is tried ever more seldom, up to every 10 s;
+  // after a connection that lasted, a loss is tried again a second later.
+  for (const int wait : {2, 4, 8, 10, 10, 1}) {
+    TestTime += wait == 1 ? 10s : 0s;
+    peer.Hangup();
+    ASSERT_TRUE(PollUntil(port, 1000, [&] { return !port.IsAttached(); }));
+    EXPECT_TRUE(retriedAfter(std::chrono::seconds(wait))) << wait << " s";
+  }
 }
 
 }   // namespace
