@@ -26,7 +26,7 @@ public:
   TApplication& operator=(const TApplication&) = delete;
 
   // StartInstance, then the message loop; the loop's result, or 1 if the start failed.
-  // SIGTERM, SIGINT and SIGHUP end it too, with 128 + the signal's number (QuitOnSignal).
+  // The quit signals (CatchQuitSignals) end it too, with 128 + the signal's number (QuitOnSignal).
   int Run();
   // The framework's instance start: BuildMainWindow, then the main window is created and
   // shown with the show command. False if there is no main window or it cannot be created.

@@ -1,9 +1,10 @@
 #include "platform/PortMap.h"
 
+#include "platform/LoopbackDevice.h"
 #include "platform/Rfc2217Device.h"
-#include "platform/SerialDevice.h"
 #include "platform/StoreDirectory.h"
 #include "platform/SystemConsole.h"
+#include "platform/TtyDevice.h"
 #include "platform/UucpLock.h"
 
 #include <algorithm>
@@ -20,6 +21,14 @@
 #include <unistd.h>
 
 namespace {
+
+const std::string Loopback = "loopback", RemoteScheme = "rfc2217://";
+
+// Link texts that name no device node: the loopback plug and remote ports.
+bool NamesNoDevice(const std::string& target)
+{
+  return target == Loopback || IsRemotePort(target);
+}
 
 std::string RealPath(const std::string& path)
 {
@@ -152,7 +161,7 @@ TPortMapping ReadPortMapping(int number)
   } else {
     m.Device = DefaultComDevice(number);
   }
-  if (m.Device == "loopback" || IsRemotePort(m.Device)) {
+  if (NamesNoDevice(m.Device)) {
     m.Resolved = m.Device;
     return m;
   }
@@ -174,7 +183,7 @@ std::string MapPort(int number, const std::string& device)
   if (IsRemotePort(device)) {
     if (!ParseRemotePort(device, host, port))
       return "not a remote port (rfc2217://HOST:PORT): " + device;
-  } else if (device != "loopback") {
+  } else if (device != Loopback) {
     const std::string real = RealPath(device);
     if (real.empty())
       return "no such device: " + device;
@@ -209,4 +218,71 @@ std::string UnmapPort(int number)
   if (unlink(link.c_str()) != 0 && errno != ENOENT)
     return "cannot remove " + link + ": " + std::strerror(errno);
   return {};
+}
+
+std::string ResolveComDevice(const std::string& comName)
+{
+  if (comName.size() != 4 || comName.compare(0, 3, "COM") != 0 || !ValidNumber(comName[3] - '0'))
+    return {};
+  const int number = comName[3] - '0';
+  const std::string link = PortLink(number);
+  char target[PATH_MAX];
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  if (n < 0) {
+    if (errno != ENOENT)
+      return link;   // not a link: let the open decide
+    const std::string device = DefaultComDevice(number);
+    return IsSystemConsole(device) ? std::string() : device;
+  }
+  target[n] = '\0';
+  return NamesNoDevice(target) ? target : link;   // opening the link follows it, relative targets included
+}
+
+std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
+{
+  const std::string path = ResolveComDevice(comName);
+  if (path.empty())
+    return nullptr;
+  if (path == Loopback)
+    return TLoopbackDevice::Open();
+  if (IsRemotePort(path))
+    return TRfc2217Device::Open(path);
+  return TTtyDevice::Open(path);
+}
+
+std::string DefaultComDevice(int number)
+{
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+bool IsRemotePort(const std::string& target)
+{
+  return target.rfind(RemoteScheme, 0) == 0;
+}
+
+bool ParseRemotePort(const std::string& url, std::string& host, std::string& port)
+{
+  if (!IsRemotePort(url))
+    return false;
+  const std::string rest = url.substr(RemoteScheme.size());
+  std::size_t colon = 0;
+  const char* allowed = nullptr;
+  if (!rest.empty() && rest[0] == '[') {
+    const std::size_t close = rest.find(']');
+    if (close == std::string::npos)
+      return false;
+    host = rest.substr(1, close - 1);
+    colon = close + 1;
+    allowed = "0123456789abcdefABCDEF:.";
+  } else {
+    colon = rest.find(':');
+    host = rest.substr(0, colon);
+    allowed = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_";
+  }
+  if (colon >= rest.size() || rest[colon] != ':' || host.empty() || host.size() > 253 ||
+      host.find_first_not_of(allowed) != std::string::npos)
+    return false;
+  port = rest.substr(colon + 1);
+  return !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
+         std::stoi(port) >= 1 && std::stoi(port) <= 65535;
 }

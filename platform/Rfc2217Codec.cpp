@@ -1,5 +1,7 @@
 #include "platform/Rfc2217Codec.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint8_t SE = 240, SB = 250, WILL = 251, WONT = 252, DO = 253, DONT = 254, IAC = 255;
@@ -52,20 +54,17 @@ std::size_t TRfc2217Codec::Receive(const std::uint8_t* in, std::size_t n, std::u
       State = TState::Sb;
       break;
     case TState::Sb:
-      if (b == IAC) {
+      if (b == IAC)
         State = TState::SbIac;
-      } else {
-        Sb[SbSize++] = b;
-        if (SbSize == MaxSubnegotiation)
-          State = TState::Data;   // longer than any we read: dropped, and the line goes on
-      }
+      else
+        KeepSb(b);
       break;
     case TState::SbIac:
       if (b == IAC) {
-        Sb[SbSize++] = b;
-        State = SbSize == MaxSubnegotiation ? TState::Data : TState::Sb;
+        KeepSb(b);
+        State = TState::Sb;
       } else if (b == SE) {
-        if (ComPortSb)
+        if (ComPortSb && SbSize <= MaxSubnegotiation)
           Subnegotiation();
         State = TState::Data;
       } else {
@@ -76,6 +75,14 @@ std::size_t TRfc2217Codec::Receive(const std::uint8_t* in, std::size_t n, std::u
     }
   }
   return count;
+}
+
+void TRfc2217Codec::KeepSb(std::uint8_t b)
+{
+  // Longer than any we read: counted past the end, so that the whole of it is dropped at its SE.
+  if (SbSize < MaxSubnegotiation)
+    Sb[SbSize] = b;
+  SbSize = std::min(SbSize + 1, MaxSubnegotiation + 1);
 }
 
 void TRfc2217Codec::Command(std::uint8_t b)

@@ -2,7 +2,7 @@
 // The Telnet side of a remote port (RFC 854 with the COM-PORT option of RFC 2217), without
 // sockets: bytes from the server go in, the line's data and the answers to send come out.
 // The server is not trusted: every answer is bounded, a subnegotiation longer than any this
-// client reads is dropped, and an option it does not use is refused.
+// client reads is dropped to its end, and an option it does not use is refused.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,6 +20,22 @@ public:
     SetModemStateMask = 11,
     PurgeData = 12,
   };
+  // SetControl's values.
+  enum : std::uint8_t {
+    NoFlow = 1,
+    XonXoffFlow = 2,
+    HardwareFlow = 3,
+    BreakOn = 5,
+    BreakOff = 6,
+    DtrOn = 8,
+    DtrOff = 9,
+    RtsOn = 11,
+    RtsOff = 12,
+    NoInboundFlow = 14,
+    XonXoffInboundFlow = 15,
+  };
+  // PurgeData's values: what the server's port drops.
+  enum : std::uint8_t { PurgeReceived = 1, PurgeToSend = 2 };
   // Answers to a flood stop here: what a server says beyond that goes unanswered.
   static constexpr std::size_t MaxPending = 16384;
   static constexpr std::size_t MaxSubnegotiation = 64;
@@ -46,6 +62,7 @@ public:
 private:
   // The command after an IAC that is not a doubled 0xFF.
   void Command(std::uint8_t b);
+  void KeepSb(std::uint8_t b);
   void Negotiate(std::uint8_t verb, std::uint8_t option, std::string& out);
   void Subnegotiation();
 

@@ -1,5 +1,7 @@
 #include "platform/Rfc2217Device.h"
 
+#include "platform/PortMap.h"
+
 // termios2's flag values, in which the line plan is given.
 #include <asm/termbits.h>
 #include <algorithm>
@@ -14,23 +16,6 @@
 namespace {
 
 using namespace std::chrono;
-
-// SET-CONTROL values.
-enum : std::uint8_t {
-  NoFlow = 1,
-  XonXoffFlow = 2,
-  HardwareFlow = 3,
-  BreakOn = 5,
-  BreakOff = 6,
-  DtrOn = 8,
-  DtrOff = 9,
-  RtsOn = 11,
-  RtsOff = 12,
-  NoInboundFlow = 14,
-  XonXoffInboundFlow = 15,
-};
-// PURGE-DATA values.
-constexpr std::uint8_t PurgeReceived = 1, PurgeToSend = 2;
 
 bool Resolve(const std::string& url, std::vector<sockaddr_storage>& addresses, std::vector<socklen_t>& sizes)
 {
@@ -84,34 +69,6 @@ int AwaitSocket(int fd, milliseconds wait)
 
 }   // namespace
 
-bool ParseRemotePort(const std::string& url, std::string& host, std::string& port)
-{
-  static const std::string Scheme = "rfc2217://";
-  if (url.compare(0, Scheme.size(), Scheme) != 0)
-    return false;
-  const std::string rest = url.substr(Scheme.size());
-  std::size_t colon = 0;
-  const char* allowed = nullptr;
-  if (!rest.empty() && rest[0] == '[') {
-    const std::size_t close = rest.find(']');
-    if (close == std::string::npos)
-      return false;
-    host = rest.substr(1, close - 1);
-    colon = close + 1;
-    allowed = "0123456789abcdefABCDEF:.";
-  } else {
-    colon = rest.find(':');
-    host = rest.substr(0, colon);
-    allowed = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-_";
-  }
-  if (colon >= rest.size() || rest[colon] != ':' || host.empty() || host.size() > 253 ||
-      host.find_first_not_of(allowed) != std::string::npos)
-    return false;
-  port = rest.substr(colon + 1);
-  return !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos &&
-         std::stoi(port) >= 1 && std::stoi(port) <= 65535;
-}
-
 bool RemotePortAnswers(const std::string& url, milliseconds wait)
 {
   std::vector<sockaddr_storage> addresses;
@@ -163,14 +120,19 @@ bool TRfc2217Device::StartConnect(bool first)
     if (Fd >= 0) {
       ++Next;
       Connecting = true;
-      ConnectDeadline = TClock::now() + ConnectWait;
+      ConnectDeadline = Now() + ConnectWait;
       return true;
     }
   }
   // Every address refused: the next round after a pause that grows to LastRetry.
-  NextTry = TClock::now() + Retry;
-  Retry = std::min(2 * Retry, LastRetry);
+  ScheduleRetry();
   return false;
+}
+
+void TRfc2217Device::ScheduleRetry()
+{
+  NextTry = Now() + Retry;
+  Retry = std::min(2 * Retry, LastRetry);
 }
 
 int TRfc2217Device::FinishConnect(milliseconds wait)
@@ -180,7 +142,7 @@ int TRfc2217Device::FinishConnect(milliseconds wait)
     Attached();
     return 1;
   }
-  if (made == 0 && TClock::now() < ConnectDeadline)
+  if (made == 0 && Now() < ConnectDeadline)
     return 0;
   return StartConnect(false) ? 0 : -1;
 }
@@ -188,7 +150,7 @@ int TRfc2217Device::FinishConnect(milliseconds wait)
 void TRfc2217Device::Attached()
 {
   Connecting = false;
-  Retry = FirstRetry;
+  AttachedAt = Now();
   Out.clear();
   Codec.Start(Out);
   Flush();
@@ -199,10 +161,12 @@ void TRfc2217Device::Detach()
   if (Fd >= 0)
     close(Fd);
   Fd = -1;
+  // A server that closes each connection soon after taking it is tried ever more seldom too.
+  if (Now() - AttachedAt >= LastRetry)
+    Retry = FirstRetry;
   Connecting = false;
   Out.clear();
-  NextTry = TClock::now() + FirstRetry;
-  Retry = 2 * FirstRetry;
+  ScheduleRetry();
 }
 
 void TRfc2217Device::CheckAttached()
@@ -211,7 +175,7 @@ void TRfc2217Device::CheckAttached()
     return;
   // While away, a poll costs a look at the clock, or one at a connection under way.
   if (!Connecting) {
-    if (TClock::now() >= NextTry)
+    if (Now() >= NextTry)
       StartConnect(true);
     return;
   }
@@ -265,10 +229,10 @@ bool TRfc2217Device::ApplyLine(const TDcb& dcb, const TLinePlan& plan)
                                                              : 3);
   // The hardware handshake is both ways at once, as CRTSCTS is; XON/XOFF is told per direction.
   if (plan.Cflag & CRTSCTS) {
-    Control(HardwareFlow);
+    Control(TRfc2217Codec::HardwareFlow);
   } else {
-    Control((plan.Iflag & IXON) ? XonXoffFlow : NoFlow);
-    Control((plan.Iflag & IXOFF) ? XonXoffInboundFlow : NoInboundFlow);
+    Control((plan.Iflag & IXON) ? TRfc2217Codec::XonXoffFlow : TRfc2217Codec::NoFlow);
+    Control((plan.Iflag & IXOFF) ? TRfc2217Codec::XonXoffInboundFlow : TRfc2217Codec::NoInboundFlow);
   }
   Applied = dcb;
   Configured = true;
@@ -279,7 +243,7 @@ bool TRfc2217Device::SetBreak(bool on)
 {
   if (!IsAttached())
     return false;
-  Control(on ? BreakOn : BreakOff);
+  Control(on ? TRfc2217Codec::BreakOn : TRfc2217Codec::BreakOff);
   return Flush();
 }
 
@@ -289,8 +253,8 @@ bool TRfc2217Device::SetOutputLines(bool dtr, bool rts)
   Rts = rts;
   if (!IsAttached())
     return false;
-  Control(dtr ? DtrOn : DtrOff);
-  Control(rts ? RtsOn : RtsOff);
+  Control(dtr ? TRfc2217Codec::DtrOn : TRfc2217Codec::DtrOff);
+  Control(rts ? TRfc2217Codec::RtsOn : TRfc2217Codec::RtsOff);
   return Flush();
 }
 
@@ -308,10 +272,11 @@ bool TRfc2217Device::GetCommModemStatus(std::uint32_t& status)
 long TRfc2217Device::ReadSome(std::uint8_t* buffer, std::uint32_t count)
 {
   long got = 0;
-  // A server that sends nothing but negotiation still costs a poll only a few blocks.
-  for (int block = 0; block < 4 && got == 0 && IsAttached();) {
+  // The server's bytes are gone through in order until data comes out, at most ReadWork of them
+  // whatever they are: negotiation costs a read what data would, and a poll stays short.
+  for (std::size_t taken = 0; got == 0 && taken < ReadWork && IsAttached();) {
     std::uint8_t raw[4096];
-    const ssize_t n = recv(Fd, raw, std::min<std::size_t>(count, sizeof raw), 0);
+    const ssize_t n = recv(Fd, raw, std::min({std::size_t(count), sizeof raw, ReadWork - taken}), 0);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -321,7 +286,7 @@ long TRfc2217Device::ReadSome(std::uint8_t* buffer, std::uint32_t count)
       break;
     }
     got = long(Codec.Receive(raw, std::size_t(n), buffer, Out));
-    ++block;
+    taken += std::size_t(n);
   }
   // Bytes taken from the line are delivered; the next read reports the loss.
   return Flush() || got > 0 ? got : -1;
@@ -347,7 +312,7 @@ bool TRfc2217Device::FlushInput()
 {
   if (!IsAttached())
     return false;
-  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, PurgeReceived);
+  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, TRfc2217Codec::PurgeReceived);
   // What the server sent before it purged is dropped here, its answers kept; a bounded amount,
   // so that a server that never stops cannot hold the purge.
   std::uint8_t raw[4096], dropped[4096];
@@ -369,6 +334,6 @@ bool TRfc2217Device::FlushOutput()
 {
   if (!IsAttached())
     return false;
-  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, PurgeToSend);
+  TRfc2217Codec::AppendCommand(Out, TRfc2217Codec::PurgeData, TRfc2217Codec::PurgeToSend);
   return Flush();
 }

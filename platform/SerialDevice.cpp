@@ -1,17 +1,8 @@
 #include "platform/SerialDevice.h"
 
-#include "platform/LoopbackDevice.h"
-#include "platform/Rfc2217Device.h"
-#include "platform/StoreDirectory.h"
-#include "platform/SystemConsole.h"
-#include "platform/TtyDevice.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <climits>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -158,45 +149,4 @@ TIoResult TSerialDevice::Progress(TOverlapped& ov)
     (ov.IsWrite ? InFlightWrite : InFlightRead) = nullptr;
   }
   return r;
-}
-
-std::string ResolveComDevice(const std::string& comName)
-{
-  if (comName.size() != 4 || comName.compare(0, 3, "COM") != 0 || comName[3] < '1' || comName[3] > '4')
-    return {};
-  const std::string link = StoreDirectory() + "/ports/" + comName;
-  char target[PATH_MAX];
-  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-  if (n < 0) {
-    if (errno != ENOENT)
-      return link;   // not a link: let the open decide
-    const std::string device = DefaultComDevice(comName[3] - '0');
-    return IsSystemConsole(device) ? std::string() : device;
-  }
-  target[n] = '\0';
-  if (std::string(target) == "loopback" || IsRemotePort(target))
-    return target;
-  return link;   // opening the link follows it, relative targets included
-}
-
-bool IsRemotePort(const std::string& target)
-{
-  return target.rfind("rfc2217://", 0) == 0;
-}
-
-std::string DefaultComDevice(int number)
-{
-  return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName)
-{
-  const std::string path = ResolveComDevice(comName);
-  if (path.empty())
-    return nullptr;
-  if (path == "loopback")
-    return TLoopbackDevice::Open();
-  if (IsRemotePort(path))
-    return TRfc2217Device::Open(path);
-  return TTtyDevice::Open(path);
 }

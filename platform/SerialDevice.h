@@ -1,6 +1,6 @@
 #pragma once
-// Serial devices: the COM names, the line parameters and the overlapped transfers the port
-// object works with. Transfers never block: they finish at once or stay in flight, and a
+// The serial device contract: the line parameters and the overlapped transfers the port
+// object works with, over a driver's few operations. Transfers never block: they finish at once or stay in flight, and a
 // completion check later tells which.
 #include "platform/LinePlan.h"
 
@@ -141,19 +141,3 @@ private:
   std::uint32_t InputHead = 0;
   std::uint32_t InputSize = 0;
 };
-
-// What COMn names: the link ports/COMn in the store directory, or /dev/ttyS<n-1> without one.
-// Returns the path to open, "loopback" for the built-in loopback plug, or the link's text for a
-// remote port (rfc2217://HOST:PORT, see IsRemotePort); empty for a name
-// other than COM1 to COM4, and for a default device that is a system console (only a link
-// may name the console).
-std::string ResolveComDevice(const std::string& comName);
-// Whether a link's text names a port on another host: it starts with rfc2217://.
-bool IsRemotePort(const std::string& target);
-// The device COM<number> names without a link: /dev/ttyS<number-1>.
-std::string DefaultComDevice(int number);
-
-// Opens COM1 to COM4 exclusively for reading and writing. Null when the name is not one of
-// those, the device is absent or not a terminal, or another opener holds it; for a remote port,
-// when its server has not taken the connection within TRfc2217Device::ConnectWait.
-std::unique_ptr<TSerialDevice> OpenComDevice(const std::string& comName);

@@ -112,7 +112,10 @@ struct THeldLock {
 };
 THeldLock HeldLocks[8];
 
-constexpr int FatalSignals[] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV};
+// The signals of a fault, whose default action ends the process with a core dump. The first four
+// come again, once the handler returns, from the instruction that raised them.
+constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ};
+constexpr std::size_t Refaulting = 4;
 struct sigaction PreviousActions[std::size(FatalSignals)];
 
 // Removes the lock file of an entry of ours if the file at its name is still the one we made
@@ -141,13 +144,17 @@ void OnFatalSignal(int signal, siginfo_t* info, void*)
 {
   const int saved = errno;
   RemoveHeldLocks();
+  bool refaults = false;
   for (std::size_t i = 0; i < std::size(FatalSignals); ++i)
-    if (FatalSignals[i] == signal)
+    if (FatalSignals[i] == signal) {
       sigaction(signal, &PreviousActions[i], nullptr);
+      refaults = i < Refaulting && info->si_code > 0;
+    }
   // The signal then takes its course as it would have without us (a sanitizer's report, a core
-  // dump). One that was sent (kill, abort) is sent again, to arrive once this handler returns;
-  // one the processor raised comes again as the faulting instruction runs again.
-  if (info->si_code <= 0)
+  // dump). One the processor raised comes again as the faulting instruction runs again; any
+  // other (kill, abort, Ctrl-\, a breakpoint, a limit) is sent again, to arrive once this
+  // handler returns.
+  if (!refaults)
     raise(signal);
   errno = saved;
 }
@@ -159,6 +166,9 @@ void InstallExitHooks()
     return;
   std::atexit(RemoveHeldLocks);
   for (std::size_t i = 0; i < std::size(FatalSignals); ++i) {
+    // One that is ignored (SIGXFSZ, for a write beyond the size limit to fail instead) ends nothing.
+    if (sigaction(FatalSignals[i], nullptr, &PreviousActions[i]) != 0 || PreviousActions[i].sa_handler == SIG_IGN)
+      continue;
     struct sigaction action {};
     action.sa_sigaction = OnFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;

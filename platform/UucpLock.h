@@ -4,8 +4,10 @@
 // set, names the one directory used instead (tests keep their lock files out of the real one).
 // A lock file of ours appears whole (written first under a name of our own, then linked to its
 // name), and goes on every way out of the process but SIGKILL: its owner's end, exit() from
-// anywhere, and the fatal signals (SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL), whose earlier
-// handling then goes on as before.
+// anywhere, and the signals of a fault (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT,
+// SIGTRAP, SIGSYS, SIGXCPU and SIGXFSZ, each unless ignored), whose earlier handling then goes
+// on as before. The other signals that would end the process are the quit signals
+// (QuitSignals.h), which end it the normal way.
 #include <string>
 #include <sys/types.h>
 

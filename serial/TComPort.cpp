@@ -1,5 +1,7 @@
 #include "serial/TComPort.h"
 
+#include "platform/PortMap.h"
+
 #include <algorithm>
 #include <cstring>
 #include <thread>

@@ -1,3 +1,4 @@
+#include "platform/PortMap.h"
 #include "platform/SerialDevice.h"
 #include "platform/UucpLock.h"
 #include "tests/support/ScratchStore.h"
