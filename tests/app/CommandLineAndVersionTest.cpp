@@ -4,9 +4,11 @@
 #include "app/TKalvixApp.h"
 #include "app/TProjectRCVersion.h"
 #include "framework/TCmdLine.h"
+#include "tests/support/Child.h"
+#include "tests/support/ScratchStore.h"
 
 #include <QGuiApplication>
-#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -53,17 +55,14 @@ TEST(CommandLine, ToolkitOptionsReachTheProgramAndNotTheToolkit)
 
 TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemoved)
 {
-  const std::filesystem::path copy =
-    std::filesystem::temp_directory_path() / ("kalvix-running-" + std::to_string(getpid()));
-  std::filesystem::copy_file(VERSION_FIXTURE, copy, std::filesystem::copy_options::overwrite_existing);
-  FILE* run = popen((copy.string() + " own").c_str(), "r");
-  ASSERT_NE(run, nullptr);
-  char out[32] = {};
-  const std::size_t n = std::fread(out, 1, sizeof out - 1, run);
-  EXPECT_EQ(pclose(run), 0);
-  EXPECT_EQ(std::string(out, n), "9.9");
+  const TScratchStore scratch;
+  const std::string copy = scratch.Root() + "/running", out = scratch.Root() + "/out";
+  std::filesystem::copy_file(VERSION_FIXTURE, copy);
+  const int said = open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  EXPECT_EQ(TChild({copy, "own"}, TChild::Inherit, said).Wait(10000), "exit 0");
+  close(said);
+  EXPECT_EQ(FileText(out), "9.9");
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the file was not removed while it ran";
-  std::filesystem::remove(copy);
 }
 
 TEST(TProjectRCVersionTest, AMissingValueOrBlockGivesNoDataAndLeavesThePointerAlone)

@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
@@ -48,14 +47,6 @@ QAction* Menu(TKalvixApp& app, const QString& top, const QString& item = {})
   return MenuItem(*app.GetMainWindow()->GetMenuBar(), top, item);
 }
 
-void Type(QDialog& d, int id, const char* text)
-{
-  auto* field = qobject_cast<QLineEdit*>(DialogItem(d, id));
-  field->selectAll();
-  QTest::keyClick(field, Qt::Key_Delete);
-  QTest::keyClicks(field, text);
-}
-
 // Setup OK with the baud rate, parity, line length and delay time changed.
 void Setup(TKalvixApp& app)
 {
@@ -70,7 +61,7 @@ void Setup(TKalvixApp& app)
     Choose(*d, IDC_HANDSHAKE, "no");
     Type(*d, IDC_LINELENGTH, "40");
     Type(*d, IDC_DELAYTIME, "5");
-    QTest::mouseClick(DialogItem(*d, IDOK), Qt::LeftButton);
+    Click(*d, IDOK);
     if (d->isVisible())   // a refused OK must not keep the session waiting
       d->reject();
   });

@@ -36,38 +36,21 @@ struct SetupDialogTest : ::testing::Test {
   }
 
   // Runs the dialog modally on Xfer; script plays the user once it is shown.
-  int Run(const std::function<void(TComSetup&)>& script)
+  int Run(const std::function<void(QWidget&)>& script)
   {
     TComSetup dialog(nullptr, Xfer);
+    Shown = &dialog;
     QTimer::singleShot(0, [&] {
       QApplication::setActiveWindow(dialog.GetWidget());   // focus exists only in the active window
-      script(dialog);
+      script(*dialog.GetWidget());
       if (dialog.GetWidget()->isVisible())
         dialog.CloseWindow(StillOpen);
     });
     return dialog.Execute();
   }
 
-  static QWidget* Item(TDialog& d, int id) { return DialogItem(*d.GetWidget(), id); }
-  static QComboBox* List(TDialog& d, int id) { return qobject_cast<QComboBox*>(Item(d, id)); }
-  static QLineEdit* Field(TDialog& d, int id) { return qobject_cast<QLineEdit*>(Item(d, id)); }
-  // Picks entry index of a list with the keyboard: to the first entry, then down.
-  static void Choose(TDialog& d, int id, int index)
-  {
-    List(d, id)->setFocus();
-    QTest::keyClick(List(d, id), Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-      QTest::keyClick(List(d, id), Qt::Key_Down);
-  }
-  // Replaces a field's text by typing, as the user does after selecting all of it.
-  static void Type(TDialog& d, int id, const char* text)
-  {
-    Field(d, id)->setFocus();
-    Field(d, id)->selectAll();
-    QTest::keyClick(Field(d, id), Qt::Key_Delete);
-    QTest::keyClicks(Field(d, id), text);
-  }
-  static void Click(TDialog& d, int id) { QTest::mouseClick(Item(d, id), Qt::LeftButton); }
+  static QComboBox* List(QWidget& d, int id) { return DialogItem<QComboBox>(d, id); }
+  static QLineEdit* Field(QWidget& d, int id) { return DialogItem<QLineEdit>(d, id); }
   std::vector<std::string> Texts() const
   {
     std::vector<std::string> texts;
@@ -82,36 +65,39 @@ struct SetupDialogTest : ::testing::Test {
   TRecordingPresenter Presenter;
   TComSetupXfer Xfer;
   std::int32_t LineLength = 0, DelayTime = 0, DelayChar = 0;
+  TComSetup* Shown = nullptr;   // the dialog Run shows
 };
 
 TEST_F(SetupDialogTest, TheRecordComesInAndOutAndTheHandshakeArrangesTheFourBoxes)
 {
   Xfer.HandshakeData.SelectString("no");
   Xfer.SetDtrCheck = Xfer.UseCtsCheck = 1;   // a stored CTS check that "no" does not allow
-  const int result = Run([](TComSetup& d) {
-    EXPECT_EQ(d.GetWidget()->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint), 0)
+  const int result = Run([](QWidget& d) {
+    EXPECT_EQ(d.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint), 0)
       << "no close box";
     // For the template's 8-point face as it resolves here (DejaVu Sans).
-    EXPECT_EQ(Item(d, IDC_DELAYCHAR)->geometry(), QRect(387, 156, 35, 18));
+    EXPECT_EQ(DialogItem(d, IDC_DELAYCHAR)->geometry(), QRect(387, 156, 35, 18));
     EXPECT_EQ(List(d, IDC_BAUDRATE)->currentText() + " " + List(d, IDC_PORT)->currentText(), "9600 COM 1");
     EXPECT_EQ(Field(d, IDC_LINELENGTH)->text() + "," + Field(d, IDC_DELAYTIME)->text(), "80,0");
     EXPECT_EQ(Field(d, IDC_DELAYCHAR)->text(), "44");
     // DTR, RTS, CTS, DSR: x checked, E enabled, D disabled.
     const auto state = [&d] {
       std::string s;
-      for (auto* box : {Item(d, IDC_SETDTR), Item(d, IDC_SETRTS), Item(d, IDC_USECTS), Item(d, IDC_USEDSR)})
-        s += std::string(qobject_cast<QCheckBox*>(box)->isChecked() ? "x" : "-") + (box->isEnabled() ? "E " : "D ");
+      for (const int id : {IDC_SETDTR, IDC_SETRTS, IDC_USECTS, IDC_USEDSR}) {
+        auto* box = DialogItem<QCheckBox>(d, id);
+        s += std::string(box->isChecked() ? "x" : "-") + (box->isEnabled() ? "E " : "D ");
+      }
       return s;
     };
     EXPECT_EQ(state(), "xE -E -D -D ");
-    Choose(d, IDC_HANDSHAKE, 1);   // Hardware
+    Choose(d, IDC_HANDSHAKE, "Hardware");
     EXPECT_EQ(state(), "xD -D xD xD ");
     QTest::keyClick(List(d, IDC_HANDSHAKE), Qt::Key_Up);   // no
     EXPECT_EQ(state(), "xE -E -D -D ");
     QTest::keyClick(List(d, IDC_HANDSHAKE), Qt::Key_End);   // XOn / XOff, straight from "no"
     EXPECT_EQ(state(), "xE -E -E -E ");
     Click(d, IDC_USEDSR);
-    Choose(d, IDC_HANDSHAKE, 1);   // Hardware again: the disabled boxes keep what they had
+    Choose(d, IDC_HANDSHAKE, "Hardware");   // again: the disabled boxes keep what they had
     EXPECT_EQ(state(), "xD -D xD xD ");
     Click(d, IDOK);
   });
@@ -126,15 +112,15 @@ TEST_F(SetupDialogTest, DataBitsAndStopBitsThatDoNotGoTogetherAreRefusedAndAText
   Xfer.PortData.SelectString("COM1");            // stored texts that match no entry: nothing selected,
   Xfer.HandshakeData.SelectString("hardware");   // and the boxes left as the record has them
   std::vector<std::string> said;                 // data bits 5..8 against stop bits 1, 1.5, 2
-  Run([&](TComSetup& d) {
+  Run([&](QWidget& d) {
     EXPECT_EQ(List(d, IDC_PORT)->currentIndex(), -1);
-    EXPECT_TRUE(Item(d, IDC_USECTS)->isEnabled() && Item(d, IDC_SETDTR)->isEnabled());
-    for (int data = 0; data < 4; ++data)
-      for (int stop = 0; stop < 3; ++stop) {
+    EXPECT_TRUE(DialogItem(d, IDC_USECTS)->isEnabled() && DialogItem(d, IDC_SETDTR)->isEnabled());
+    for (const char* data : {"5 Bit", "6 Bit", "7 Bit", "8 Bit"})
+      for (const char* stop : {"1 Bit", "1.5 Bit", "2 Bit"}) {
         Choose(d, IDC_DATABITS, data);
         Choose(d, IDC_STOPBITS, stop);
         Presenter.Boxes.clear();
-        const bool closes = d.CanClose();
+        const bool closes = Shown->CanClose();
         EXPECT_EQ(closes, Presenter.Boxes.empty());
         said.push_back(Texts().empty() ? "" : Texts()[0]);
       }
@@ -163,7 +149,7 @@ TEST_F(SetupDialogTest, NumberFieldsFilterTypingTakePasteAsItIsAndAreRefusedOutO
   for (const auto& [id, text, pasted, shown, message, stored] : cases) {
     SCOPED_TRACE(testing::Message() << id << " '" << text << "'" << (pasted ? " pasted" : ""));
     Reload();
-    const int result = Run([&](TComSetup& d) {
+    const int result = Run([&](QWidget& d) {
       Type(d, id, pasted ? "" : text);
       QApplication::clipboard()->setText(QString::fromUtf8(text));
       if (pasted)
@@ -180,7 +166,7 @@ TEST_F(SetupDialogTest, NumberFieldsFilterTypingTakePasteAsItIsAndAreRefusedOutO
 
 TEST_F(SetupDialogTest, AnInvalidFieldKeepsTheFocusAndEachOkReportsTheFirstInCreationOrderAndTheFormatBesides)
 {
-  const int result = Run([this](TComSetup& d) {
+  const int result = Run([this](QWidget& d) {
     Type(d, IDC_LINELENGTH, "0");
     QTest::keyClick(Field(d, IDC_LINELENGTH), Qt::Key_Tab);
     ASSERT_EQ(Texts(), std::vector<std::string> {RangeLine});
@@ -209,8 +195,8 @@ TEST_F(SetupDialogTest, AnInvalidFieldKeepsTheFocusAndEachOkReportsTheFirstInCre
     EXPECT_EQ(QApplication::focusWidget(), Field(d, IDC_DELAYCHAR));
     Type(d, IDC_DELAYCHAR, "13");
     Presenter.Boxes.clear();
-    Choose(d, IDC_DATABITS, 1);   // 6 Bit
-    Choose(d, IDC_STOPBITS, 1);   // 1.5 Bit
+    Choose(d, IDC_DATABITS, "6 Bit");
+    Choose(d, IDC_STOPBITS, "1.5 Bit");
     Type(d, IDC_LINELENGTH, "81");
     Click(d, IDOK);
     EXPECT_EQ(Texts(), (std::vector<std::string> {RangeLine, "|6 Data Bits with 1,5 Stop Bits is not allowed!"}));
@@ -236,14 +222,14 @@ TEST_F(SetupDialogTest, EnterPressesTheFocusedButtonElseOkAndEscapeCancels)
   for (const auto& [what, focusOn, keys, expected] : cases) {
     SCOPED_TRACE(what);
     Reload();
-    EXPECT_EQ(Run([&](TComSetup& d) {
-                EXPECT_EQ(QApplication::focusWidget(), Item(d, IDCANCEL)) << "the first tab stop has the focus";
-                EXPECT_EQ(qobject_cast<QAbstractButton*>(Item(d, IDCANCEL))->text(), "Abbruch");
-                Choose(d, IDC_PORT, 3);
-                Choose(d, IDC_HANDSHAKE, 0);
+    EXPECT_EQ(Run([&](QWidget& d) {
+                EXPECT_EQ(QApplication::focusWidget(), DialogItem(d, IDCANCEL)) << "the first tab stop has the focus";
+                EXPECT_EQ(DialogItem<QAbstractButton>(d, IDCANCEL)->text(), "Abbruch");
+                Choose(d, IDC_PORT, "COM 4");
+                Choose(d, IDC_HANDSHAKE, "no");
                 Type(d, IDC_LINELENGTH, "12");
                 if (focusOn)
-                  Item(d, focusOn)->setFocus();
+                  DialogItem(d, focusOn)->setFocus();
                 for (Qt::Key key : keys)
                   QTest::keyClick(QApplication::focusWidget(), key);
               }),

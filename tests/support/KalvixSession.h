@@ -21,12 +21,17 @@
 
 class KalvixSession : public ::testing::Test {
 protected:
-  // A fresh program on the store as it is now, started as "kalvix" or "kalvix -unregister".
-  void Start(bool unregister = false)
+  // A fresh program on the store as it is now, as "kalvix" or "kalvix -unregister": made, and
+  // started.
+  void Make(bool unregister = false)
   {
     App.reset();
     Argc = unregister ? 2 : 1;
     App = std::make_unique<TKalvixApp>("Kalvix", Argc, Argv);
+  }
+  void Start(bool unregister = false)
+  {
+    Make(unregister);
     ASSERT_TRUE(App->StartInstance());
     Frame().GetWidget()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame().GetWidget()));
@@ -68,7 +73,6 @@ protected:
   {
     PlayModal([&] { Menu("Set&up")->trigger(); }, script);
   }
-  static void Click(QDialog& d, int id) { QTest::mouseClick(DialogItem(d, id), Qt::LeftButton); }
 
   // A text log without its times, each checked: local time to the millisecond, then a space.
   static std::string Unstamped(const std::string& log, std::time_t begin, std::time_t end)

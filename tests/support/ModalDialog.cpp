@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -34,11 +35,25 @@ QWidget* DialogItem(QWidget& dialog, int id)
   return nullptr;
 }
 
-void Choose(QDialog& d, int id, const QString& entry)
+void Choose(QWidget& dialog, int id, const QString& entry)
 {
-  auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
+  auto* list = DialogItem<QComboBox>(dialog, id);
   for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
     QTest::keyClick(list, Qt::Key_Down);
+}
+
+void Type(QWidget& dialog, int id, const char* text)
+{
+  auto* field = DialogItem<QLineEdit>(dialog, id);
+  field->setFocus();
+  field->selectAll();
+  QTest::keyClick(field, Qt::Key_Delete);
+  QTest::keyClicks(field, text);
+}
+
+void Click(QWidget& dialog, int id)
+{
+  QTest::mouseClick(DialogItem(dialog, id), Qt::LeftButton);
 }
 
 QAction* MenuItem(QMenuBar& bar, const QString& top, const QString& item)

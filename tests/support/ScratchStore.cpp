@@ -1,16 +1,15 @@
 #include "tests/support/ScratchStore.h"
 
+#include "platform/Registry.h"
+#include "tests/support/Child.h"
+
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <chrono>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sqlite3.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -49,6 +48,33 @@ void TScratchStore::LinkPort(int n, const std::string& target) const
   const std::string link = StoreDir() + "/ports/COM" + std::to_string(n);
   std::filesystem::remove(link);
   std::filesystem::create_symlink(target, link);
+}
+
+std::map<std::string, std::string> TScratchStore::Stored() const
+{
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  const auto column = [&](int i) {
+    return std::string(static_cast<const char*>(sqlite3_column_blob(s, i)), std::size_t(sqlite3_column_bytes(s, i)));
+  };
+  std::map<std::string, std::string> values {{"integrity", "cannot be opened"}};
+  if (sqlite3_open_v2(DatabasePath().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr) == SQLITE_OK) {
+    values["integrity"] = sqlite3_step(s) == SQLITE_ROW ? column(0) : "no answer";
+    sqlite3_finalize(s);
+    sqlite3_prepare_v2(db, "SELECT name, type, data FROM registry_values WHERE path = ?1", -1, &s, nullptr);
+    sqlite3_bind_text(s, 1, "HKEY_LOCAL_MACHINE\\Software\\Kalvix", -1, SQLITE_STATIC);
+    while (values["integrity"] == "ok" && sqlite3_step(s) == SQLITE_ROW) {
+      // Appended, not a literal + a temporary: GCC 12 at -O3 sees a false overlap in the latter.
+      std::string value(1, sqlite3_column_int(s, 1) == REG_SZ ? 'S' : 'D');
+      values[column(0)] = value.append(column(2));
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  if (values["integrity"] == "ok")
+    values.erase("integrity");
+  return values;
 }
 
 std::string FileText(const std::string& path)
@@ -108,44 +134,12 @@ void TPty::CloseMaster()
 
 pid_t TPty::Spawn(const std::vector<std::string>& argv, const std::string& dir) const
 {
-  std::vector<char*> args;
-  for (const std::string& arg : argv)
-    args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, MasterFd, 0);
-  posix_spawn_file_actions_adddup2(&actions, MasterFd, 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   // The peer sees the line as a line (PeerLine.cpp).
-  std::vector<char*> environment;
-  for (char** e = environ; *e; ++e)
-    environment.push_back(*e);
-  static char preload[] = "LD_PRELOAD=" KALVIX_PEER_LINE;
-  environment.push_back(preload);
-  environment.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environment.data()) != 0)
-    pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  return TChild(argv, MasterFd, MasterFd, TChild::Discard, dir, {"LD_PRELOAD=" KALVIX_PEER_LINE}).Release();
 }
 
 int TPty::Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile)
 {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (int status = 0; pid > 0;) {
-    if (waitpid(pid, &status, WNOHANG) == pid)
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (std::chrono::steady_clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      break;
-    }
-    if (meanwhile)
-      meanwhile();
-    usleep(1000);
-  }
-  return -1;
+  const std::string end = WaitForChild(pid, timeoutMs, meanwhile);
+  return end.starts_with("exit ") ? std::stoi(end.substr(5)) : -1;
 }

@@ -2,6 +2,7 @@
 // Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
 // never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
 #include <functional>
+#include <map>
 #include <optional>
 #include <sys/types.h>
 #include <string>
@@ -26,6 +27,10 @@ public:
   std::string ConsoleList() const { return RootDir + "/consoles"; }
   // Makes ports/COM<n> a link to target ("loopback" or a device path).
   void LinkPort(int n, const std::string& target) const;
+  // The values under the program's settings key as the next start finds them (a journal a
+  // killed writer left rolled back first): each its type, S text or D number, then its bytes. A
+  // store that fails its integrity check gives only "integrity" and what the check said.
+  std::map<std::string, std::string> Stored() const;
 
 private:
   std::string RootDir;

@@ -304,9 +304,7 @@ TEST_F(TerminalWindowTest, SetupAppliesOnOkReopensThePortAndARunningSendGoesOnBe
   EXPECT_FALSE(Widget(IDC_SEND)->isEnabled() || Shown(IDC_STOP));
   Setup([&](QDialog& d) {
     Choose(d, IDC_PORT, "COM 2");
-    auto* length = qobject_cast<QLineEdit*>(DialogItem(d, IDC_LINELENGTH));
-    length->selectAll();
-    QTest::keyClicks(length, "2");
+    Type(d, IDC_LINELENGTH, "2");
     Click(d, IDOK);
   });
   ASSERT_TRUE(Pty.Send("abc"));   // the new settings apply at once: lines of two values
@@ -349,24 +347,10 @@ TEST_F(TerminalWindowTest, AChosenEntryFillsTheSendFieldAndItsLabelCutTo40Charac
 
 TEST_F(TerminalWindowTest, ALargerWindowGrowsTheReceiveFieldByItsGrowthKeepsSendAtTheRightAndTheLampsInPlace)
 {
-  // The window's growth beyond its opening size, and then the receive field, the send field,
-  // Send, Stop and the lamps' frame: the template's rows in pixels of its font here (DejaVu Sans
-  // 8, 7 x 13 base units) moved or stretched by that growth, never by less than none. The
-  // lamps' x (y 7, 28 x 23 each) never change.
-  struct TRow {
-    int Dx, Dy;
-    QRect Receive, SendText, Send, Stop, LampFrame;
-  };
-  const TRow rows[] = {
-    {0, 0, {0, 70, 707, 189}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
-    {395, 433, {0, 70, 1102, 622}, {0, 42, 1004, 23}, {1008, 41, 91, 26}, {1006, 41, 91, 26}, {0, 0, 1102, 36}},
-    {1, 1, {0, 70, 708, 190}, {0, 42, 610, 23}, {614, 41, 91, 26}, {612, 41, 91, 26}, {0, 0, 708, 36}},
-    {0, 120, {0, 70, 707, 309}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
-    {200, -60, {0, 70, 907, 189}, {0, 42, 809, 23}, {813, 41, 91, 26}, {811, 41, 91, 26}, {0, 0, 907, 36}},
-    {-100, -60, {0, 70, 707, 189}, {0, 42, 609, 23}, {613, 41, 91, 26}, {611, 41, 91, 26}, {0, 0, 707, 36}},
-  };
-  const std::pair<int, int> lamps[] = {{IDC_LED_DTR, 21},  {IDC_LED_RTS, 112}, {IDC_LED_DSR, 266},
-                                       {IDC_LED_CTS, 387}, {IDC_LED_DCD, 509}, {IDC_LED_RI, 630}};
+  // The window grown beyond its opening size, or shrunk: the receive field takes all the growth,
+  // the send field and the lamps' frame its width, Send and Stop move right by it, the lamps stay;
+  // none of them shrinks below or moves left of where it opened.
+  const QSize growths[] = {{0, 0}, {395, 433}, {1, 1}, {0, 120}, {200, -60}, {-100, -60}};
   Store.LinkPort(1, Pty.SlavePath());
   Start();
   auto& frame = static_cast<QMainWindow&>(*Frame().GetWidget());
@@ -378,6 +362,15 @@ TEST_F(TerminalWindowTest, ALargerWindowGrowsTheReceiveFieldByItsGrowthKeepsSend
   ASSERT_TRUE(lampFrame);
   ASSERT_EQ(client.size(), QSize(705, 317));   // sixty pixels taller than the template (705 x 257)
   const QSize opening = frame.size();
+  // The receive field, the send field, Send, Stop, the lamps' frame, then the six lamps.
+  const auto layout = [&] {
+    std::vector<QRect> rects;
+    for (const int id : {IDC_RECEIVE, IDC_SENDTEXT, IDC_SEND, IDC_STOP, 0, IDC_LED_DTR, IDC_LED_RTS, IDC_LED_DSR,
+                         IDC_LED_CTS, IDC_LED_DCD, IDC_LED_RI})
+      rects.push_back((id ? Widget(id) : lampFrame)->geometry());
+    return rects;
+  };
+  const std::vector<QRect> opened = layout();
 
   // A field with more lines than it shows, each wider than it, scrolled both ways, the caret
   // within: a resize keeps all of it.
@@ -393,18 +386,19 @@ TEST_F(TerminalWindowTest, ALargerWindowGrowsTheReceiveFieldByItsGrowthKeepsSend
   field->verticalScrollBar()->setValue(50);
   field->horizontalScrollBar()->setValue(100);
 
-  for (const TRow& row : rows) {
-    SCOPED_TRACE(testing::Message() << "grown by " << row.Dx << ", " << row.Dy);
-    frame.resize(opening + QSize(row.Dx, row.Dy));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return client.size() == QSize(705 + row.Dx, 317 + row.Dy); }, 2000))
+  for (const QSize& growth : growths) {
+    SCOPED_TRACE(testing::Message() << "grown by " << growth.width() << ", " << growth.height());
+    frame.resize(opening + growth);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.size() == QSize(705, 317) + growth; }, 2000))
       << client.width() << " x " << client.height();
-    EXPECT_EQ(Widget(IDC_RECEIVE)->geometry(), row.Receive);
-    EXPECT_EQ(Widget(IDC_SENDTEXT)->geometry(), row.SendText);
-    EXPECT_EQ(Widget(IDC_SEND)->geometry(), row.Send);
-    EXPECT_EQ(Widget(IDC_STOP)->geometry(), row.Stop);
-    EXPECT_EQ(lampFrame->geometry(), row.LampFrame);
-    for (const auto& [lamp, x] : lamps)
-      EXPECT_EQ(Widget(lamp)->geometry(), QRect(x, 7, 28, 23)) << lamp;
+    const int dx = std::max(growth.width(), 0), dy = std::max(growth.height(), 0);
+    std::vector<QRect> grown = opened;
+    grown[0].adjust(0, 0, dx, dy);
+    grown[1].adjust(0, 0, dx, 0);
+    grown[2].translate(dx, 0);
+    grown[3].translate(dx, 0);
+    grown[4].adjust(0, 0, dx, 0);
+    EXPECT_EQ(layout(), grown);
     EXPECT_EQ(frame.statusBar()->geometry().bottom(), frame.height() - 1) << "the status bar at the bottom";
     EXPECT_EQ(std::tuple(field->textCursor().position(), field->verticalScrollBar()->value(),
                          field->horizontalScrollBar()->value()),
