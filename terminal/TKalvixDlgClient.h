@@ -15,7 +15,7 @@
 #include "terminal/TModemLamps.h"
 #include "terminal/TReceiveView.h"
 #include "terminal/TSendPath.h"
-#include "terminal/TTransferDlg.h"
+#include "transfer/TTransferDlg.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 // The transfer engine alone against scripted peers on a clock of the test's own. (lrzsz at the
 // far end of a real line, through the window: TransferTest.)
-#include "terminal/TFileTransfer.h"
+#include "transfer/TFileTransfer.h"
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "terminal/TTransferDlg.h"
+#include "transfer/TTransferDlg.h"
 
 #include "resources/ResourceIds.h"
 

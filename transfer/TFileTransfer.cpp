@@ -1,4 +1,4 @@
-#include "terminal/TFileTransfer.h"
+#include "transfer/TFileTransfer.h"
 #include "serial/TComPort.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "framework/TDialog.h"
 #include "framework/TProgressBar.h"
 #include "framework/TStatic.h"
-#include "terminal/TFileTransfer.h"
+#include "transfer/TFileTransfer.h"
 
 class TTransferDlg : public TDialog {
 public:
