@@ -1,11 +1,12 @@
 #pragma once
 // One file transfer over the line: a raw send, or XMODEM / YMODEM in either direction (CRC-16
-// or the checksum form, 128- and 1024-byte blocks, YMODEM batches). It holds no window: it is
-// fed what the line delivered and the time, and answers with the bytes to write and its
-// progress; Step drives it through a port as the window's polls come. The files themselves are
-// read and written here.
-#include <chrono>
-#include <cstdint>
+// or the checksum form, 128- and 1024-byte blocks, YMODEM batches). It holds no window and no
+// port: it is fed what the line delivered and the time, and answers with the bytes to write and
+// its progress. The files themselves are read and written here, by the side that runs: a
+// TFileSender or a TFileReceiver.
+#include "transfer/TTransferSide.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,35 +14,13 @@ class TComPort;
 
 class TFileTransfer {
 public:
-  using TClock = std::chrono::steady_clock;
-  using TTime = TClock::time_point;
+  using TClock = TTransferSide::TClock;
+  using TTime = TTransferSide::TTime;
+  using TProtocol = TTransferSide::TProtocol;
+  using TState = TTransferSide::TState;
+  using TFailure = TTransferSide::TFailure;
 
-  enum class TProtocol { Raw, XModem, YModem };
-  enum class TState { Idle, Running, Done, Failed };
-  enum class TFailure {
-    None,
-    Cancelled,     // by this side: Cancel (the user, Exit, a quit signal)
-    FarCancel,     // CAN CAN from the far end
-    NoStart,       // the far end never began: no start request in 60 s (send), no block (receive)
-    Retries,       // a block refused or unanswered too often, or too many bad blocks in a row
-    Silence,       // 60 s without a byte in the middle of a receive (a NAK every 10 s meanwhile)
-    Sequence,      // a block out of order
-    FileError,     // reading or writing the file failed; Error() is the errno
-    FileChanged,   // the file to send changed its size while being sent
-    Short,         // the sender ended before the size it announced
-    TooLong,       // the sender went on past the size it announced
-    LineLost,      // the device went away, or refused a write
-  };
-
-  // The protocol's limits, as the public XMODEM / YMODEM reference and its peers use them.
-  static constexpr int MaxRetries = 10;   // a block is sent at most 1 + MaxRetries times
-  static constexpr std::chrono::seconds StartWait {60};
-  static constexpr std::chrono::seconds AnswerWait {10};
-  static constexpr std::chrono::seconds StartRequestEvery {3};   // receive: 'C' three times, then NAK
-  static constexpr std::chrono::seconds BlockByteWait {1};       // receive: a block that stalls
-  static constexpr std::chrono::seconds SilenceLimit {60};
-
-  TFileTransfer() = default;
+  TFileTransfer();
   ~TFileTransfer();
   TFileTransfer(const TFileTransfer&) = delete;
   TFileTransfer& operator=(const TFileTransfer&) = delete;
@@ -57,112 +36,49 @@ public:
 
   // Bytes that arrived from the line, in order. A raw send ignores them (they are the device's
   // answers, for the receive field).
-  void Received(const std::uint8_t* bytes, std::size_t count, TTime now);
+  void Received(const std::uint8_t* bytes, std::size_t count, TTime now) { Side->Received(bytes, count, now); }
   // Time passes: retries and time limits. lineBusy: bytes taken earlier are still leaving the
   // line, so no answer can be due yet and the waiting starts again.
-  void Tick(TTime now, bool lineBusy);
+  void Tick(TTime now, bool lineBusy) { Side->Tick(now, lineBusy); }
   // The bytes to write next, in order, until Taken removes them.
-  std::string_view Output() const { return Out; }
+  std::string_view Output() const { return Side->Output(); }
   // The first count bytes of Output have been handed to the line. (now goes unused: an answer
   // is awaited from the first Tick that finds the line idle.)
-  void Taken(std::size_t count, TTime now);
+  void Taken(std::size_t count, TTime) { Side->Taken(count); }
 
   // Ends a running transfer from this side: what was not yet taken is dropped and, for XMODEM
   // and YMODEM, the abort (CAN x 8, BS x 8) is put out instead (a raw send has no far end to
   // tell). State Failed with Cancelled.
-  void Cancel();
+  void Cancel() { Side->Cancel(); }
   // The line has gone: ends a running transfer with LineLost, and drops all output.
-  void Lost();
+  void Lost() { Side->Lost(); }
 
   // One step through port, after its poll has delivered what arrived: the line's presence,
   // Tick, then as much of Output as the port's idle writes take. True once, when the transfer
   // is over and its last bytes have left the line.
   bool Step(TComPort& port, TTime now);
 
-  TState State() const { return Status; }
-  bool IsRunning() const { return Status == TState::Running; }
-  TFailure Failure() const { return Why; }
-  int Error() const { return Errno; }   // with FileError
-  TProtocol Protocol() const { return Kind; }
-  bool IsSend() const { return Sending; }
+  TState State() const { return Side->State(); }
+  bool IsRunning() const { return Side->IsRunning(); }
+  TFailure Failure() const { return Side->Failure(); }
+  int Error() const { return Side->Error(); }   // with FileError
+  TProtocol Protocol() const { return Side->Protocol(); }
+  bool IsSend() const { return Side->IsSend(); }
 
   // The file in hand: its full path (for YMODEM receive, the file made in the folder; empty
   // before the first block 0), the bytes done (acknowledged, taken for a raw send, or written)
   // and its size (-1: unknown, as for XMODEM receive).
-  const std::string& Path() const { return FilePath; }
-  std::uint64_t FileDone() const { return Done; }
-  std::int64_t FileSize() const { return Size; }
+  const std::string& Path() const { return Side->Path(); }
+  std::uint64_t FileDone() const { return Side->FileDone(); }
+  std::int64_t FileSize() const { return Side->FileSize(); }
   // Over the whole transfer: bytes done, files completed, and blocks sent again (a repeated EOT
   // is not counted) or refused.
-  std::uint64_t TotalDone() const { return AllDone; }
-  int Files() const { return FileCount; }
-  int Retries() const { return RetryCount; }
+  std::uint64_t TotalDone() const { return Side->TotalDone(); }
+  int Files() const { return Side->Files(); }
+  int Retries() const { return Side->Retries(); }
 
 private:
-  // Where a send stands: awaiting the start request, the ACK of block 0 (the file's name), the
-  // request for the data, the ACK of a data block or of EOT, the request for the empty block 0
-  // that ends the batch and its ACK.
-  enum class TPhase { Start, AwaitName, DataStart, AwaitBlock, AwaitEot, CloseStart, CloseBlock };
-  static constexpr std::size_t FrameMax = 3 + 1024 + 2;
-
-  void Begin(TProtocol protocol, bool sending, TTime now);
-  void Finish();
-  void Fail(TFailure why, int error = 0);
-  void CloseFiles();
-  bool ReadBlock(std::size_t want);
-  void RawFill();
-  void Put(std::uint8_t number, std::size_t length, TTime now);
-  void SendNext(TTime now);
-  void Resend(TTime now);
-  void SendByte(std::uint8_t byte, TTime now);
-  void SendTick(TTime now, bool busy);
-  void StartRequests(TTime now);
-  void Request(TTime now);
-  void Failure(TTime now);
-  void ReceiveByte(std::uint8_t byte, TTime now);
-  void ReceiveTick(TTime now, bool busy);
-  void FrameDone(TTime now);
-  void NameBlock(const std::uint8_t* data, std::size_t length, TTime now);
-  void EndOfFile(TTime now);
-  bool WriteAll(const std::uint8_t* data, std::size_t count);
-
-  std::string Out;
-  TState Status = TState::Idle;
-  TFailure Why = TFailure::None;
-  int Errno = 0;
-  TProtocol Kind = TProtocol::Raw;
-  bool Sending = true;
-  std::string FilePath;
-  std::uint64_t Done = 0;
-  std::int64_t Size = -1;
-  std::uint64_t AllDone = 0;
-  int FileCount = 0;
-  int RetryCount = 0;
-
-  TPhase Phase = TPhase::Start;
-  int Fd = -1;       // the file sent or received
-  int Folder = -1;   // YMODEM receive
-  std::string FolderPath;
-  std::int64_t Mtime = -1;
-  std::uint64_t Offset = 0;   // send: bytes read; receive: bytes of data blocks taken (padding too)
-  std::uint8_t Number = 0;    // send: the block in hand; receive: the last good block
-  int Attempts = 0;           // send: resends of the block in hand; receive: failures in a row
-  bool Crc = true;
-  bool LastCan = false;
+  // The side of the transfer that runs or ran last; before the first, one that does nothing.
+  std::unique_ptr<TTransferSide> Side;
   bool Reported = false;
-  // Receive: asking for the start, no block begun yet, waiting for a file's block 0, the first
-  // EOT of the file refused, a block being collected.
-  bool Requesting = false;
-  bool Initial = false;
-  bool WantName = false;
-  bool EotRefused = false;
-  bool Collecting = false;
-  int Requests = 0;
-  std::size_t Fill = 0;
-  std::size_t Need = 0;
-  TTime Began {};
-  TTime Since {};   // the wait for an answer (send) or for the next block (receive) began
-  TTime LastByte {};
-  TTime RequestAt {};
-  std::uint8_t Frame[FrameMax] {};
 };
