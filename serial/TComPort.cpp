@@ -182,6 +182,14 @@ void TComPort::Poll()
     Device->CheckAttached();
 }
 
+std::chrono::milliseconds TComPort::DrainDelay(bool draining)
+{
+  const bool atOnce = BudgetSpent || PollBytes > StreamingBytes;
+  const bool again = atOnce || (draining && (PollBytes > 0 || DrainedAtOnce));
+  DrainedAtOnce = atOnce;
+  return atOnce ? std::chrono::milliseconds(0) : again ? DrainInterval : std::chrono::milliseconds(-1);
+}
+
 long TComPort::GetModemStatus()
 {
   std::uint32_t status = 0;

@@ -2,9 +2,7 @@
 
 #include "transfer/TFileReceiver.h"
 #include "transfer/TFileSender.h"
-#include "serial/TComPort.h"
 
-#include <algorithm>
 #include <cerrno>
 
 TFileTransfer::TFileTransfer() : Side(std::make_unique<TTransferSide>()) {}
@@ -19,7 +17,6 @@ int TFileTransfer::StartSend(TProtocol protocol, const std::string& path, TTime 
   if (const int error = sender->Open(path))
     return error;
   Side = std::move(sender);
-  Reported = false;
   return 0;
 }
 
@@ -33,28 +30,5 @@ int TFileTransfer::StartReceive(TProtocol protocol, const std::string& path, TTi
   if (const int error = receiver->Open(path))
     return error;
   Side = std::move(receiver);
-  Reported = false;
   return 0;
-}
-
-bool TFileTransfer::Step(TComPort& port, TTime now)
-{
-  if (IsRunning() && !port.IsAttached())
-    Lost();
-  Tick(now, !port.IsWriteIdle());
-  for (int writes = 0; writes < 4 && !Output().empty() && port.IsWriteIdle(); ++writes) {
-    const auto n = std::uint32_t(std::min<std::size_t>(Output().size(), TComPort::BufferSize));
-    const int result = port.Write(Output().data(), n);
-    if (result == -1) {
-      Lost();
-      break;
-    }
-    if (result != 0)
-      break;
-    Taken(n, now);
-  }
-  if (Reported || State() == TState::Idle || IsRunning() || !Output().empty() || !port.IsWriteIdle())
-    return false;
-  Reported = true;
-  return true;
 }

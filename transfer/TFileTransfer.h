@@ -10,8 +10,6 @@
 #include <string>
 #include <string_view>
 
-class TComPort;
-
 class TFileTransfer {
 public:
   using TClock = TTransferSide::TClock;
@@ -53,11 +51,6 @@ public:
   // The line has gone: ends a running transfer with LineLost, and drops all output.
   void Lost() { Side->Lost(); }
 
-  // One step through port, after its poll has delivered what arrived: the line's presence,
-  // Tick, then as much of Output as the port's idle writes take. True once, when the transfer
-  // is over and its last bytes have left the line.
-  bool Step(TComPort& port, TTime now);
-
   TState State() const { return Side->State(); }
   bool IsRunning() const { return Side->IsRunning(); }
   TFailure Failure() const { return Side->Failure(); }
@@ -80,5 +73,4 @@ public:
 private:
   // The side of the transfer that runs or ran last; before the first, one that does nothing.
   std::unique_ptr<TTransferSide> Side;
-  bool Reported = false;
 };
