@@ -78,11 +78,21 @@ int TComPort::PurgeReceive()
 
 int TComPort::Write(const void* data, std::uint32_t length)
 {
+  return Put(data, length, BufferSize);
+}
+
+int TComPort::WriteFrame(const void* data, std::uint32_t length)
+{
+  return Put(data, length, FrameLimit);
+}
+
+int TComPort::Put(const void* data, std::uint32_t length, std::uint32_t limit)
+{
   if (WriteInProgress)
     return -2;
   if (!Device || (!data && length > 0))
     return -1;
-  const std::uint32_t n = std::min(length, BufferSize);
+  const std::uint32_t n = std::min(length, limit);
   if (n > 0)
     std::memcpy(TransmitBuffer, data, n);
   Timeouts.WriteTotalTimeoutMultiplier = 0;

@@ -35,6 +35,11 @@ public:
   int PurgeTransmit();
   int PurgeReceive();
   int Write(const void* data, std::uint32_t length);
+  // As Write, but up to FrameLimit bytes at once: room for the longest frame of a file transfer
+  // (1029 bytes around a 1024-byte block), which then leaves in one write, as its receiver may
+  // expect. Write itself keeps to BufferSize.
+  static constexpr std::uint32_t FrameLimit = 2048;
+  int WriteFrame(const void* data, std::uint32_t length);
   bool IsWriteIdle() const { return !WriteInProgress; }
   void Poll();
   // A poll that takes more than this is a line delivering faster than a poll every 100 ms
@@ -91,7 +96,9 @@ private:
   bool WriteInProgress = false;
   std::uint32_t BytesRead = 0;
   std::uint32_t BytesWritten = 0;
-  std::uint8_t TransmitBuffer[BufferSize] {};
+  // Starts a write of at most limit bytes (BufferSize, FrameLimit).
+  int Put(const void* data, std::uint32_t length, std::uint32_t limit);
+  std::uint8_t TransmitBuffer[FrameLimit] {};
   std::uint8_t ReceiveBuffer[BufferSize] {};
   bool ReadInFlight = false;
   bool ReadAtOnce = false;

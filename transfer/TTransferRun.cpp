@@ -73,8 +73,9 @@ bool TTransferRun::Write(TTime now)
     Transfer.Lost();
   Transfer.Tick(now, !Port.IsWriteIdle());
   for (int writes = 0; writes < 4 && !Transfer.Output().empty() && Port.IsWriteIdle(); ++writes) {
-    const auto n = std::uint32_t(std::min<std::size_t>(Transfer.Output().size(), TComPort::BufferSize));
-    const int result = Port.Write(Transfer.Output().data(), n);
+    // A frame leaves whole.
+    const auto n = std::uint32_t(std::min<std::size_t>(Transfer.Output().size(), TComPort::FrameLimit));
+    const int result = Port.WriteFrame(Transfer.Output().data(), n);
     if (result == -1) {
       Transfer.Lost();
       break;
