@@ -126,6 +126,7 @@ void TKalvixDlgClient::ApplySettings()
 {
   const TLineSettings s = Setup.LineSettings();
   Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr);
+  Lines.Handshake = Transfer.Handshake = HandshakeEntries[s.Handshake];
   Lamps.ShowOutputs(Setup.DtrLit(), Setup.RtsLit());
   Lines.Forget();
   Lines.Show(PortOpen, MainFrame());
@@ -184,7 +185,7 @@ void TKalvixDlgClient::PollPort(bool draining)
   const std::chrono::milliseconds drain = Port.DrainDelay(draining);
   DrainAt = drain.count() < 0 ? TTime::max() : TClock::now() + drain;
   // Told before anything the poll ended (a transfer) tells its own end.
-  ShowStatus(Lines.Status(PortOpen, Setup.PortNumber()));
+  Lines.Tell(PortOpen, Setup.PortNumber(), MainFrame());
 }
 
 LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
@@ -330,8 +331,6 @@ void TKalvixDlgClient::CmTimeStamps()
 
 void TKalvixDlgClient::ShowStatus(const std::string& text)
 {
-  if (text.empty())
-    return;
   if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
     frame->GetStatusBar()->SetText(text.c_str());
 }

@@ -64,7 +64,7 @@ protected:
   // leaves Send disabled.
   bool OpenPort();
   void ReportPortUnavailable();
-  // The status bar's message area (text non-empty).
+  // The status bar's message area.
   void ShowStatus(const std::string& text);
   // A box (text non-empty) shown once the event in progress is over: one open inside a tick
   // would hold the poll timer.

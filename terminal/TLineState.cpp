@@ -1,7 +1,8 @@
 #include "terminal/TLineState.h"
 
 #include "framework/ResourceLoader.h"
-#include "framework/TFrameWindow.h"
+#include "framework/TDecoratedFrame.h"
+#include "framework/TStatusBar.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "terminal/TModemLamps.h"
@@ -23,6 +24,8 @@ void TLineState::Show(bool open, TFrameWindow* frame)
   frame->EnableMenuItem(CM_RTS, free);
   frame->CheckMenuItem(CM_DTR, open && dtr);
   frame->CheckMenuItem(CM_RTS, open && rts);
+  frame->SetMenuItemHint(CM_DTR, open && !free ? int(IDS_DTR_BY_HANDSHAKE) : CM_DTR);
+  frame->SetMenuItemHint(CM_RTS, open && !free ? int(IDS_RTS_BY_HANDSHAKE) : CM_RTS);
   Shown = shown;
 }
 
@@ -51,18 +54,46 @@ void TLineState::Step(TTime now)
   Port.SetBreak(false);
 }
 
-std::string TLineState::Status(bool open, int port)
+void TLineState::Tell(bool open, int port, TFrameWindow* frame)
 {
-  // An adapter unplugged (or a line gone after repeated errors) is waited for.
   if (!open) {
     There = true;
-    return {};
+    Held = nullptr;
+    return;
   }
-  if (Port.IsAttached() == There)
-    return {};
-  There = !There;
-  char format[160], text[200];
-  LoadString(There ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
-  std::snprintf(text, sizeof text, format, port);
-  return text;
+  const auto* decorated = dynamic_cast<TDecoratedFrame*>(frame);
+  TStatusBar* bar = decorated ? decorated->GetStatusBar() : nullptr;
+  char format[160], text[200] = "";
+  // An adapter unplugged (or a line gone after repeated errors) is waited for.
+  if (Port.IsAttached() != There) {
+    There = !There;
+    LoadString(There ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
+    std::snprintf(text, sizeof text, format, port);
+  } else if (const char* held = HeldBy(); held != Held) {
+    Held = held;
+    if (held) {
+      LoadString(IDS_OUTPUT_HELD, format, sizeof format);
+      std::snprintf(text, sizeof text, format, port, held, Handshake);
+    } else if (!bar || bar->GetText() != Said) {
+      return;
+    }
+  } else {
+    return;
+  }
+  Said = text;
+  if (bar)
+    bar->SetText(text);
+}
+
+const char* TLineState::HeldBy() const
+{
+  if (Port.IsWriteIdle())
+    return nullptr;
+  const long status = Port.GetModemStatus();
+  const TDcb& line = Port.CommState();
+  if (status < 0)
+    return nullptr;
+  return line.fOutxCtsFlow && !(status & MS_CTS_ON)   ? "CTS"
+         : line.fOutxDsrFlow && !(status & MS_DSR_ON) ? "DSR"
+                                                      : nullptr;
 }

@@ -60,21 +60,46 @@ void TFileReceiver::CloseFiles()
 
 int TFileReceiver::Open(const std::string& path)
 {
-  const int fd = Kind == TProtocol::XModem
-                   ? open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666)
-                   : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0)
-    return errno;
   if (Kind == TProtocol::XModem) {
-    Fd = fd;
+    // A pipe, socket or device is never written: a pipe whose reader goes would end the
+    // program. What is there stays as it is until a block arrives.
+    struct stat st {};
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (stat(path.c_str(), &st) == 0) {
+      if (!S_ISREG(st.st_mode))
+        return EINVAL;
+      if (access(path.c_str(), W_OK) != 0)
+        return errno;
+    } else if (errno != ENOENT || access(folder.c_str(), W_OK | X_OK) != 0) {
+      return errno;
+    }
     FilePath = path;
   } else {
-    Folder = fd;
+    Folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Folder < 0)
+      return errno;
     FolderPath = path;
     WantName = true;
   }
   StartRequests(Began);
   return 0;
+}
+
+// XMODEM's target at its first block: opened without truncating, and emptied only once it is
+// seen to be a regular file.
+bool TFileReceiver::OpenTarget()
+{
+  Fd = open(FilePath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  struct stat st {};
+  const int error = Fd < 0                  ? errno
+                    : fstat(Fd, &st) != 0   ? errno
+                    : !S_ISREG(st.st_mode)  ? EINVAL
+                    : ftruncate(Fd, 0) != 0 ? errno
+                                            : 0;
+  if (error != 0)
+    Fail(TFailure::FileError, error);
+  return error == 0;
 }
 
 void TFileReceiver::Received(const std::uint8_t* bytes, std::size_t count, TTime now)
@@ -184,6 +209,8 @@ void TFileReceiver::FrameDone(TTime now)
     Fail(TFailure::Sequence);
     return;
   }
+  if (Fd < 0 && !OpenTarget())
+    return;
   std::size_t keep = length;
   if (Size >= 0) {   // a sender that goes on past the size it announced is cut off
     if (Offset >= std::uint64_t(Size)) {
@@ -198,6 +225,7 @@ void TFileReceiver::FrameDone(TTime now)
   Done += keep;
   AllDone += keep;
   Number = number;
+  EotRefused = false;   // an EOT refused before was noise: the data went on
   Out += char(Ack);
   Since = now;
 }
@@ -206,6 +234,7 @@ void TFileReceiver::NameBlock(const std::uint8_t* data, std::size_t length, TTim
 {
   if (data[0] == 0) {   // no name: the batch is over
     Out += char(Ack);
+    FilePath = Made;
     Finish();
     return;
   }
@@ -215,9 +244,15 @@ void TFileReceiver::NameBlock(const std::uint8_t* data, std::size_t length, TTim
   for (char& c : name)
     if (std::uint8_t(c) < 0x20 || c == 0x7F)
       c = '_';
-  name.resize(std::min<std::size_t>(name.size(), 200));
+  // Cut at the start of a character, so that a long UTF-8 name stays whole.
+  std::size_t cut = std::min<std::size_t>(name.size(), 200);
+  while (cut > 0 && cut < name.size() && (name[cut] & 0xC0) == 0x80)
+    --cut;
+  name.resize(cut);
   if (name.empty() || name == "." || name == "..")
     name = "unnamed";
+  if (name[0] == '.')   // the far end plants no hidden files
+    name[0] = '_';
   const std::uint8_t* p = data + std::min(nameLength + 1, length);
   Size = Field(p, data + length, 10);
   Mtime = Size >= 0 ? Field(p, data + length, 8) : -1;
@@ -232,7 +267,10 @@ void TFileReceiver::NameBlock(const std::uint8_t* data, std::size_t length, TTim
       break;
   }
   if (Fd < 0) {
-    Fail(TFailure::FileError, errno);
+    const int error = errno;
+    FilePath = FolderPath + "/" + name;   // the file that failed, not the last one made
+    Done = 0;
+    Fail(TFailure::FileError, error);
     return;
   }
   Done = Offset = 0;
@@ -244,12 +282,8 @@ void TFileReceiver::NameBlock(const std::uint8_t* data, std::size_t length, TTim
 
 void TFileReceiver::EndOfFile(TTime now)
 {
-  if (Kind == TProtocol::XModem) {
-    Out += char(Ack);
-    FileCount = 1;
-    Finish();
-    return;
-  }
+  if (Kind == TProtocol::XModem && Fd < 0)
+    return;         // before any block: nothing to end
   if (WantName) {   // the last file's EOT again: our ACK was lost
     if (FileCount > 0)
       Out += char(Ack);
@@ -274,6 +308,13 @@ void TFileReceiver::EndOfFile(TTime now)
     return;
   }
   ++FileCount;
+  if (Kind == TProtocol::XModem) {
+    Finish();
+    return;
+  }
+  Made = std::exchange(FilePath, {});
+  Done = 0;
+  Size = -1;
   WantName = true;
   StartRequests(now);
 }

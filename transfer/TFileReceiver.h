@@ -1,7 +1,9 @@
 #pragma once
 // The receiving side of a transfer: XMODEM into one file, YMODEM into a folder under the names
 // its sender gives. It asks for the start ('C' three times, then NAK), checks every block,
-// answers ACK or NAK, and takes only a second EOT as a file's end.
+// answers ACK or NAK, and takes only a second EOT as a file's end. It writes only to regular
+// files: XMODEM's target is checked at the start and opened at the first block, YMODEM's files
+// are made new.
 #include "transfer/TTransferSide.h"
 #include "transfer/XModemBlock.h"
 
@@ -14,8 +16,8 @@ public:
   TFileReceiver(TProtocol protocol, TTime now);
   ~TFileReceiver() override;
 
-  // XMODEM: the file at path, created or emptied; YMODEM: the folder at path. 0, or the errno
-  // why not.
+  // XMODEM: the file at path, a regular file or none, made or emptied at the first block;
+  // YMODEM: the folder at path. 0, or the errno why not (EINVAL for what is not a regular file).
   int Open(const std::string& path);
   void Received(const std::uint8_t* bytes, std::size_t count, TTime now) override;
 
@@ -29,6 +31,7 @@ private:
   void Request(TTime now);
   void Refuse(TTime now);
   void FrameDone(TTime now);
+  bool OpenTarget();
   void NameBlock(const std::uint8_t* data, std::size_t length, TTime now);
   void EndOfFile(TTime now);
   bool WriteAll(const std::uint8_t* data, std::size_t count);
@@ -36,6 +39,7 @@ private:
   int Fd = -1;       // the file being written
   int Folder = -1;   // YMODEM
   std::string FolderPath;
+  std::string Made;   // YMODEM: the last file made
   std::int64_t Mtime = -1;
   std::uint64_t Offset = 0;   // bytes of data blocks taken, padding too
   std::uint8_t Number = 0;    // the last good block

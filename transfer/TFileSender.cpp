@@ -56,16 +56,12 @@ void TFileSender::Taken(std::size_t count)
     RawFill();
 }
 
-// A raw send's next bytes, up to a port's write; Done once every byte has been taken.
+// A raw send's next bytes, up to a port's write, until the file's end.
 void TFileSender::RawFill()
 {
   const std::uint64_t before = Offset;
-  if (Offset >= std::uint64_t(Size)) {
-    FileCount = 1;
-    Finish();
-  } else if (ReadBlock(std::size_t(std::min<std::uint64_t>(LongBlock, Size - Offset)))) {
+  if (Offset < std::uint64_t(Size) && ReadBlock(std::size_t(std::min<std::uint64_t>(LongBlock, Size - Offset))))
     Out.append(reinterpret_cast<const char*>(Frame + 3), Offset - before);
-  }
 }
 
 bool TFileSender::ReadBlock(std::size_t want)
@@ -222,6 +218,13 @@ void TFileSender::FarCancel()
 
 void TFileSender::Timers(TTime now, bool busy)
 {
+  if (Kind == TProtocol::Raw) {   // done once the line has taken the last bytes
+    if (Offset >= std::uint64_t(Size) && !busy) {
+      FileCount = 1;
+      Finish();
+    }
+    return;
+  }
   const bool awaiting = Phase == TPhase::AwaitName || Phase == TPhase::AwaitBlock || Phase == TPhase::AwaitEot ||
                         Phase == TPhase::CloseBlock;
   if (awaiting && busy) {

@@ -16,10 +16,16 @@ public:
   using TProtocol = TFileTransfer::TProtocol;
   // Copies string id of the string table into buffer, as the framework's LoadString does.
   using TLoadString = int (*)(unsigned id, char* buffer, int size);
-  // The pace of the steps while the transfer's bytes leave the line or a cancel is due.
-  static constexpr std::chrono::milliseconds WritePace {2};
+  // Output that stands this long beyond the time the line needs for it ends the transfer.
+  static constexpr std::chrono::seconds StallLimit {10};
+  // The most output one step hands to the port (a pseudo-terminal takes kilobytes at once).
+  static constexpr std::size_t StepBytes = 64 * 1024;
 
   TTransferRun(TComPort& port, TLoadString loadString) : Port(port), LoadString(loadString) {}
+
+  // The handshake the port is configured with, by its name in the settings' list: the failure
+  // of a transfer whose output stands names it.
+  const char* Handshake = "no";
 
   // Starts a transfer with the file at path (for YMODEM receive, the folder): empty, or the
   // box that tells why it cannot.
@@ -29,12 +35,14 @@ public:
   // Bytes the line delivered: true when they are the transfer's (a protocol's, while it runs),
   // and nothing else is to show them.
   bool Takes(const std::uint8_t* bytes, std::size_t count, TTime now);
-  // The transfer is cancelled; a step tells its end.
+  // The transfer ends at once: what waits to leave is dropped, the abort goes out if the line
+  // takes it, and the next step tells the end.
   void Cancel();
   // One step, after a poll of the port: true once, when the transfer is over.
   bool Step(TTime now);
-  // When it needs a step although the line brought nothing (TTime::max(): never), and whether
-  // the line's input is to wake it (a protocol awaits its answers).
+  // When it needs a step although the line brought nothing (TTime::max(): never; not before
+  // the line could have taken what it holds, nor while a handshake holds it, which the ticks
+  // watch), and whether the line's input is to wake it (a protocol awaits its answers).
   TTime WakeAt(TTime now) const;
   bool AwaitsLine() const { return Running && Transfer.Protocol() != TProtocol::Raw; }
   // The program ends: a transfer still running is cancelled, and its abort leaves the line
@@ -43,7 +51,8 @@ public:
 
   const TFileTransfer& Engine() const { return Transfer; }
   double Seconds(TTime now) const;
-  // "Send with YMODEM: image.bin, 100000 bytes in 4.2 s", or how it ended early.
+  // "Send with YMODEM: image.bin, 100000 bytes in 4.2 s", or how it ended early, after the
+  // files a batch received.
   std::string StatusText(TTime now) const;
   // The box that tells why it failed of itself (not cancelled); empty for another end.
   std::string FailureText() const;
@@ -55,8 +64,10 @@ private:
   const std::string& FilePath() const;
   std::string Load(unsigned id) const;
   // The line's presence, the engine's clock, then as much of its output as the port's idle
-  // writes take. True once, when the transfer is over and its last bytes have left the line.
+  // writes take. True once, when the transfer is over and its output handed to the port.
   bool Write(TTime now);
+  // The time the line needs for count bytes at its rate and framing.
+  TClock::duration LineTime(std::size_t count) const;
 
   TComPort& Port;
   TLoadString LoadString;
@@ -64,6 +75,7 @@ private:
   std::string Choice;
   TTime Began {};
   bool Running = false;
-  bool Reported = false;   // the end has been told
-  bool StepDue = false;    // a cancel awaits its step
+  bool Reported = false;      // the end has been told
+  bool StepDue = false;       // a cancel awaits its step
+  TTime Due = TTime::max();   // when the write in flight should have left the line
 };

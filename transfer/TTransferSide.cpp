@@ -29,7 +29,7 @@ void TTransferSide::Received(const std::uint8_t* bytes, std::size_t count, TTime
 
 void TTransferSide::Tick(TTime now, bool lineBusy)
 {
-  if (IsRunning() && Kind != TProtocol::Raw)
+  if (IsRunning())
     Timers(now, lineBusy || !Out.empty());
 }
 
@@ -49,6 +49,12 @@ void TTransferSide::Lost()
   if (IsRunning())
     Fail(TFailure::LineLost);
   Out.clear();
+}
+
+void TTransferSide::Stall()
+{
+  if (IsRunning())
+    Fail(TFailure::Stalled);
 }
 
 void TTransferSide::Finish()

@@ -27,6 +27,7 @@ public:
     Short,         // the sender ended before the size it announced
     TooLong,       // the sender went on past the size it announced
     LineLost,      // the device went away, or refused a write
+    Stalled,       // the line took no output for too long (its handshake holds it)
   };
 
   // The protocol's limits, as the public XMODEM / YMODEM reference and its peers use them.
@@ -48,6 +49,8 @@ public:
   virtual void Taken(std::size_t count);
   void Cancel();
   void Lost();
+  // The line does not take the output: a running transfer fails with Stalled.
+  void Stall();
 
   TState State() const { return Status; }
   bool IsRunning() const { return Status == TState::Running; }
@@ -72,7 +75,7 @@ protected:
   virtual std::size_t Collect(const std::uint8_t*, std::size_t, TTime) { return 0; }
   // The far end cancelled.
   virtual void FarCancel() { Fail(TFailure::FarCancel); }
-  // The time limits of a protocol transfer that runs; busy: output is still leaving.
+  // The time limits of a transfer that runs; busy: output is still leaving.
   virtual void Timers(TTime, bool) {}
   virtual void CloseFiles() {}
 
@@ -87,8 +90,9 @@ protected:
   int Errno = 0;
   TProtocol Kind = TProtocol::Raw;
   bool Sending = true;
-  // The file in hand, the bytes done of it and its size (-1: unknown); over the whole transfer
-  // the bytes done, the files completed and the blocks sent again or refused.
+  // The file in hand (for YMODEM receive, none between files), the bytes done of it and its size
+  // (-1: unknown); over the whole transfer the bytes done, the files completed and the blocks
+  // sent again or refused.
   std::string FilePath;
   std::uint64_t Done = 0;
   std::int64_t Size = -1;

@@ -63,6 +63,7 @@ protected:
   static constexpr time_t Mtime = 01234567;
 
   TPty Pty;
+  TNullModem* Cable = nullptr;   // the line of a row
   const std::string Far = Store.Root() + "/far", Near = Store.Root() + "/near";
 };
 
@@ -168,14 +169,21 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
     std::string FarEndSees;           // after the first request
     std::string Box;                  // "": none
     std::string Status;
+    bool Held = false;   // the far end's DTR low
   } rows[] = {
     // clang-format off
     {"the far end cancels", "Send with &XMODEM...", Near + "/x.bin", [](TPty& p) { p.Send("\x18\x18"); }, "",
      "The transfer has failed:\nThe far end cancelled it.\n" + Near + "/x.bin\n0 bytes done",
      "Send with XMODEM: x.bin failed after 0 bytes in "},
-    {"Cancel pressed", "R&eceive with XMODEM...", Near + "/got.bin",
-     [](TPty&) { QTest::mouseClick(DialogItem(*TransferWindow(), IDCANCEL), Qt::LeftButton); }, abort, "",
-     "Receive with XMODEM: got.bin cancelled after 0 bytes in "},
+    // The far end's DTR is our DSR: the Hardware handshake holds block 0, and says so. Cancel
+    // ends the transfer at once; the abort goes out in the block's place once the line moves.
+    {"Cancel on a held line", "Send with &YMODEM...", Near + "/x.bin",
+     [this](TPty&) {
+       EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: waiting for DSR (Hardware handshake)"; }, 2000));
+       QTest::mouseClick(DialogItem(*TransferWindow(), IDCANCEL), Qt::LeftButton);
+       EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 500));
+       Cable->SetDtr(true);
+     }, abort, "", "Send with YMODEM: x.bin cancelled after 0 bytes in ", true},
     {"the line lost", "Recei&ve with YMODEM...", Near, [](TPty& p) { p.CloseMaster(); }, "",
      "The transfer has failed:\nThe line is lost.\n" + Near + "\n0 bytes done",
      "Receive with YMODEM: near failed after 0 bytes in "},
@@ -187,6 +195,9 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
   for (const auto& row : rows) {
     SCOPED_TRACE(row.What);
     TPty line;
+    TNullModem cable(line);
+    cable.SetDtr(!row.Held);
+    Cable = &cable;
     Store.LinkPort(1, line.SlavePath());
     Start();
     Presenter.Boxes.clear();
