@@ -78,21 +78,15 @@ void OpenPty(int& master, int& slave)
 }
 
 // The tick's poll, and the polls the terminal makes before the next tick while the line
-// streams: at once while polls use up their budget or bring more than
-// TComPort::StreamingBytes, then every 10 ms until such a poll brings nothing.
+// streams (TComPort::DrainDelay).
 void PollAsTheTerminal(TComPort& port, Clock::time_point tick)
 {
   port.Poll();
-  for (bool first = true, atOnce = false;; first = false) {
-    const std::uint32_t took = port.LastPollBytes();
-    const bool now = port.MoreToRead() || took > TComPort::StreamingBytes;
-    if (!now) {
-      if (first || (took == 0 && !atOnce) ||
-          Clock::now() + std::chrono::milliseconds(10) >= tick + std::chrono::milliseconds(100))
-        return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    atOnce = now;
+  for (bool draining = false;; draining = true) {
+    const std::chrono::milliseconds delay = port.DrainDelay(draining);
+    if (delay.count() < 0 || Clock::now() + delay >= tick + std::chrono::milliseconds(100))
+      return;
+    std::this_thread::sleep_for(delay);
     port.Poll();
   }
 }

@@ -267,6 +267,15 @@ bool TFrameWindow::SetMenuItemText(int id, const char* text)
   return true;
 }
 
+bool TFrameWindow::SetMenuItemHint(int id, int hintId)
+{
+  QAction* action = FindMenuItem(id);
+  if (!action)
+    return false;
+  action->setProperty(HintProperty, hintId);
+  return true;
+}
+
 QAction* TFrameWindow::FindMenuItem(int id) const
 {
   QMenuBar* bar = GetMenuBar();

@@ -34,6 +34,8 @@ public:
   bool EnableMenuItem(int id, bool enable);
   // Gives the menu item with command id another text; false if there is no such item.
   bool SetMenuItemText(int id, const char* text);
+  // Gives the menu item with command id the hint of string hintId; false if there is no such item.
+  bool SetMenuItemHint(int id, int hintId);
   QMenuBar* GetMenuBar() const;
 
   // Sends command id (code 0 from a menu, 1 from an accelerator) along the route.

@@ -103,4 +103,9 @@ constexpr unsigned IDS_TRANSFER_REASON = 130;
 // The port's device went away, or came back; %d is the port's number.
 constexpr unsigned IDS_PORT_LOST = 125;
 constexpr unsigned IDS_PORT_BACK = 126;
+// The handshake holds output: %d the port's number, %s the input line, %s the handshake.
+constexpr unsigned IDS_OUTPUT_HELD = 127;
+// The hints of DTR and RTS while the handshake drives them.
+constexpr unsigned IDS_DTR_BY_HANDSHAKE = 128;
+constexpr unsigned IDS_RTS_BY_HANDSHAKE = 129;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -31,8 +31,12 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 9, "The sender ended before the size it announced."},
   {IDS_TRANSFER_REASON + 10, "The sender went on past the size it announced."},
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
+  {IDS_TRANSFER_REASON + 12, "The line does not take data (%s handshake?)."},   // the handshake's name
   {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
   {IDS_PORT_BACK, "COM%d: the device is back"},
+  {IDS_OUTPUT_HELD, "COM%d: waiting for %s (%s handshake)"},
+  {IDS_DTR_BY_HANDSHAKE, "The Hardware handshake drives DTR"},
+  {IDS_RTS_BY_HANDSHAKE, "The Hardware handshake drives RTS"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints

@@ -80,11 +80,21 @@ int TComPort::PurgeReceive()
 
 int TComPort::Write(const void* data, std::uint32_t length)
 {
+  return Put(data, length, BufferSize);
+}
+
+int TComPort::WriteFrame(const void* data, std::uint32_t length)
+{
+  return Put(data, length, FrameLimit);
+}
+
+int TComPort::Put(const void* data, std::uint32_t length, std::uint32_t limit)
+{
   if (WriteInProgress)
     return -2;
   if (!Device || (!data && length > 0))
     return -1;
-  const std::uint32_t n = std::min(length, BufferSize);
+  const std::uint32_t n = std::min(length, limit);
   if (n > 0)
     std::memcpy(TransmitBuffer, data, n);
   Timeouts.WriteTotalTimeoutMultiplier = 0;
@@ -182,6 +192,14 @@ void TComPort::Poll()
   // is taken up again, and the next poll reads from it.
   if (Device)
     Device->CheckAttached();
+}
+
+std::chrono::milliseconds TComPort::DrainDelay(bool draining)
+{
+  const bool atOnce = BudgetSpent || PollBytes > StreamingBytes;
+  const bool again = atOnce || (draining && (PollBytes > 0 || DrainedAtOnce));
+  DrainedAtOnce = atOnce;
+  return atOnce ? std::chrono::milliseconds(0) : again ? DrainInterval : std::chrono::milliseconds(-1);
 }
 
 long TComPort::GetModemStatus()

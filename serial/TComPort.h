@@ -35,17 +35,23 @@ public:
   int PurgeTransmit();
   int PurgeReceive();
   int Write(const void* data, std::uint32_t length);
+  // As Write, but up to FrameLimit bytes at once: room for the longest frame of a file transfer
+  // (1029 bytes around a 1024-byte block), which then leaves in one write, as its receiver may
+  // expect. Write itself keeps to BufferSize.
+  static constexpr std::uint32_t FrameLimit = 2048;
+  int WriteFrame(const void* data, std::uint32_t length);
   bool IsWriteIdle() const { return !WriteInProgress; }
   void Poll();
   // A poll that takes more than this is a line delivering faster than a poll every 100 ms
   // drains it (the listed rates bring at most 2 560 bytes a tick; a pseudo-terminal holds
   // about 8 KB).
   static constexpr std::uint32_t StreamingBytes = 4096;
-  // Whether the last poll stopped for its time budget while the line still delivered: polling
-  // again at once drains it.
-  bool MoreToRead() const { return BudgetSpent; }
-  // The bytes the last poll delivered, counted up to StreamingBytes + 1.
-  std::uint32_t LastPollBytes() const { return PollBytes; }
+  // A line that streams is polled again before the owner's next tick. After a poll, the time
+  // to the next: none (0) while polls stop for their budget or bring more than StreamingBytes,
+  // then DrainInterval while the polls made for the drain (draining) still bring bytes; -1 once
+  // the line is quiet.
+  static constexpr std::chrono::milliseconds DrainInterval {10};
+  std::chrono::milliseconds DrainDelay(bool draining);
   long GetModemStatus();
   void Close();
 
@@ -55,7 +61,7 @@ public:
   void SetReadAtOnce(bool on) { ReadAtOnce = on; }
   // A descriptor that polls readable when the line has input; -1 while closed or unplugged,
   // and for a device without one. Bytes may wait in the port after a poll that spent its
-  // budget (MoreToRead) without it being readable.
+  // budget (DrainDelay 0) without it being readable.
   int ReadableHandle() const { return Device ? Device->ReadableHandle() : -1; }
   // Holds the line in the break condition (on) or ends it: 0, or -1 when the driver refuses.
   int SetBreak(bool on) { return Device && Device->SetBreak(on) ? 0 : -1; }
@@ -90,11 +96,14 @@ private:
   bool WriteInProgress = false;
   std::uint32_t BytesRead = 0;
   std::uint32_t BytesWritten = 0;
-  std::uint8_t TransmitBuffer[BufferSize] {};
+  // Starts a write of at most limit bytes (BufferSize, FrameLimit).
+  int Put(const void* data, std::uint32_t length, std::uint32_t limit);
+  std::uint8_t TransmitBuffer[FrameLimit] {};
   std::uint8_t ReceiveBuffer[BufferSize] {};
   bool ReadInFlight = false;
   bool ReadAtOnce = false;
   bool BudgetSpent = false;
   std::uint32_t PollBytes = 0;   // delivered by the last poll, counted up to StreamingBytes + 1
+  bool DrainedAtOnce = false;    // the last drain delay was 0
   HWND Owner = nullptr;
 };

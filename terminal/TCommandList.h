@@ -8,6 +8,8 @@
 class TCommandList : public TDialog {
 public:
   TCommandList(TWindow* parent, TCommandListXfer* xfer);
+  // Open Command File: asks for a command file and loads its entries into xfer.
+  static void OpenFile(TWindow* parent, TCommandListXfer& xfer);
 
 private:
   TComboBox Commands;

@@ -47,3 +47,17 @@ void TCommandListXfer::Load(const std::string& fileName)
   if (started)
     add();
 }
+
+bool TCommandListXfer::Chosen(std::string& label, std::string& command) const
+{
+  command = Commands.GetSelection().substr(0, EntryMax);
+  label.clear();
+  if (command.empty() || command[0] != '[')
+    return true;
+  const std::size_t close = command.find(']');
+  if (close == std::string::npos)
+    return false;
+  label = command.substr(1, close - 1);
+  command.erase(0, close + 1);
+  return true;
+}

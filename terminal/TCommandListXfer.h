@@ -18,4 +18,7 @@ struct TCommandListXfer {
   // Replaces the entries with those of the start of a command file: every CR dropped, Ctrl-Z
   // ends the file, LF ends an entry. The list is emptied first, also when the file cannot be read.
   void Load(const std::string& fileName);
+  // The chosen entry, cut to EntryMax, as its label (in square brackets at its start, if any)
+  // and the command after it; false for a label whose bracket does not close.
+  bool Chosen(std::string& label, std::string& command) const;
 };

@@ -1,46 +1,35 @@
 #include "terminal/TKalvixDlgClient.h"
 
 #include "framework/ResourceLoader.h"
-#include "framework/TApplication.h"
 #include "framework/TFrameWindow.h"
-#include "framework/TFileOpenDialog.h"
 #include "framework/TDecoratedFrame.h"
-#include "framework/TFileSaveDialog.h"
 #include "framework/TFilterValidator.h"
-#include "framework/TFolderDialog.h"
 #include "framework/TStatusBar.h"
 #include "settings/PortSettings.h"
-#include "terminal/TCommandList.h"
 #include "settings/TComSetup.h"
+#include "transfer/TTransferDlg.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr const char* BinaryFilter = "0-9,;#:A-F";
 constexpr const char* TextFilter = " -\x7f";
 
-using TProtocol = TFileTransfer::TProtocol;
-using TFailure = TFileTransfer::TFailure;
-// The reasons' texts lie in the string table in the order of the failures.
-static_assert(int(TFailure::Cancelled) == 1 && int(TFailure::FileError) == 7 && int(TFailure::LineLost) == 11);
-
-double SecondsSince(TFileTransfer::TTime start)
-{
-  return std::chrono::duration<double>(TFileTransfer::TClock::now() - start).count();
-}
+using TProtocol = TTransferRun::TProtocol;
 
 }   // namespace
 
 TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
   : TDialog(parent, resourceId),
+    LogMenu(*this),
+    Transfer(Port, [](unsigned id, char* text, int size) { return LoadString(id, text, size); }),
     ReceiveView(this),
     Lamps(this),
     SendField(this, IDC_SENDTEXT, SendLimit),
     SendButton(this, IDC_SEND),
-    StopButton(this, IDC_STOP)
+    StopButton(this, IDC_STOP),
+    Lines(Port, Lamps)
 {
   SendField.SetValidator(new TFilterValidator(BinaryFilter));
 }
@@ -49,14 +38,7 @@ TKalvixDlgClient::~TKalvixDlgClient()
 {
   // The widgets go before the controls that drive them, the port before the log.
   Destroy();
-  // A transfer still running is cancelled, and its abort leaves the line before the port
-  // closes: the far end stops at once instead of waiting out its time limits.
-  Transfer.Cancel();
-  if (!Transfer.Output().empty()) {
-    Port.PurgeTransmit();
-    Transfer.Step(Port, TFileTransfer::TClock::now());
-    Port.AwaitWrite(std::chrono::seconds(1));
-  }
+  Transfer.Abandon();
   Port.Close();
 }
 
@@ -67,15 +49,14 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmOpenCommandFile>(CM_OPENCOMMANDFILE),
     OnCommand<&TKalvixDlgClient::CmSelect>(CM_SELECT),
     OnCommand<&TKalvixDlgClient::CmLogToFile>(CM_LOGTOFILE),
-    OnMessage<&TKalvixDlgClient::LogFailed>(LogFailedMessage),
+    OnMessage<&TKalvixDlgClient::ShowBox>(BoxMessage),
     OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::Raw, true>>(CM_SENDRAW),
     OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::XModem, true>>(CM_SENDXMODEM),
     OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::YModem, true>>(CM_SENDYMODEM),
     OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::XModem, false>>(CM_RECEIVEXMODEM),
     OnCommand<&TKalvixDlgClient::CmTransfer<TProtocol::YModem, false>>(CM_RECEIVEYMODEM),
     OnCommand<&TKalvixDlgClient::CmCancelTransfer>(CM_CANCELTRANSFER),
-    OnMessage<&TKalvixDlgClient::TransferReadable>(WM_READABLE),
-    OnMessage<&TKalvixDlgClient::TransferFailed>(TransferFailedMessage),
+    OnMessage<&TKalvixDlgClient::Wake>(WM_READABLE),
     OnCommand<&TKalvixDlgClient::CmSendBreak>(CM_SENDBREAK),
     OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
@@ -106,12 +87,6 @@ void TKalvixDlgClient::ShowCaption(bool switched, const std::string* label)
   frame->SetCaption(caption.c_str());
 }
 
-TFrameWindow* TKalvixDlgClient::MainFrame() const
-{
-  TApplication* application = GetApplication();
-  return application ? application->GetMainWindow() : nullptr;
-}
-
 void TKalvixDlgClient::PrepareWindow()
 {
   TDialog::PrepareWindow();
@@ -133,9 +108,8 @@ void TKalvixDlgClient::PrepareWindow()
 bool TKalvixDlgClient::OpenPort()
 {
   PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
-  LineThere = true;
   SendButton.EnableWindow(PortOpen);
-  ShowLines();
+  Lines.Show(PortOpen, MainFrame());
   if (!PortOpen)
     ReportPortUnavailable();
   return PortOpen;
@@ -152,35 +126,53 @@ void TKalvixDlgClient::ApplySettings()
 {
   const TLineSettings s = Setup.LineSettings();
   Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr);
+  Lines.Handshake = Transfer.Handshake = HandshakeEntries[s.Handshake];
   Lamps.ShowOutputs(Setup.DtrLit(), Setup.RtsLit());
-  LinesShown = -1;
-  ShowLines();
+  Lines.Forget();
+  Lines.Show(PortOpen, MainFrame());
 }
 
 LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
 {
-  if (id == DrainTimer)
-    PollPort(true);
-  if (id == TransferTimer) {
-    PollPort(false);
-    TransferStep();
-  }
-  if (id == BreakTimer) {
-    KillTimer(BreakTimer);
-    Port.SetBreak(false);
-  }
+  if (id == WakeTimer)
+    return Wake();
   if (id != PollTimer)
     return 0;
   PollPort(false);
   Lamps.ShowInputs(Port.GetModemStatus());
-  ShowLines();
+  Lines.Show(PortOpen, MainFrame());
   SendTick();
-  TransferStep();
-  if (TransferWindow)
-    TransferWindow->ShowProgress(Transfer, SecondsSince(TransferStart));
-  if (const int error = Log.Flush())
-    LogEnded(error);
+  if (Transfer.Step(TClock::now()))
+    EndTransfer();
+  else if (TransferWindow)
+    TransferWindow->ShowProgress(Transfer.Engine(), Transfer.Seconds(TClock::now()));
+  PostBox(LogMenu.Flush());
+  ArmWake();
   return 0;
+}
+
+LRESULT TKalvixDlgClient::Wake(WPARAM, LPARAM)
+{
+  const TTime now = TClock::now();
+  PollPort(DrainAt <= now);
+  Lines.Step(now);
+  if (Transfer.Step(TClock::now()))
+    EndTransfer();
+  ArmWake();
+  return 0;
+}
+
+void TKalvixDlgClient::ArmWake()
+{
+  const TTime now = TClock::now();
+  const TTime at = std::min({DrainAt, Transfer.WakeAt(now), Lines.WakeAt()});
+  if (at == TTime::max())
+    KillTimer(WakeTimer);
+  else
+    SetTimer(WakeTimer,
+             UINT(std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(at - now).count())));
+  // An adapter taken up again within a poll comes back on another descriptor.
+  WatchReadable(LineWatch, Transfer.AwaitsLine() ? Port.ReadableHandle() : -1);
 }
 
 void TKalvixDlgClient::PollPort(bool draining)
@@ -190,27 +182,10 @@ void TKalvixDlgClient::PollPort(bool draining)
   ReceiveView.BeginPoll();
   Port.Poll();
   ReceiveView.EndPoll();
-  // A line that streams is polled again before the next tick: at once while polls use up their
-  // budget or bring more than a tick's worth at the listed rates; then every DrainInterval ms
-  // until such a poll brings nothing.
-  const std::uint32_t took = Port.LastPollBytes();
-  const UINT pace = Port.MoreToRead() || took > TComPort::StreamingBytes ? 0
-                    : draining && (took > 0 || DrainPace == 0)           ? DrainInterval
-                                                                         : NoDrain;
-  if (pace == NoDrain)
-    KillTimer(DrainTimer);
-  else if (pace != DrainPace || !draining)
-    SetTimer(DrainTimer, pace);
-  DrainPace = pace;
-  // An adapter unplugged (or a line gone after repeated errors) is waited for; the user is told,
-  // before anything the poll ended (a transfer) tells its own end.
-  if (PortOpen && Port.IsAttached() != LineThere) {
-    LineThere = !LineThere;
-    char format[160], text[200];
-    LoadString(LineThere ? IDS_PORT_BACK : IDS_PORT_LOST, format, sizeof format);
-    std::snprintf(text, sizeof text, format, Setup.PortNumber());
-    ShowStatus(text);
-  }
+  const std::chrono::milliseconds drain = Port.DrainDelay(draining);
+  DrainAt = drain.count() < 0 ? TTime::max() : TClock::now() + drain;
+  // Told before anything the poll ended (a transfer) tells its own end.
+  Lines.Tell(PortOpen, Setup.PortNumber(), MainFrame());
 }
 
 LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
@@ -219,15 +194,13 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
     return 0;
   const auto* received = reinterpret_cast<const std::uint8_t*>(bytes);
   const std::size_t n = std::min(std::size_t(count), TReceiveView::MaxChunk);
-  // A protocol's own bytes go to the transfer alone, and to a raw log; what a device answers
-  // to a raw send is shown as always.
-  if (Transfer.IsRunning() && Transfer.Protocol() != TProtocol::Raw) {
-    Transfer.Received(received, n, TFileTransfer::TClock::now());
-    Log.Received(received, n, nullptr, 0);
+  // The transfer's bytes go to it alone, and to a raw log.
+  if (Transfer.Takes(received, n, TClock::now())) {
+    LogMenu.Log.Received(received, n, nullptr, 0);
     return 0;
   }
   const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
-  Log.Received(received, n, text.data(), text.size());
+  LogMenu.Log.Received(received, n, text.data(), text.size());
   return 0;
 }
 
@@ -235,7 +208,7 @@ void TKalvixDlgClient::CmClear()
 {
   ReceiveView.Clear();
   SendField.Clear();
-  Log.EndLine();
+  LogMenu.Log.EndLine();
 }
 
 void TKalvixDlgClient::CmSwitchMode()
@@ -247,7 +220,7 @@ void TKalvixDlgClient::CmSwitchMode()
   TextMode = !TextMode;
   SendField.SetValidator(new TFilterValidator(TextMode ? TextFilter : BinaryFilter));
   ShowCaption(true);
-  Log.NoteMode(TextMode);
+  LogMenu.Log.NoteMode(TextMode);
 }
 
 void TKalvixDlgClient::CmSetup()
@@ -270,8 +243,8 @@ void TKalvixDlgClient::CmSetup()
     MessageBox((message + ("\n" + reason)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
   }
   KillTimer(PollTimer);
-  KillTimer(DrainTimer);
-  DrainPace = NoDrain;
+  DrainAt = TTime::max();
+  ArmWake();
   Port.Close();
   if (!OpenPort())
     return;
@@ -303,32 +276,11 @@ void TKalvixDlgClient::SendTick()
     ShowSendButton(true);
 }
 
-void TKalvixDlgClient::CmOpenCommandFile()
-{
-  TOpenSaveDialog::TData data;
-  data.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  data.Filter = "dat - Dateien (*.dat)|*.dat|All Files (*.*)|*.*|";
-  data.FilterIndex = 1;
-  data.DefExt = "dat";
-  if (TFileOpenDialog(this, data, "Read Command File").Execute() != IDOK)
-    return;
-  CommandXfer.Load(data.FileName);
-}
-
 void TKalvixDlgClient::CmSelect()
 {
-  if (TCommandList(this, &CommandXfer).Execute() != IDOK)
+  std::string label, command;
+  if (TCommandList(this, &CommandXfer).Execute() != IDOK || !CommandXfer.Chosen(label, command))
     return;
-  const std::string text = CommandXfer.Commands.GetSelection().substr(0, TCommandListXfer::EntryMax);
-  std::string label;
-  std::string command = text;
-  if (!text.empty() && text[0] == '[') {
-    const std::size_t close = text.find(']');
-    if (close == std::string::npos)
-      return;
-    label = text.substr(1, close - 1);
-    command = text.substr(close + 1);
-  }
   SendField.SetText(command);
   ShowCaption(false, &label);
 }
@@ -336,58 +288,6 @@ void TKalvixDlgClient::CmSelect()
 void TKalvixDlgClient::EnSendChange()
 {
   ShowCaption(false);
-}
-
-void TKalvixDlgClient::CmLogToFile()
-{
-  if (Log.IsOpen()) {
-    LogEnded(Log.Close());
-    return;
-  }
-  // An existing file is appended to, so choosing one asks nothing.
-  TOpenSaveDialog::TData data;
-  data.Flags = OFN_HIDEREADONLY;
-  data.Filter = "Raw data (*.bin)|*.bin|Text log with times (*.log)|*.log|All Files (*.*)|*.*|";
-  data.FilterIndex = 1;
-  // A name typed without an ending gets that of the chosen filter, none under All Files.
-  if (TFileSaveDialog(this, data, "Log to File").Execute() != IDOK)
-    return;
-  // Under All Files the name's ending decides.
-  const bool text = data.FilterIndex == 2 || (data.FilterIndex != 1 && data.FileName.ends_with(".log"));
-  if (const int error = Log.Open(data.FileName, text ? TCaptureLog::Text : TCaptureLog::Raw, TextMode)) {
-    ReportFile(IDS_LOG_CANNOT_OPEN, data.FileName, error);
-    return;
-  }
-  ShowLogging(true);
-}
-
-void TKalvixDlgClient::LogEnded(int error)
-{
-  ShowLogging(false);
-  // Told once the tick is over: a box open inside it would hold the poll timer.
-  if (error)
-    PostMessage(LogFailedMessage, WPARAM(error), 0);
-}
-
-LRESULT TKalvixDlgClient::LogFailed(WPARAM error, LPARAM)
-{
-  ReportFile(IDS_LOG_FAILED, Log.Path(), int(error));
-  return 0;
-}
-
-void TKalvixDlgClient::ShowLogging(bool on)
-{
-  if (TFrameWindow* frame = MainFrame()) {
-    frame->CheckMenuItem(CM_LOGTOFILE, on);
-    frame->SetMenuItemText(CM_LOGTOFILE, on ? "Stop &Logging" : "&Log to File...");
-  }
-}
-
-void TKalvixDlgClient::ReportFile(UINT messageId, const std::string& path, int error)
-{
-  char message[160];
-  LoadString(messageId, message, sizeof message);
-  MessageBox((message + ("\n" + path) + "\n" + std::strerror(error)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TKalvixDlgClient::StartTransfer(TProtocol protocol, bool send)
@@ -398,108 +298,19 @@ void TKalvixDlgClient::StartTransfer(TProtocol protocol, bool send)
     ReportPortUnavailable();
     return;
   }
-  TOpenSaveDialog::TData data;
-  data.Flags = OFN_HIDEREADONLY | (send ? OFN_FILEMUSTEXIST : OFN_OVERWRITEPROMPT);
-  data.Filter = "All Files (*.*)|*.*|";
-  const char* title = TTransferDlg::Title(protocol, send);
-  // YMODEM's sender names the files: a folder is all it needs.
-  const int chosen = send                            ? TFileOpenDialog(this, data, title).Execute()
-                     : protocol == TProtocol::YModem ? TFolderDialog(this, data, title).Execute()
-                                                     : TFileSaveDialog(this, data, title).Execute();
-  if (chosen != IDOK)
+  if (!(TransferWindow = TTransferDlg::Start(this, Transfer, protocol, send)))
     return;
-  TransferStart = TFileTransfer::TClock::now();
-  if (const int error = send ? Transfer.StartSend(protocol, data.FileName, TransferStart)
-                             : Transfer.StartReceive(protocol, data.FileName, TransferStart)) {
-    ReportFile(IDS_TRANSFER_CANNOT_OPEN, data.FileName, error);
-    return;
-  }
-  TransferChoice = data.FileName;
   SendPath.Stop();
   EnableCommands(false);
-  // A protocol waits on every answer: the line is watched (TransferStep) and read as soon as one
-  // arrives. A raw send goes at the pace of its writes, and what the device says meanwhile is
-  // shown on the ticks.
-  Port.SetReadAtOnce(protocol != TProtocol::Raw);
-  TransferWindow = std::make_unique<TTransferDlg>(this);
-  if (TransferWindow->Create())
-    TransferWindow->Show(SW_SHOW);
-  TransferWindow->ShowProgress(Transfer, 0);
-  TransferStep();
-}
-
-void TKalvixDlgClient::CmCancelTransfer()
-{
-  Transfer.Cancel();
-  // Not stepped here: ending the transfer closes the window whose button is being pressed.
-  SetTimer(TransferTimer, TransferInterval);
-  TransferTimerOn = true;
-}
-
-LRESULT TKalvixDlgClient::TransferReadable(WPARAM, LPARAM)
-{
-  PollPort(false);
-  TransferStep();
-  return 0;
-}
-
-void TKalvixDlgClient::TransferStep()
-{
-  if (!TransferWindow)
-    return;
-  if (Transfer.Step(Port, TFileTransfer::TClock::now())) {
-    EndTransfer();
-    return;
-  }
-  // An adapter taken up again within the poll comes back on another descriptor.
-  if (Transfer.Protocol() != TProtocol::Raw)
-    WatchReadable(TransferWatch, Port.ReadableHandle());
-  const bool writing = !Port.IsWriteIdle() || !Transfer.Output().empty();
-  if (writing != TransferTimerOn) {
-    writing ? SetTimer(TransferTimer, TransferInterval) : KillTimer(TransferTimer);
-    TransferTimerOn = writing;
-  }
+  Wake();
 }
 
 void TKalvixDlgClient::EndTransfer()
 {
-  KillTimer(TransferTimer);
-  TransferTimerOn = false;
-  WatchReadable(TransferWatch, -1);
-  Port.SetReadAtOnce(false);
   TransferWindow.reset();
   EnableCommands(true);
-  const std::string& path = TransferPath();
-  const std::string name =
-    Transfer.Files() > 1 ? std::to_string(Transfer.Files()) + " files" : path.substr(path.find_last_of('/') + 1);
-  const bool done = Transfer.State() == TFileTransfer::TState::Done;
-  const char* ended = done ? "," : Transfer.Failure() == TFailure::Cancelled ? " cancelled after" : " failed after";
-  char text[512];
-  std::snprintf(text, sizeof text, "%s: %s%s %llu bytes in %.1f s",
-                TTransferDlg::Title(Transfer.Protocol(), Transfer.IsSend()), name.c_str(), ended,
-                static_cast<unsigned long long>(Transfer.TotalDone()), SecondsSince(TransferStart));
-  ShowStatus(text);
-  // Told once the tick is over: a box open inside it would hold the poll timer.
-  if (!done && Transfer.Failure() != TFailure::Cancelled)
-    PostMessage(TransferFailedMessage, 0, 0);
-}
-
-LRESULT TKalvixDlgClient::TransferFailed(WPARAM, LPARAM)
-{
-  char failed[160], reason[160];
-  LoadString(IDS_TRANSFER_FAILED, failed, sizeof failed);
-  LoadString(IDS_TRANSFER_REASON + unsigned(Transfer.Failure()), reason, sizeof reason);
-  std::string text = std::string(failed) + "\n" + reason;
-  if (Transfer.Failure() == TFailure::FileError)
-    text += std::string(" ") + std::strerror(Transfer.Error());
-  text += "\n" + TransferPath() + "\n" + std::to_string(Transfer.TotalDone()) + " bytes done";
-  MessageBox(text.c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
-  return 0;
-}
-
-const std::string& TKalvixDlgClient::TransferPath() const
-{
-  return Transfer.Path().empty() ? TransferChoice : Transfer.Path();
+  ShowStatus(Transfer.StatusText(TClock::now()));
+  PostBox(Transfer.FailureText());
 }
 
 void TKalvixDlgClient::EnableCommands(bool enable)
@@ -511,23 +322,6 @@ void TKalvixDlgClient::EnableCommands(bool enable)
       frame->EnableMenuItem(id, enable);
 }
 
-void TKalvixDlgClient::CmSendBreak()
-{
-  // The break ends on a timer: the window goes on meanwhile.
-  if (PortOpen && Port.SetBreak(true) == 0)
-    SetTimer(BreakTimer, BreakInterval);
-}
-
-void TKalvixDlgClient::ToggleLine(bool dtr)
-{
-  // Only a line the menu offers.
-  bool dtrUp = false, rtsUp = false;
-  if (LinesShown < 0 || !(LinesShown & LinesFree) || !Port.GetOutputLines(dtrUp, rtsUp))
-    return;
-  Port.SetOutputLines(dtr ? !dtrUp : dtrUp, dtr ? rtsUp : !rtsUp);
-  ShowLines();
-}
-
 void TKalvixDlgClient::CmTimeStamps()
 {
   ReceiveView.TimeStamps = !ReceiveView.TimeStamps;
@@ -535,27 +329,24 @@ void TKalvixDlgClient::CmTimeStamps()
     frame->CheckMenuItem(CM_TIMESTAMPS, ReceiveView.TimeStamps);
 }
 
-void TKalvixDlgClient::ShowLines()
-{
-  bool dtr = false, rts = false;
-  const bool open = PortOpen && Port.GetOutputLines(dtr, rts);
-  // Under the hardware handshake the kernel and the handshake drive both lines.
-  const bool free = open && Port.CommState().fDtrControl != DTR_CONTROL_HANDSHAKE;
-  const int shown = (open ? LinesOpen : 0) | (free ? LinesFree : 0) | (dtr ? LinesDtr : 0) | (rts ? LinesRts : 0);
-  TFrameWindow* frame = MainFrame();
-  if (shown == LinesShown || !frame || !frame->EnableMenuItem(CM_SENDBREAK, open))
-    return;
-  if (open)
-    Lamps.ShowOutputs(dtr, rts);
-  frame->EnableMenuItem(CM_DTR, free);
-  frame->EnableMenuItem(CM_RTS, free);
-  frame->CheckMenuItem(CM_DTR, open && dtr);
-  frame->CheckMenuItem(CM_RTS, open && rts);
-  LinesShown = shown;
-}
-
-void TKalvixDlgClient::ShowStatus(const char* text)
+void TKalvixDlgClient::ShowStatus(const std::string& text)
 {
   if (auto* frame = dynamic_cast<TDecoratedFrame*>(MainFrame()); frame && frame->GetStatusBar())
-    frame->GetStatusBar()->SetText(text);
+    frame->GetStatusBar()->SetText(text.c_str());
+}
+
+void TKalvixDlgClient::PostBox(std::string text)
+{
+  if (text.empty())
+    return;
+  Boxes.push_back(std::move(text));
+  PostMessage(BoxMessage, 0, 0);
+}
+
+LRESULT TKalvixDlgClient::ShowBox(WPARAM, LPARAM)
+{
+  const std::string text = std::move(Boxes.front());   // one message for each box
+  Boxes.pop_front();
+  MessageBox(text.c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+  return 0;
 }

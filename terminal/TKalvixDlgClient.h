@@ -1,50 +1,46 @@
 #pragma once
 // The terminal window: the client of the main frame. It opens the configured port and polls
-// it every 100 ms; its parts show what arrives (TReceiveView), light the modem-line lamps
-// (TModemLamps), send (TSendPath), log (TCaptureLog) and transfer files (TFileTransfer, shown
-// in TTransferDlg). It carries the commands: Send and Stop, Clear, Switch Mode, Setup, the
-// command file and list, the log, the transfers, and the frame's caption.
+// it every 100 ms, and conducts its parts: it hands them what the line delivers, steps them on
+// the ticks and on the one wake-up between them, and shows what they report. They show what
+// arrives (TReceiveView), light the lamps (TModemLamps), send (TSendPath), log (TLogMenu), run
+// the Line menu (TLineState) and transfer files (TTransferRun, shown in TTransferDlg).
+#include "framework/TApplication.h"
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
-#include "terminal/TCaptureLog.h"
-#include "terminal/TCommandListXfer.h"
+#include "terminal/TCommandList.h"
+#include "terminal/TLineState.h"
+#include "terminal/TLogMenu.h"
 #include "terminal/TModemLamps.h"
 #include "terminal/TReceiveView.h"
 #include "terminal/TSendPath.h"
-#include "terminal/TTransferDlg.h"
+#include "transfer/TTransferRun.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
 class TFrameWindow;
+class TTransferDlg;
 
 class TKalvixDlgClient : public TDialog {
 public:
+  using TClock = std::chrono::steady_clock;
+  using TTime = TClock::time_point;
   static constexpr int SendLimit = 81;   // the send field holds one less
   static constexpr UINT PollTimer = 1;
   static constexpr UINT PollInterval = 100;
-  // Polls between the ticks while the line streams (see PollPort).
-  static constexpr UINT DrainTimer = 2;
-  static constexpr UINT DrainInterval = 10;
-  static constexpr UINT NoDrain = ~0u;
+  // The one wake-up between the ticks: a timer set for the soonest time a part asks for, and a
+  // watch on the line's input while a part awaits it.
+  static constexpr UINT WakeTimer = 2;
+  static constexpr UINT LineWatch = 1;
   static constexpr std::uint32_t QueueSize = 1024;
-  // Polls while a transfer's write leaves the line: the next block goes as soon as it has.
-  static constexpr UINT TransferTimer = 3;
-  static constexpr UINT TransferInterval = 2;
-  // The watch on the line during a transfer: its answers are taken as they arrive.
-  static constexpr UINT TransferWatch = 1;
-  // Posted when a write of the log failed; wParam = the errno.
-  static constexpr UINT LogFailedMessage = WM_USER + 1;
-  // Posted when a transfer failed.
-  static constexpr UINT TransferFailedMessage = WM_USER + 2;
-  // Ends a break; its length.
-  static constexpr UINT BreakTimer = 4;
-  static constexpr UINT BreakInterval = 250;
+  // Posted for a message box that waits for the event in progress to end.
+  static constexpr UINT BoxMessage = WM_USER + 1;
   // Posted at set-up: the Line menu is shown once the frame has built its menu.
   static constexpr UINT ShowLinesMessage = WM_USER + 3;
 
@@ -59,7 +55,6 @@ public:
   // transmission is over, Send takes Stop's place again.
   void SendTick();
   const TComSetupXfer& Settings() const { return Setup; }
-  const TCommandListXfer& Commands() const { return CommandXfer; }
 
 protected:
   const TResponseTable& Responses() const override;
@@ -70,59 +65,54 @@ protected:
   bool OpenPort();
   void ReportPortUnavailable();
   // The status bar's message area.
-  void ShowStatus(const char* text);
+  void ShowStatus(const std::string& text);
+  // A box (text non-empty) shown once the event in progress is over: one open inside a tick
+  // would hold the poll timer.
+  void PostBox(std::string text);
+  LRESULT ShowBox(WPARAM, LPARAM);
   LRESULT TimerTick(WPARAM id, LPARAM);
   LRESULT ReceivedData(WPARAM count, LPARAM bytes);
-  // Polls the port and shows what the poll brought with one insertion; draining: a poll of the
-  // drain timer.
+  // Polls the port and shows what the poll brought with one insertion; draining: the poll the
+  // drain asked for.
   void PollPort(bool draining);
+  // The wake-up: the line has input, or a part's time has come. The parts step, then ask anew.
+  LRESULT Wake(WPARAM = 0, LPARAM = 0);
+  void ArmWake();
   void CmClear();
   void CmSwitchMode();
   // Edits the settings in the setup dialog; on OK stores them and reopens the port with them.
   void CmSetup();
-  void CmOpenCommandFile();
+  void CmOpenCommandFile() { TCommandList::OpenFile(this, CommandXfer); }
   void CmSelect();
-  // Starts a log of what arrives, in a file the user picks, or ends the one that runs.
-  void CmLogToFile();
-  // The log has ended (error: the errno why, or 0): the menu item says so, the user is told.
-  void LogEnded(int error);
-  LRESULT LogFailed(WPARAM error, LPARAM);
-  // The menu item: "Stop &Logging" with a check mark while a log runs.
-  void ShowLogging(bool on);
-  // A message box with the string messageId, the file's name and the reason for error.
-  void ReportFile(UINT messageId, const std::string& path, int error);
+  void CmLogToFile() { PostBox(LogMenu.Command(TextMode)); }
 
   // A transfer's menu item: asks for the file (or the folder) and starts it.
-  template <TFileTransfer::TProtocol Protocol, bool Send> void CmTransfer() { StartTransfer(Protocol, Send); }
-  void StartTransfer(TFileTransfer::TProtocol protocol, bool send);
-  // The transfer window's Cancel: the abort goes out on the next step.
-  void CmCancelTransfer();
-  // The line has input during a transfer: taken at once.
-  LRESULT TransferReadable(WPARAM, LPARAM);
-  // One step of the transfer after a poll; ends it once it is over.
-  void TransferStep();
+  template <TTransferRun::TProtocol Protocol, bool Send> void CmTransfer() { StartTransfer(Protocol, Send); }
+  void StartTransfer(TTransferRun::TProtocol protocol, bool send);
+  // The transfer window's Cancel: the transfer ends on the wake-up it asks for, not inside the
+  // click of the window that its end closes.
+  void CmCancelTransfer()
+  {
+    Transfer.Cancel();
+    ArmWake();
+  }
   // The transfer is over: its window goes, the commands come back, the status bar says how it
   // went, and a failure is told.
   void EndTransfer();
-  LRESULT TransferFailed(WPARAM, LPARAM);
-  // The file in hand, else the file or folder chosen.
-  const std::string& TransferPath() const;
   // Send, Select, Setup, Switch Mode and the transfers are only for a terminal without one.
   void EnableCommands(bool enable);
 
-  // The Line menu: a break of BreakInterval, DTR and RTS toggled while the handshake leaves them
-  // to the user, time stamps in the receive field. None of it is stored.
-  void CmSendBreak();
-  void CmDtr() { ToggleLine(true); }
-  void CmRts() { ToggleLine(false); }
-  void ToggleLine(bool dtr);
+  void CmSendBreak()
+  {
+    Lines.SendBreak(PortOpen, TClock::now());
+    ArmWake();
+  }
+  void CmDtr() { Lines.Toggle(true, MainFrame()); }
+  void CmRts() { Lines.Toggle(false, MainFrame()); }
   void CmTimeStamps();
-  // The DTR and RTS lamps, check marks and items, and Send Break, as the line is now; touched
-  // only when that changed.
-  void ShowLines();
   LRESULT ShowLinesPosted(WPARAM, LPARAM)
   {
-    ShowLines();
+    Lines.Show(PortOpen, MainFrame());
     return 0;
   }
   void CmSend();
@@ -132,7 +122,7 @@ protected:
   void CmIgnore() {}
 
   // The program's main window, whose menu shows the mode and the log; null without one.
-  TFrameWindow* MainFrame() const;
+  TFrameWindow* MainFrame() const { return GetApplication() ? GetApplication()->GetMainWindow() : nullptr; }
   // The main frame's caption: the mode, in the words of Switch Mode (switched) or of a change
   // of the send field, then a chosen command's label, cut so that the whole stays within 40
   // characters.
@@ -145,18 +135,12 @@ protected:
   bool TextMode = false;
   TSendPath SendPath;
   TCommandListXfer CommandXfer;
-  UINT DrainPace = NoDrain;   // the drain timer's interval; NoDrain while it does not run
   bool PortOpen = false;
-  bool LineThere = true;   // the open port's device as last seen: there, or waited for
-  TCaptureLog Log;
-  TFileTransfer Transfer;
+  TLogMenu LogMenu;
+  TTransferRun Transfer;
   std::unique_ptr<TTransferDlg> TransferWindow;   // while a transfer runs
-  std::string TransferChoice;                     // the file or folder the user chose for it
-  TFileTransfer::TTime TransferStart;
-  bool TransferTimerOn = false;
-  // What ShowLines showed last; -1: nothing yet.
-  enum : int { LinesOpen = 1, LinesFree = 2, LinesDtr = 4, LinesRts = 8 };
-  int LinesShown = -1;
+  TTime DrainAt = TTime::max();                   // the poll a streaming line asks for; none while it is quiet
+  std::deque<std::string> Boxes;                  // posted, not yet shown
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;
@@ -164,4 +148,5 @@ protected:
   TEdit SendField;
   TButton SendButton;
   TButton StopButton;
+  TLineState Lines;
 };

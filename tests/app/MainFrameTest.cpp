@@ -6,6 +6,7 @@
 #include "settings/TComSetup.h"
 #include "terminal/TCommandList.h"
 #include "tests/support/KalvixSession.h"
+#include "transfer/TTransferDlg.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,7 @@
 // The terminal window as the user sees it, in the running program: the receive field when it is
 // full, the send field's filter and Enter, the lamps, the log, Setup and Select, and what a
 // larger window gives each control.
+#include "framework/TStatusBar.h"
 #include "settings/PortSettings.h"
 #include "tests/support/KalvixSession.h"
 
@@ -16,6 +17,11 @@
 #include <thread>
 
 namespace {
+
+// A menu item's hint id, as the frame keeps it.
+struct TMenuHints : TFrameWindow {
+  using TFrameWindow::HintIdOf;
+};
 
 class TerminalWindowTest : public KalvixSession {
 protected:
@@ -177,8 +183,17 @@ TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeaves
     return std::tuple(item("&DTR")->isChecked(), item("&RTS")->isChecked(), Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS));
   };
   const auto lamps = [&] { return std::pair(Lamp(IDC_LED_DTR), Lamp(IDC_LED_RTS)); };
+  const auto hint = [&] { return TDecoratedFrame::HintText(TMenuHints::HintIdOf(*item("&DTR"))); };
   EXPECT_EQ(std::pair(offered(), lamps()), std::pair(std::vector {true, false, false}, std::pair(Red, Red)));
-  // The handshake, the port, and what the menu offers then, and the output lamps.
+  // Output the handshake holds says so in the status bar, until it moves.
+  const auto status = [&] { return Frame().GetStatusBar()->GetText(); };
+  cable->SetRts(false);   // the device's RTS is our CTS
+  Send("41");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return status() == "COM1: waiting for CTS (Hardware handshake)"; }, 2000));
+  cable->SetRts(true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return status().empty(); }, 2000)) << status();
+  // The handshake, the port, and what the menu offers then (DTR's hint says why not), and the
+  // output lamps.
   const std::tuple<const char*, const char*, std::vector<bool>, int> rows[] = {
     {"Hardware", "COM 1", {true, false, false}, Red},   // the kernel and the handshake drive both lines
     {"XOn / XOff", "COM 1", {true, true, true}, Off},
@@ -187,7 +202,10 @@ TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeaves
   };
   for (const auto& [handshake, port, expected, lit] : rows) {
     Setup([&](QDialog& d) { Choose(d, IDC_PORT, port), Choose(d, IDC_HANDSHAKE, handshake), Click(d, IDOK); });
-    EXPECT_EQ(std::pair(offered(), lamps()), std::pair(expected, std::pair(lit, lit))) << handshake << " " << port;
+    EXPECT_EQ(std::tuple(offered(), lamps(), hint()),
+              std::tuple(expected, std::pair(lit, lit),
+                         lit == Red ? "The Hardware handshake drives DTR" : "Raise or lower DTR"))
+      << handshake << " " << port;
   }
   // Under "no" with Set DTR and Set RTS unchecked both start low; each item toggles its line.
   EXPECT_EQ(std::pair(cable->Sees(), shown()), std::pair(0, std::tuple(false, false, Off, Off)));

@@ -63,6 +63,7 @@ protected:
   static constexpr time_t Mtime = 01234567;
 
   TPty Pty;
+  TNullModem* Cable = nullptr;   // the line of a row
   const std::string Far = Store.Root() + "/far", Near = Store.Root() + "/near";
 };
 
@@ -78,10 +79,11 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     std::string Answer;              // the file or the folder the dialog is answered with
     std::vector<std::pair<std::string, std::string>> Sent, Received;   // path, bytes
     std::string Status;                                                // up to the seconds
+    std::size_t LongestWrite = 0;   // the most bytes written on the line at once, if checked
   } rows[] = {
     // clang-format off
     {"Send with &YMODEM...", {"rb", "-q"}, Near + "/image.bin", {{Near + "/image.bin", image}},
-     {{Far + "/image.bin", image}}, "Send with YMODEM: image.bin, 100000 bytes in "},
+     {{Far + "/image.bin", image}}, "Send with YMODEM: image.bin, 100000 bytes in ", 3 + 1024 + 2},   // a frame at once
     {"Send with &YMODEM...", {"rb", "-q"}, Near + "/empty", {{Near + "/empty", ""}}, {{Far + "/empty", ""}},
      "Send with YMODEM: empty, 0 bytes in "},
     {"Send with &XMODEM...", {"rx", "-q", "x.bin"}, Near + "/x.bin", {{Near + "/x.bin", "x"}},   // the checksum form
@@ -115,6 +117,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     Presenter.FileAnswer = row.Answer;
     const pid_t peer = row.Peer.empty() ? 0 : Pty.Spawn(row.Peer, Far);
     cable.SetRts(!row.Peer.empty());   // a raw send waits for CTS under the hardware handshake
+    cable.LongestWrite();
     Item(row.Item)->trigger();
     ASSERT_TRUE(TransferWindow());
     EXPECT_EQ(Commands(), std::vector<bool>(6, false));
@@ -127,6 +130,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 5000));
     EXPECT_EQ(Commands(), std::vector<bool>(6, true));
     EXPECT_EQ(Status().substr(0, row.Status.size()), row.Status);
+    EXPECT_EQ(row.LongestWrite ? cable.LongestWrite() : 0, row.LongestWrite);
     for (const auto& [path, bytes] : row.Received) {
       struct stat file {};
       EXPECT_TRUE((path.empty() ? raw : FileText(path)) == bytes) << path;
@@ -165,14 +169,21 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
     std::string FarEndSees;           // after the first request
     std::string Box;                  // "": none
     std::string Status;
+    bool Held = false;   // the far end's DTR low
   } rows[] = {
     // clang-format off
     {"the far end cancels", "Send with &XMODEM...", Near + "/x.bin", [](TPty& p) { p.Send("\x18\x18"); }, "",
      "The transfer has failed:\nThe far end cancelled it.\n" + Near + "/x.bin\n0 bytes done",
      "Send with XMODEM: x.bin failed after 0 bytes in "},
-    {"Cancel pressed", "R&eceive with XMODEM...", Near + "/got.bin",
-     [](TPty&) { QTest::mouseClick(DialogItem(*TransferWindow(), IDCANCEL), Qt::LeftButton); }, abort, "",
-     "Receive with XMODEM: got.bin cancelled after 0 bytes in "},
+    // The far end's DTR is our DSR: the Hardware handshake holds block 0, and says so. Cancel
+    // ends the transfer at once; the abort goes out in the block's place once the line moves.
+    {"Cancel on a held line", "Send with &YMODEM...", Near + "/x.bin",
+     [this](TPty&) {
+       EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: waiting for DSR (Hardware handshake)"; }, 2000));
+       QTest::mouseClick(DialogItem(*TransferWindow(), IDCANCEL), Qt::LeftButton);
+       EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 500));
+       Cable->SetDtr(true);
+     }, abort, "", "Send with YMODEM: x.bin cancelled after 0 bytes in ", true},
     {"the line lost", "Recei&ve with YMODEM...", Near, [](TPty& p) { p.CloseMaster(); }, "",
      "The transfer has failed:\nThe line is lost.\n" + Near + "\n0 bytes done",
      "Receive with YMODEM: near failed after 0 bytes in "},
@@ -184,6 +195,9 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
   for (const auto& row : rows) {
     SCOPED_TRACE(row.What);
     TPty line;
+    TNullModem cable(line);
+    cable.SetDtr(!row.Held);
+    Cable = &cable;
     Store.LinkPort(1, line.SlavePath());
     Start();
     Presenter.Boxes.clear();

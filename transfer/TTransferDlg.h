@@ -6,7 +6,9 @@
 #include "framework/TDialog.h"
 #include "framework/TProgressBar.h"
 #include "framework/TStatic.h"
-#include "terminal/TFileTransfer.h"
+#include "transfer/TTransferRun.h"
+
+#include <memory>
 
 class TTransferDlg : public TDialog {
 public:
@@ -14,8 +16,12 @@ public:
 
   // Shows where transfer stands, seconds after it started.
   void ShowProgress(const TFileTransfer& transfer, double seconds);
-  // What a transfer does, in the words of its menu item: "Send with YMODEM".
-  static const char* Title(TFileTransfer::TProtocol protocol, bool send);
+  // A transfer's start: asks for what it takes (a file to send, a file to receive into,
+  // replacing one only after the dialog's question, or for YMODEM receive a folder), starts run
+  // with it and opens its window. Null when nothing was chosen, or the start failed and a box
+  // said why.
+  static std::unique_ptr<TTransferDlg> Start(TWindow* owner, TTransferRun& run, TTransferRun::TProtocol protocol,
+                                             bool send);
 
 protected:
   const TResponseTable& Responses() const override;

@@ -1,5 +1,8 @@
-#include "terminal/TTransferDlg.h"
+#include "transfer/TTransferDlg.h"
 
+#include "framework/TFileOpenDialog.h"
+#include "framework/TFileSaveDialog.h"
+#include "framework/TFolderDialog.h"
 #include "resources/ResourceIds.h"
 
 #include <algorithm>
@@ -25,25 +28,11 @@ const TResponseTable& TTransferDlg::Responses() const
   return table;
 }
 
-const char* TTransferDlg::Title(TFileTransfer::TProtocol protocol, bool send)
-{
-  using enum TFileTransfer::TProtocol;
-  switch (protocol) {
-  case Raw:
-    return "Send Raw File";
-  case XModem:
-    return send ? "Send with XMODEM" : "Receive with XMODEM";
-  case YModem:
-    return send ? "Send with YMODEM" : "Receive with YMODEM";
-  }
-  return "";
-}
-
 void TTransferDlg::ShowProgress(const TFileTransfer& transfer, double seconds)
 {
   const std::string& path = transfer.Path();
   File.SetText(path.substr(path.find_last_of('/') + 1));
-  Protocol.SetText(Title(transfer.Protocol(), transfer.IsSend()));
+  Protocol.SetText(TTransferRun::Title(transfer.Protocol(), transfer.IsSend()));
   const std::int64_t size = transfer.FileSize();
   const std::uint64_t done = transfer.FileDone();
   Bytes.SetText(std::to_string(done) + (size >= 0 ? " of " + std::to_string(size) : std::string()) + " bytes");
@@ -53,6 +42,31 @@ void TTransferDlg::ShowProgress(const TFileTransfer& transfer, double seconds)
                 : int(std::min<std::uint64_t>(done, std::uint64_t(size)) * TProgressBar::Full / std::uint64_t(size)));
   Rate.SetText(seconds > 0 ? std::to_string(std::llround(double(transfer.TotalDone()) / seconds)) + " bytes/s" : "");
   Retries.SetText(std::to_string(transfer.Retries()));
+}
+
+std::unique_ptr<TTransferDlg> TTransferDlg::Start(TWindow* owner, TTransferRun& run, TTransferRun::TProtocol protocol,
+                                                  bool send)
+{
+  TOpenSaveDialog::TData data;
+  data.Flags = OFN_HIDEREADONLY | (send ? OFN_FILEMUSTEXIST : OFN_OVERWRITEPROMPT);
+  data.Filter = "All Files (*.*)|*.*|";
+  const char* title = TTransferRun::Title(protocol, send);
+  // YMODEM's sender names the files: a folder is all it needs.
+  const int chosen = send                                          ? TFileOpenDialog(owner, data, title).Execute()
+                     : protocol == TTransferRun::TProtocol::YModem ? TFolderDialog(owner, data, title).Execute()
+                                                                   : TFileSaveDialog(owner, data, title).Execute();
+  if (chosen != IDOK)
+    return nullptr;
+  if (const std::string refusal = run.Start(protocol, send, data.FileName, TTransferRun::TClock::now());
+      !refusal.empty()) {
+    owner->MessageBox(refusal.c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
+    return nullptr;
+  }
+  auto window = std::make_unique<TTransferDlg>(owner);
+  if (window->Create())
+    window->Show(SW_SHOW);
+  window->ShowProgress(run.Engine(), 0);
+  return window;
 }
 
 void TTransferDlg::CmCancel()
