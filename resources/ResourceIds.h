@@ -103,4 +103,8 @@ constexpr unsigned IDS_TRANSFER_REASON = 130;
 // The port's device went away, or came back; %d is the port's number.
 constexpr unsigned IDS_PORT_LOST = 125;
 constexpr unsigned IDS_PORT_BACK = 126;
+// Setup's baud rate is no whole rate in the range (%ld, %ld); the line runs at another rate than
+// the one asked for (%d the port's number, %lu the two rates).
+constexpr unsigned IDS_BAUDRATE_NOT_IN_RANGE = 127;
+constexpr unsigned IDS_RATE_OFF = 128;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -34,6 +34,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
   {IDS_PORT_BACK, "COM%d: the device is back"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
+  {IDS_BAUDRATE_NOT_IN_RANGE, "Baudrate: Value is not a whole number in the range %ld to %ld."},
+  {IDS_RATE_OFF, "COM%d: the device runs the line at %lu baud, not %lu"},
 
   // Menu hints
   {24331, "Creates a new window"},

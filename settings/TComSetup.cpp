@@ -5,6 +5,7 @@
 #include "settings/PortSettings.h"
 
 #include <iterator>
+#include <string>
 
 namespace {
 constexpr UINT ListTextLimit = 80;
@@ -85,7 +86,16 @@ void TComSetup::UpdateHandshakeControls()
 
 bool TComSetup::CanClose()
 {
-  const bool fieldsValid = TDialog::CanClose();
+  // The baud rate is the first field in creation order: refused, it is the one field reported.
+  const std::string typed = BaudRate.GetText();
+  const int rate = BaudRateOf(typed);
+  if (rate && typed != std::to_string(rate))
+    BaudRate.SetText(std::to_string(rate));   // "09600" is the entry "9600"
+  if (!rate) {
+    TRangeValidator(MinBaudRate, MaxBaudRate, IDS_BAUDRATE_NOT_IN_RANGE).Error(BaudRate);
+    BaudRate.SetFocus();
+  }
+  const bool fieldsValid = rate && TDialog::CanClose();
 
   // No data bits selected counts as none of the four.
   const int byteSize = DataBits.GetSelIndex() + LeastByteSize;

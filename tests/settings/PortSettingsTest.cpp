@@ -91,12 +91,13 @@ TEST(PortSettingsTest, ALoadReadsTheValuesPortFirstAndASaveWritesThemBaudRateFir
   TScratchStore store;
   TStoreCalls calls;
   TLoaded().Save();
-  const std::vector<std::string> expected = {
+  std::vector<std::string> expected = {
     "read COM-Port",   "read Baudrate",  "read DataBits",  "read Handshake", "read Parity",     "read StopBits",
     "read SetDTR",     "read SetRTS",    "read UseCTS",    "read UseDSR",    "read Linelength", "read Delaytime",
     "read Delaychar",  "write Baudrate", "write COM-Port", "write DataBits", "write Handshake", "write Parity",
     "write StopBits",  "write SetDTR",   "write SetRTS",   "write UseCTS",   "write UseDSR",    "write Linelength",
     "write Delaytime", "write Delaychar"};
+  expected.push_back("write BaudrateBps");   // the rate beside them
   EXPECT_EQ(TStoreCalls::Seen, expected);
 }
 
@@ -117,7 +118,7 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
     {"Baudrate", Text({"9600\0\0\0", 7})}, {"COM-Port", Text({"COM 1\0", 6})}, {"DataBits", Text({"8 Bit\0", 6})},
     {"Handshake", Text({"Hardware\0\0\0\0", 12})}, {"Parity", Text({"even\0\0", 6})}, {"SetDTR", Number(0)},
     {"StopBits", Text({"1 Bit\0\0\0", 8})}, {"SetRTS", Number(0)}, {"UseCTS", Number(0)}, {"UseDSR", Number(0)},
-    {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}};
+    {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}, {"BaudrateBps", Number(9600)}};
   // clang-format on
   EXPECT_EQ(Stored(store), older);
 

@@ -37,7 +37,9 @@ QWidget* DialogItem(QWidget& dialog, int id)
 void Choose(QDialog& d, int id, const QString& entry)
 {
   auto* list = qobject_cast<QComboBox*>(DialogItem(d, id));
-  for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
+  while (list->currentIndex() > 0)   // up to the first entry (Home moves an edit line's caret)
+    QTest::keyClick(list, Qt::Key_Up);
+  while (list->currentText() != entry && list->currentIndex() + 1 < list->count())
     QTest::keyClick(list, Qt::Key_Down);
 }
 
