@@ -5,7 +5,6 @@
 #include "settings/PortSettings.h"
 
 #include <iterator>
-#include <string>
 
 namespace {
 constexpr UINT ListTextLimit = 80;
@@ -87,10 +86,7 @@ void TComSetup::UpdateHandshakeControls()
 bool TComSetup::CanClose()
 {
   // The baud rate is the first field in creation order: refused, it is the one field reported.
-  const std::string typed = BaudRate.GetText();
-  const int rate = BaudRateOf(typed);
-  if (rate && typed != std::to_string(rate))
-    BaudRate.SetText(std::to_string(rate));   // "09600" is the entry "9600"
+  const int rate = BaudRateOf(BaudRate.GetText());
   if (!rate) {
     TRangeValidator(MinBaudRate, MaxBaudRate, IDS_BAUDRATE_NOT_IN_RANGE).Error(BaudRate);
     BaudRate.SetFocus();

@@ -126,6 +126,8 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesReadBackWith
   const std::tuple<const char*, std::string, std::string> rows[] = {
     {"Baudrate", Text({"115200\0\0", 8}), Text({"9600\0\0\0", 7})},   // longer than its limit
     {"Baudrate", Text({"38400\0\0", 7}), Text({"38400\0\0", 7})},
+    {"BaudrateBps", Number(1500000), Number(38400)},                             // a rate in "Baudrate" wins
+    {"Baudrate", Text({"1152000", 7}), Text(std::string(7, '\0'))},              // a rate too long for it goes beside
     {"Handshake", Text({"XOn / XOff\0\0", 12}), Text({"XOn / XOff\0\0", 12})},   // as long as its limit
     {"StopBits", Text({"2 Bit\0\0\0\0", 9}), Text({"1 Bit\0\0\0", 8})},
     {"COM-Port", Text("COM1"), Text({"COM1\0\0", 6})},   // matching no entry
