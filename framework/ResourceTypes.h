@@ -10,7 +10,8 @@ enum class TControlKind : std::uint8_t {
   PushButton,    // owner-drawn with OwnerDraw
   Static,        // a text label
   EtchedFrame,   // a sunken-and-raised rectangle around other controls
-  ComboBox,      // a drop-down list; the height is that of the list when dropped down
+  ComboBox,      // a drop-down list (with EditLine, any text can be typed over it); the height is
+                 // that of the list when dropped down
   CheckBox,      // an automatic check box: a click toggles it
   SimpleCombo,   // an edit line with its list always shown below it
   Icon,          // an icon at its own size; the text names it as "#<icon id>"
@@ -34,6 +35,7 @@ constexpr std::uint32_t OwnerDraw = 1u << 11;
 constexpr std::uint32_t CenterText = 1u << 12;
 constexpr std::uint32_t DefaultButton = 1u << 13;
 constexpr std::uint32_t RightAlign = 1u << 14;
+constexpr std::uint32_t EditLine = 1u << 15;   // a combo box's face is an edit line
 }
 
 // Style bits of a dialog template.

@@ -36,6 +36,24 @@ void TComboBox::SetSelIndex(int index)
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
+void TComboBox::WidgetBound()
+{
+  if (QComboBox* list = List(); list && list->lineEdit() && TextLimit > 0)
+    list->lineEdit()->setMaxLength(int(TextLimit - 1));
+}
+
+std::string TComboBox::GetText() const
+{
+  const QComboBox* list = List();
+  return list ? ToBytes(list->currentText()) : std::string();
+}
+
+void TComboBox::SetText(const std::string& text)
+{
+  if (QComboBox* list = List(); list && list->isEditable())
+    list->setEditText(ToQString(text));
+}
+
 void TComboBox::Transfer(const TTransferField& field, TTransferDirection direction)
 {
   TComboBoxData* const* slot = std::get_if<TComboBoxData*>(&field);
@@ -52,11 +70,16 @@ void TComboBox::Transfer(const TTransferField& field, TTransferDirection directi
     for (const std::string& entry : data.GetStrings())
       list->addItem(ToQString(entry));
     SetSelIndex(data.GetSelIndex());
+    if (data.GetSelIndex() < 0)
+      SetText(data.GetSelection());
   } else {
     data.Clear();
     for (int i = 0; i < list->count(); ++i)
       data.AddString(ToBytes(list->itemText(i)));
-    data.Select(list->currentIndex());
+    if (list->isEditable())
+      data.SelectString(GetText());
+    else
+      data.Select(list->currentIndex());
   }
 }
 

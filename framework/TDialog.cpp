@@ -146,6 +146,12 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
   case TControlKind::ComboBox: {
     auto* list = new QComboBox(parent);
     list->setFrame(item.Style & (Border | ClientEdge));
+    if (item.Style & EditLine) {
+      // What is typed stays as typed: it is neither completed to an entry nor added to the list.
+      list->setEditable(true);
+      list->setInsertPolicy(QComboBox::NoInsert);
+      list->setCompleter(nullptr);
+    }
     widget = list;
     break;
   }

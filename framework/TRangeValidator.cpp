@@ -9,7 +9,7 @@
 #include <string>
 #include <limits>
 
-TRangeValidator::TRangeValidator(long min, long max) : Min(min), Max(max) {}
+TRangeValidator::TRangeValidator(long min, long max, unsigned messageId) : Min(min), Max(max), MessageId(messageId) {}
 
 bool TRangeValidator::IsValidInput(const std::string& text) const
 {
@@ -28,7 +28,7 @@ bool TRangeValidator::IsValid(const std::string& text) const
 void TRangeValidator::Error(TWindow& owner) const
 {
   char format[80];
-  LoadString(IDS_VALUE_NOT_IN_RANGE, format, sizeof format);
+  LoadString(MessageId, format, sizeof format);
   // The two "%ld" of the text take the minimum and the maximum, in this order.
   std::string text = format;
   for (const long bound : {Min, Max}) {

@@ -2,6 +2,7 @@
 // Accepts a whole number between a minimum and a maximum, both included. While typing only
 // the digits and the signs pass ("-" only when the minimum is negative); the number is read
 // as an optional sign and the digits up to the first other character, an empty text being 0.
+#include "framework/StandardIds.h"
 #include "framework/TValidator.h"
 
 #include <cstdint>
@@ -9,7 +10,8 @@
 
 class TRangeValidator : public TValidator {
 public:
-  TRangeValidator(long min, long max);
+  // messageId: the string-table text of Error, with "%ld" for the minimum and the maximum.
+  TRangeValidator(long min, long max, unsigned messageId = IDS_VALUE_NOT_IN_RANGE);
 
   long GetMin() const { return Min; }
   long GetMax() const { return Max; }
@@ -21,7 +23,7 @@ public:
   // Only those characters, and the value lies in the range.
   bool IsValid(const std::string& text) const override;
   // A message box owned by owner, captioned with the application's name: "Value is not in
-  // the range <min> to <max>."
+  // the range <min> to <max>.", or the text of the validator's own message.
   void Error(TWindow& owner) const override;
 
   // The value of text: optional sign, then decimal digits up to the first other character;
@@ -30,4 +32,5 @@ public:
 
 private:
   long Min, Max;
+  unsigned MessageId;
 };

@@ -44,7 +44,7 @@ constexpr TControlTemplate SetupControls[] = {
   {IDC_NONE, TControlKind::Static, "Port", 20, 5, 60, 8, Label},
   {IDC_PORT, TControlKind::ComboBox, "", 20, 14, 76, 74, List},
   {IDC_NONE, TControlKind::Static, "Baudrate", 20, 39, 60, 8, Label},
-  {IDC_BAUDRATE, TControlKind::ComboBox, "", 20, 48, 76, 140, List},
+  {IDC_BAUDRATE, TControlKind::ComboBox, "", 20, 48, 76, 140, List | EditLine},   // any rate can be typed
   {IDC_NONE, TControlKind::Static, "Parity", 20, 66, 60, 8, Label},
   {IDC_PARITY, TControlKind::ComboBox, "", 20, 75, 76, 69, List},
   {IDC_NONE, TControlKind::Static, "Stopbits", 20, 95, 60, 8, Label},

@@ -38,6 +38,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_DTR_BY_HANDSHAKE, "The Hardware handshake drives DTR"},
   {IDS_RTS_BY_HANDSHAKE, "The Hardware handshake drives RTS"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
+  {IDS_BAUDRATE_NOT_IN_RANGE, "Baudrate: Value is not a whole number in the range %ld to %ld."},
+  {IDS_RATE_OFF, "COM%d: the device runs the line at %lu baud, not %lu"},
 
   // Menu hints
   {24331, "Creates a new window"},

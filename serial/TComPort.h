@@ -11,6 +11,13 @@
 // gates (CTS, DSR).
 enum class THandshake : int { None = 0, Hardware = 1, XonXoff = 2 };
 
+// Whether a line that runs at actual is more than 2 % off the rate asked for: past what the
+// framing of the far end tolerates. A rate that cannot be told (0) is not off.
+constexpr bool RateOff(std::uint32_t asked, std::uint32_t actual)
+{
+  return actual != 0 && 50 * std::uint64_t(actual > asked ? actual - asked : asked - actual) > asked;
+}
+
 // One serial port: opened, configured, read and written without ever waiting for the device.
 // Received bytes go to the owner window as WM_USER (wParam = count 1..80, lParam = address of
 // the bytes, valid during the call only), sent from Poll.
@@ -82,6 +89,13 @@ public:
   void AwaitWrite(std::chrono::milliseconds limit);
   // The line parameters as last read from and written to the device.
   const TDcb& CommState() const { return Dcb; }
+  // The rate the line runs at as the driver reports it now: an adapter may make only a rate
+  // near the one asked for. 0 while closed or away.
+  std::uint32_t LineRate() const
+  {
+    TDcb now;
+    return Device && Device->GetCommState(now) ? now.BaudRate : 0;
+  }
 
 private:
   // Starts a read; the count read when it completed at once, otherwise -1 (Pending tells why).

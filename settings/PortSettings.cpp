@@ -1,6 +1,8 @@
 #include "settings/PortSettings.h"
 
+#include "framework/ResourceLoader.h"
 #include "framework/TRangeValidator.h"
+#include "resources/ResourceIds.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -84,6 +86,12 @@ static_assert(std::size(LoadOrder) == std::size(StoredValues) && [] {
 
 constexpr int SaveLockWaitMs = 3000;
 
+// The baud rate as a number, beside the thirteen. A rate whose text does not fit "Baudrate" with
+// its end (seven digits) would read back cut short, as another rate: it leaves "Baudrate" empty,
+// which a build that knows nothing of this value takes for no choice, and so for its default.
+// Written on every save, so that a rate comes back even after such a build stored no choice.
+constexpr const char* BaudRateNumberName = "BaudrateBps";
+
 // Room for the longest text value.
 constexpr std::uint32_t MaxTextSize = 12;
 static_assert(std::ranges::all_of(StoredValues, [](const TStoredValue& v) {
@@ -120,7 +128,33 @@ void WriteNumber(const TRegKey& key, const char* name, std::uint32_t value)
   key.SetValue(name, REG_DWORD, bytes, sizeof bytes);
 }
 
+// An empty "Baudrate" takes the rate stored beside, if there is one. Read only then, so that a
+// store with a rate in "Baudrate" is read as it always was.
+void ReadBaudRateNumber(const TRegKey& key, TComboBoxData& baudRate)
+{
+  std::uint32_t rate = 0;
+  if (baudRate.GetSelection().empty() && ReadNumber(key, BaudRateNumberName, rate) &&
+      rate >= std::uint32_t(MinBaudRate) && rate <= std::uint32_t(MaxBaudRate))
+    baudRate.SelectString(std::to_string(rate));
+}
+
+static_assert(StoredValues[0].List == &TComSetupXfer::BaudRateData);
+bool BaudRateFits(const TComSetupXfer& xfer)
+{
+  return xfer.BaudRateData.GetSelection().size() < StoredValues[0].Size;
+}
+
 }   // namespace
+
+std::string RateNote(int port, int asked, std::uint32_t actual)
+{
+  if (asked <= 0 || !RateOff(std::uint32_t(asked), actual))
+    return {};
+  char format[80], text[120];
+  LoadString(IDS_RATE_OFF, format, sizeof format);
+  std::snprintf(text, sizeof text, format, port, static_cast<unsigned long>(actual), static_cast<unsigned long>(asked));
+  return text;
+}
 
 std::int32_t TextValue(const char* text, std::size_t size)
 {
@@ -165,6 +199,7 @@ void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_
       std::snprintf(text.data(), text.size(), "%d", int(target));
     }
   }
+  ReadBaudRateNumber(key, xfer.BaudRateData);
 }
 
 bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
@@ -177,20 +212,23 @@ bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::
       *numbers[value.Number] = TextValue(text.data(), text.size());
     }
 
-  // All thirteen go in together: a failure or an end on the way must not leave a mix of old and
-  // new. The user waits for a save, so another program's lock on the store is waited for longer
-  // than a read waits.
+  // All thirteen, and the rate beside them, go in together: a failure or an end on the way must
+  // not leave a mix of old and new. The user waits for a save, so another program's lock on the
+  // store is waited for longer than a read waits.
   TRegTransaction transaction(SaveLockWaitMs);
   const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
   for (const TStoredValue& value : StoredValues) {
     if (value.List) {
       char text[MaxTextSize];
       (xfer.*value.List).GetSelString(text, value.Size);
+      if (value.List == &TComSetupXfer::BaudRateData && !BaudRateFits(xfer))
+        std::memset(text, 0, sizeof text);
       key.SetValue(value.Name, REG_SZ, reinterpret_cast<const std::uint8_t*>(text), value.Size);
     } else {
       WriteNumber(key, value.Name, value.Check ? xfer.*value.Check : std::uint32_t(*numbers[value.Number]));
     }
   }
+  WriteNumber(key, BaudRateNumberName, std::uint32_t(BaudRateOf(xfer.BaudRateData.GetSelection())));
   if (transaction.Commit())
     return true;
   reason = transaction.Error();

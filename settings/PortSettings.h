@@ -26,6 +26,10 @@ void LoadPortSettings(TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_
 bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::int32_t& delayTime,
                       std::int32_t& delayChar, std::string& reason);
 
+// What the status bar says of port's line asked to run at asked bits per second, which the driver
+// runs at actual: empty unless that is more than 2 % off.
+std::string RateNote(int port, int asked, std::uint32_t actual);
+
 // The value of a text of at most size bytes: optional sign, then decimal digits up to the
 // first other character; empty or without digits gives 0. Saturates instead of overflowing.
 std::int32_t TextValue(const char* text, std::size_t size);

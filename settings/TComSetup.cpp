@@ -85,7 +85,13 @@ void TComSetup::UpdateHandshakeControls()
 
 bool TComSetup::CanClose()
 {
-  const bool fieldsValid = TDialog::CanClose();
+  // The baud rate is the first field in creation order: refused, it is the one field reported.
+  const int rate = BaudRateOf(BaudRate.GetText());
+  if (!rate) {
+    TRangeValidator(MinBaudRate, MaxBaudRate, IDS_BAUDRATE_NOT_IN_RANGE).Error(BaudRate);
+    BaudRate.SetFocus();
+  }
+  const bool fieldsValid = rate && TDialog::CanClose();
 
   // No data bits selected counts as none of the four.
   const int byteSize = DataBits.GetSelIndex() + LeastByteSize;

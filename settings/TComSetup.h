@@ -1,7 +1,8 @@
 #pragma once
 // The setup dialog: edits the port settings record in place. Its thirteen controls are
 // created in the order of the record's fields; OK takes the record out of them only when the
-// three number fields are in range and the data bits go with the stop bits.
+// baud rate is a whole rate in its range, the three number fields are in range and the data
+// bits go with the stop bits.
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
 #include "framework/TDialog.h"
@@ -18,8 +19,9 @@ public:
   // four to the user.
   void UpdateHandshakeControls();
 
-  // Refuses on the first number field out of range, and, independently, on data bits that
-  // do not go with the stop bits; each says why in a message box.
+  // Refuses on the first field out of range (the baud rate, then the number fields), and,
+  // independently, on data bits that do not go with the stop bits; each says why in a message
+  // box.
   bool CanClose() override;
 
 protected:

@@ -14,8 +14,9 @@ int PositionOr(const TComboBoxData& data, int count, int fallback)
 
 TLineSettings TComSetupXfer::LineSettings() const
 {
+  const int typed = BaudRateOf(BaudRateData.GetSelection());
   return TLineSettings {
-    BaudRateTable[PositionOr(BaudRateData, int(std::size(BaudRateTable)), DefaultBaudRate)],
+    typed ? typed : BaudRateTable[PositionOr(BaudRateData, int(std::size(BaudRateTable)), DefaultBaudRate)],
     PositionOr(DataBitsData, int(std::size(DataBitsEntries)), DefaultDataBits) + LeastByteSize,
     PositionOr(StopBitsData, int(std::size(StopBitsEntries)), DefaultStopBits),
     PositionOr(ParityData, int(std::size(ParityEntries)), DefaultParity),

@@ -3,15 +3,37 @@
 #include "serial/TComPort.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 // The choices of the six setting lists, in list order; a setting means its entry's position,
-// which is what the port takes (the data bits' position counts from LeastByteSize).
-inline constexpr const char* BaudRateEntries[] = {"110",   "300",   "600",    "1200",   "2400",
-                                                  "4800",  "9600",  "14400",  "19200",  "38400",
-                                                  "56000", "57600", "115200", "128000", "256000"};
-inline constexpr int BaudRateTable[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
-                                        19200, 38400, 56000, 57600, 115200, 128000, 256000};
+// which is what the port takes (the data bits' position counts from LeastByteSize). The baud
+// rates go on past the classic ones with the fast rates boards use today.
+inline constexpr const char* BaudRateEntries[] = {
+  "110",    "300",    "600",     "1200",    "2400",    "4800",    "9600",   "14400",  "19200",
+  "38400",  "56000",  "57600",   "115200",  "128000",  "256000",  "230400", "460800", "500000",
+  "576000", "921600", "1000000", "1500000", "2000000", "3000000", "4000000"};
+inline constexpr int BaudRateTable[] = {110,    300,    600,     1200,    2400,    4800,    9600,   14400,  19200,
+                                        38400,  56000,  57600,   115200,  128000,  256000,  230400, 460800, 500000,
+                                        576000, 921600, 1000000, 1500000, 2000000, 3000000, 4000000};
+// Any other whole rate in this range can be typed into the baud-rate list.
+inline constexpr int MinBaudRate = 50, MaxBaudRate = 12000000;
+// The rate a baud-rate text names: decimal digits only, of a value from MinBaudRate to
+// MaxBaudRate; 0 for any other text.
+constexpr int BaudRateOf(std::string_view text)
+{
+  long value = 0;
+  for (const char c : text)
+    if (c < '0' || c > '9' || (value = value * 10 + (c - '0')) > MaxBaudRate)
+      return 0;
+  return value >= MinBaudRate ? int(value) : 0;
+}
+static_assert(std::size(BaudRateEntries) == std::size(BaudRateTable) && [] {
+  for (std::size_t i = 0; i < std::size(BaudRateTable); ++i)
+    if (BaudRateOf(BaudRateEntries[i]) != BaudRateTable[i])
+      return false;
+  return true;
+}());
 inline constexpr const char* PortEntries[] = {"COM 1", "COM 2", "COM 3", "COM 4"};
 inline constexpr const char* DataBitsEntries[] = {"5 Bit", "6 Bit", "7 Bit", "8 Bit"};
 inline constexpr const char* HandshakeEntries[] = {"no", "Hardware", "XOn / XOff"};
@@ -66,7 +88,8 @@ struct TComSetupXfer {
   // Position of the port entry + 1: 0 when no port is selected, which no port accepts.
   int PortNumber() const { return PortData.GetSelIndex() + 1; }
   // The line parameters for TComPort::Configure. A list without a selection (a stored text
-  // that matches no entry) gives the parameter of its default entry.
+  // that matches no entry) gives the parameter of its default entry; the baud rate's text is
+  // its rate, typed or not, unless it names none.
   TLineSettings LineSettings() const;
   // The DTR and RTS indicators are lit when the line is set or hardware handshake drives it,
   // judged by the handshake the port is configured with (Hardware for an unmatched text).

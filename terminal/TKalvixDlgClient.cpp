@@ -125,7 +125,12 @@ void TKalvixDlgClient::ReportPortUnavailable()
 void TKalvixDlgClient::ApplySettings()
 {
   const TLineSettings s = Setup.LineSettings();
-  Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr);
+  // A driver that refuses the settings (a rate it cannot make) leaves the line as it was; one
+  // that runs another rate than the one asked for is told of too.
+  if (Port.Configure(s.Baud, s.ByteSize, s.StopBits, s.Parity, s.Handshake, s.SetDtr, s.SetRts, s.UseCts, s.UseDsr))
+    ReportPortUnavailable();
+  else
+    ShowStatus(RateNote(Setup.PortNumber(), s.Baud, Port.LineRate()));
   Lines.Handshake = Transfer.Handshake = HandshakeEntries[s.Handshake];
   Lamps.ShowOutputs(Setup.DtrLit(), Setup.RtsLit());
   Lines.Forget();

@@ -67,12 +67,13 @@ TEST(PortSettingsTest, ALoadReadsTheValuesPortFirstAndASaveWritesThemBaudRateFir
   TScratchStore store;
   TStoreCalls calls;
   TLoaded().Save();
-  const std::vector<std::string> expected = {
+  std::vector<std::string> expected = {
     "read COM-Port",   "read Baudrate",  "read DataBits",  "read Handshake", "read Parity",     "read StopBits",
     "read SetDTR",     "read SetRTS",    "read UseCTS",    "read UseDSR",    "read Linelength", "read Delaytime",
     "read Delaychar",  "write Baudrate", "write COM-Port", "write DataBits", "write Handshake", "write Parity",
     "write StopBits",  "write SetDTR",   "write SetRTS",   "write UseCTS",   "write UseDSR",    "write Linelength",
     "write Delaytime", "write Delaychar"};
+  expected.push_back("write BaudrateBps");   // the rate beside them
   EXPECT_EQ(TStoreCalls::Seen, expected);
 }
 
@@ -93,7 +94,7 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesAndReadBackW
     {"Baudrate", Text({"9600\0\0\0", 7})}, {"COM-Port", Text({"COM 1\0", 6})}, {"DataBits", Text({"8 Bit\0", 6})},
     {"Handshake", Text({"Hardware\0\0\0\0", 12})}, {"Parity", Text({"even\0\0", 6})}, {"SetDTR", Number(0)},
     {"StopBits", Text({"1 Bit\0\0\0", 8})}, {"SetRTS", Number(0)}, {"UseCTS", Number(0)}, {"UseDSR", Number(0)},
-    {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}};
+    {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}, {"BaudrateBps", Number(9600)}};
   // clang-format on
   EXPECT_EQ(store.Stored(), stored);
 
@@ -101,6 +102,8 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesAndReadBackW
   const std::tuple<const char*, std::string, std::string> rows[] = {
     {"Baudrate", Text({"115200\0\0", 8}), Text({"9600\0\0\0", 7})},   // longer than its limit
     {"Baudrate", Text({"38400\0\0", 7}), Text({"38400\0\0", 7})},
+    {"BaudrateBps", Number(1500000), Number(38400)},                             // a rate in "Baudrate" wins
+    {"Baudrate", Text({"1152000", 7}), Text(std::string(7, '\0'))},              // a rate too long for it goes beside
     {"Handshake", Text({"XOn / XOff\0\0", 12}), Text({"XOn / XOff\0\0", 12})},   // as long as its limit
     {"StopBits", Text({"2 Bit\0\0\0\0", 9}), Text({"1 Bit\0\0\0", 8})},
     {"COM-Port", Text("COM1"), Text({"COM1\0\0", 6})},   // matching no entry

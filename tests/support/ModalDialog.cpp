@@ -38,7 +38,9 @@ QWidget* DialogItem(QWidget& dialog, int id)
 void Choose(QWidget& dialog, int id, const QString& entry)
 {
   auto* list = DialogItem<QComboBox>(dialog, id);
-  for (QTest::keyClick(list, Qt::Key_Home); list->currentText() != entry && list->currentIndex() + 1 < list->count();)
+  while (list->currentIndex() > 0)   // up to the first entry (Home moves an edit line's caret)
+    QTest::keyClick(list, Qt::Key_Up);
+  while (list->currentText() != entry && list->currentIndex() + 1 < list->count())
     QTest::keyClick(list, Qt::Key_Down);
 }
 

@@ -20,7 +20,8 @@ struct TNullModemCable {
   bool Dtr = true, Rts = true;                     // the program's lines
   bool FarDtr = true, FarRts = true, Ri = false;   // the device's
   std::uint32_t Cflag = 0, Speed = 0;
-  int Breaks = 0;   // breaks begun
+  std::uint32_t Clock = 0;   // a UART's: it makes Clock / n; 0 makes any rate
+  int Breaks = 0;            // breaks begun
   std::chrono::steady_clock::time_point BreakBegan {};
   long BreakMs = -1;   // the last break's length; -1 while one lasts
   int FailReads = 0;   // the program's next reads that fail, and with which error
@@ -57,6 +58,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
   va_start(args, request);
   void* arg = va_arg(args, void*);
   va_end(args);
+  termios2 line {};
   {
     const std::lock_guard<std::mutex> lock(Guard);
     int* bits = static_cast<int*>(arg);
@@ -81,9 +83,16 @@ extern "C" int ioctl(int fd, unsigned long request, ...) __THROW
           long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - w->BreakBegan)
                  .count());
         return 0;
-      case TCSETS2:   // the program sets its line through termios2 only
-        w->Speed = static_cast<const termios2*>(arg)->c_ospeed;
-        w->Cflag = static_cast<const termios2*>(arg)->c_cflag;
+      case TCSETS2: {   // the program sets its line through termios2 only
+        line = *static_cast<const termios2*>(arg);
+        if (w->Clock && line.c_ospeed > w->Clock)
+          return errno = EINVAL, -1;
+        if (w->Clock && line.c_ospeed)
+          line.c_ispeed = line.c_ospeed = w->Clock / ((w->Clock + line.c_ospeed / 2) / line.c_ospeed);
+        w->Speed = line.c_ospeed;
+        w->Cflag = line.c_cflag;
+        arg = &line;
+      }
       }
   }
   // The next ioctl after this executable's: the sanitizer's interceptor when there is one.
@@ -153,6 +162,7 @@ int TNullModem::Sees() const
 }
 std::uint32_t TNullModem::Cflag() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Cflag; }
 std::uint32_t TNullModem::Speed() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Speed; }
+void TNullModem::SetClock(std::uint32_t clock) { const std::lock_guard<std::mutex> lock(Guard); Wires->Clock = clock; }
 void TNullModem::FailReads(int count, int error) { const std::lock_guard<std::mutex> lock(Guard); ReadsToFail += count - Wires->FailReads; Wires->FailReads = count; Wires->ReadError = error; }
 int TNullModem::Breaks() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Breaks; }
 long TNullModem::BreakMs() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->BreakMs; }

@@ -31,6 +31,9 @@ public:
   // The termios the program last set on the slave; all zero before it set any.
   std::uint32_t Cflag() const;
   std::uint32_t Speed() const;
+  // Plays a UART with this clock: a rate is set to the nearest clock / n, one above the clock
+  // refused (EINVAL). 0, the start, sets every rate as asked.
+  void SetClock(std::uint32_t clock);
   // The program's next count reads fail with error, as a driver's glitch would make them.
   void FailReads(int count, int error);
   // The breaks the program began, and how long the last one lasted (-1 while it lasts).
