@@ -110,6 +110,6 @@ constexpr unsigned IDS_DTR_BY_HANDSHAKE = 128;
 constexpr unsigned IDS_RTS_BY_HANDSHAKE = 129;
 // Setup's baud rate is no whole rate in the range (%ld, %ld); the line runs at another rate than
 // the one asked for (%d the port's number, %lu the two rates).
-constexpr unsigned IDS_BAUDRATE_NOT_IN_RANGE = 130;
-constexpr unsigned IDS_RATE_OFF = 131;
+constexpr unsigned IDS_BAUDRATE_NOT_IN_RANGE = 150;
+constexpr unsigned IDS_RATE_OFF = 151;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.
