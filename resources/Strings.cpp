@@ -33,6 +33,10 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
   {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
   {IDS_PORT_BACK, "COM%d: the device is back"},
+  {IDS_TRIGGER_SENT, "Trigger %u: sent '%s'"},
+  {IDS_TRIGGER_RUNAWAY, "Trigger %u is off: it fired more than 10 times in a second"},
+  {IDS_TRIGGER_BAD_EXPRESSION, "Not a regular expression, so the rule never fires: %s"},
+  {IDS_TRIGGERS_NOT_SAVED, "The triggers could not be saved: %s"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
@@ -51,6 +55,7 @@ constexpr TStringEntry Strings[] = {
   {CM_DTR, "Raise or lower DTR"},
   {CM_RTS, "Raise or lower RTS"},
   {CM_TIMESTAMPS, "Begin every received line with the time it arrived"},
+  {CM_TRIGGERS, "Reply when the line brings a chosen text: edit the triggers"},
   {CM_EXIT, "Quits Kalvix and prompts to save the documents"},
   {CM_SELECT, "Select a line of command file"},
   {CM_CLEAR, "Clearing of receive field"},

@@ -12,6 +12,7 @@
 #include "settings/PortSettings.h"
 #include "terminal/TCommandList.h"
 #include "settings/TComSetup.h"
+#include "triggers/TriggerStore.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,6 +37,7 @@ double SecondsSince(TFileTransfer::TTime start)
 
 TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
   : TDialog(parent, resourceId),
+    Replies([](unsigned id, char* text, int size) { return LoadString(id, text, size); }),
     ReceiveView(this),
     Lamps(this),
     SendField(this, IDC_SENDTEXT, SendLimit),
@@ -80,6 +82,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
     OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmTriggers>(CM_TRIGGERS),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
@@ -117,6 +120,7 @@ void TKalvixDlgClient::PrepareWindow()
   TDialog::PrepareWindow();
   ShowCaption(true);
   LoadPortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
+  Triggers.Assign(LoadTriggers());
   ReceiveView.ReceiveField.SetReadOnly(true);
   PostMessage(ShowLinesMessage, 0, 0);
   if (!OpenPort()) {
@@ -228,6 +232,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   }
   const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
   Log.Received(received, n, text.data(), text.size());
+  Triggers.Received(received, n, TTriggerMatcher::TClock::now());
   return 0;
 }
 
@@ -294,13 +299,31 @@ void TKalvixDlgClient::CmSend()
 void TKalvixDlgClient::CmStop()
 {
   SendPath.Stop();
+  Replies.Clear();
   ShowSendButton(true);
 }
 
 void TKalvixDlgClient::SendTick()
 {
+  // A trigger's reply goes as a Send would, and only while Send could be pressed.
+  const std::string said = SendButton.IsWindowEnabled()
+                             ? Replies.Step(Triggers, SendPath, TextMode, TTriggerMatcher::TClock::now())
+                             : std::string();
+  if (!said.empty()) {
+    ShowStatus(said.c_str());
+    ShowSendButton(!SendPath.IsSending());
+  }
+  if (Triggers.TakeChanged())
+    SaveTriggers(Triggers.Rules());
   if (SendPath.Tick(Port))
     ShowSendButton(true);
+}
+
+void TKalvixDlgClient::CmTriggers()
+{
+  if (!TriggersWindow || !TriggersWindow->IsCreated())
+    TriggersWindow = std::make_unique<TTriggersDlg>(this, Triggers);
+  TriggersWindow->Open();
 }
 
 void TKalvixDlgClient::CmOpenCommandFile()

@@ -14,8 +14,10 @@
 #include "terminal/TCommandListXfer.h"
 #include "terminal/TModemLamps.h"
 #include "terminal/TReceiveView.h"
+#include "terminal/TReplyQueue.h"
 #include "terminal/TSendPath.h"
 #include "terminal/TTransferDlg.h"
+#include "triggers/TTriggersDlg.h"
 
 #include <cstdint>
 #include <memory>
@@ -117,6 +119,8 @@ protected:
   void CmRts() { ToggleLine(false); }
   void ToggleLine(bool dtr);
   void CmTimeStamps();
+  // Opens the triggers window, or brings it to the front.
+  void CmTriggers();
   // The DTR and RTS lamps, check marks and items, and Send Break, as the line is now; touched
   // only when that changed.
   void ShowLines();
@@ -157,6 +161,10 @@ protected:
   // What ShowLines showed last; -1: nothing yet.
   enum : int { LinesOpen = 1, LinesFree = 2, LinesDtr = 4, LinesRts = 8 };
   int LinesShown = -1;
+  // The triggers: fed what arrives, their replies sent on the ticks; edited in their window.
+  TTriggerMatcher Triggers;
+  TReplyQueue Replies;
+  std::unique_ptr<TTriggersDlg> TriggersWindow;
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;
