@@ -79,13 +79,13 @@ private:
     TSlot& operator=(TSlot&&) noexcept;
     ~TSlot();
     TTriggerRule Rule;
-    std::string Bytes;                        // a text's bytes
-    std::unique_ptr<re2::RE2> Expression;     // an expression that compiled
+    std::string Bytes;                      // a text's bytes
+    std::unique_ptr<re2::RE2> Expression;   // an expression that compiled
     std::string Error;
     unsigned Fired = 0;
-    std::uint64_t From = 0;                   // a text's next match starts here, or later
+    std::uint64_t From = 0;                       // a text's next match starts here, or later
     std::uint64_t SeenLine = ~std::uint64_t(0);   // an expression fired on the line starting here
-    std::array<TTime, MaxFires> Recent {};    // the last fires, a ring
+    std::array<TTime, MaxFires> Recent {};        // the last fires, a ring
     std::size_t RecentNext = 0;
   };
   // Makes the slot's matcher from its rule and starts it on what arrives next.
@@ -96,10 +96,10 @@ private:
   void Fire(std::size_t i, TTime now);
 
   std::vector<TSlot> Slots;
-  std::string Buffer;          // the stream's last bytes, at least Window of them when there are
-  std::uint64_t Total = 0;     // bytes received; Buffer ends there
+  std::string Buffer;        // the stream's last bytes, at least Window of them when there are
+  std::uint64_t Total = 0;   // bytes received; Buffer ends there
   std::uint64_t LineStart = 0;
-  bool LineGrew = false;       // the line so far has bytes no Take has looked at
+  bool LineGrew = false;   // the line so far has bytes no Take has looked at
   std::vector<TReply> Pending;
   std::vector<unsigned> Runaways;
   bool Changed = false;

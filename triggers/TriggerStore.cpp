@@ -120,8 +120,9 @@ std::string SaveTriggers(const std::vector<TTriggerRule>& rules)
   bool written = false;
   {
     const TKey key(true);
-    written = key.Key && RegSetValueEx(key.Key, ValueName, REG_BINARY, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                       std::uint32_t(bytes.size())) == ERROR_SUCCESS;
+    written =
+      key.Key && RegSetValueEx(key.Key, ValueName, REG_BINARY, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                               std::uint32_t(bytes.size())) == ERROR_SUCCESS;
   }
   if (transaction.Commit() && written)
     return {};
