@@ -1,13 +1,9 @@
 // The triggers without a window: what the matcher fires for streams split any way, on the test's
-// clock; its replies through the send path and a real port on a pseudo-terminal, tick by tick;
-// and the stored form of the rules.
-#include "resources/ResourceIds.h"
-#include "terminal/TReplyQueue.h"
-#include "tests/support/ScratchStore.h"
+// clock, and the stored form of the rules. (Their replies through the send path: SendPathTest.)
+#include "triggers/TTriggerMatcher.h"
 #include "triggers/TriggerStore.h"
 
 #include <gtest/gtest.h>
-#include <map>
 
 namespace {
 
@@ -99,74 +95,6 @@ TEST(TriggerMatcher, EditsAreBounded)
   EXPECT_EQ(
     std::tuple(matcher.Count(), matcher.Rule(0).Text.size(), matcher.Rule(0).Reply.size(), matcher.Rule(0).Delay),
     std::tuple(TTriggerMatcher::MaxRules, std::size_t(256), std::size_t(256), 60000));
-}
-
-// Replies through the send path and a port on a pseudo-terminal, tick by tick as the terminal
-// window runs them: what arrives, the user's Send or Stop, the poll, the queue's step, the send step.
-class ReplyTest : public ::testing::Test {
-protected:
-  void SetUp() override
-  {
-    Store.LinkPort(1, Pty.SlavePath());
-    ASSERT_EQ(Port.Open(nullptr, 1, 1024, 1024), 1);
-    ASSERT_EQ(Port.Configure(9600, 8, ONESTOPBIT, EVENPARITY, int(THandshake::Hardware), 0, 0, 0, 0), 0);
-  }
-  // "tick:bytes " for what reached the far end, "[status]" for what the status bar is to say.
-  std::string Ticks(int last, TChunks line, TChunks user = {})
-  {
-    std::string out;
-    for (int t = 0; t <= last; ++t) {
-      const TTime now = T0 + t * 100ms;
-      for (const auto& [tick, bytes] : line)
-        if (tick == t)
-          Feed(Matcher, bytes, now);
-      for (const auto& [tick, send] : user)
-        if (tick == t && send == "Stop")
-          Path.Stop(), Queue.Clear();
-        else if (tick == t)
-          Path.Start(send, TextMode);
-      const bool inFlight = !Port.IsWriteIdle(), ready = Path.State() == TSendPath::Ready;
-      Port.Poll();
-      const std::string said = Queue.Step(Matcher, Path, TextMode, now);
-      Path.Tick(Port);
-      const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
-      out += (got.empty() ? "" : std::to_string(t) + ":" + got + " ") + (said.empty() ? "" : "[" + said + "] ");
-    }
-    return out;
-  }
-
-  TScratchStore Store;
-  TPty Pty;
-  TComPort Port;
-  TSendPath Path;
-  TTriggerMatcher Matcher;
-  TReplyQueue Queue {[](unsigned id, char* text, int size) {
-    return std::snprintf(text, std::size_t(size), "%s", id == IDS_TRIGGER_SENT ? "%u sent %s" : "?");
-  }};
-  bool TextMode = true;
-};
-
-TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayBehindARunningSendInTheOrderTheyFiredUntilStop)
-{
-  Matcher.Assign({Rule("login: ", "root,/0D"), Rule("Password: ", "pw/0D", false, 500)});
-  Path.DelayTime = 200;   // two ticks more at the pause
-  EXPECT_EQ(Ticks(12, {{1, "login: "}, {2, "Password: "}}), "1:root [1 sent root,/0D] 6:\r 8:pw\r [2 sent pw/0D] ");
-  Matcher.Assign({Rule("a", "1"), Rule("b", "2")});
-  EXPECT_EQ(Ticks(10, {{1, "ba"}}, {{0, "AB,CD"}}), "0:AB 5:CD 7:2 [2 sent 2] 9:1 [1 sent 1] ");
-  // Behind a repeating send the replies wait, until Stop drops them; Stop ends a reply under way too.
-  TextMode = false;
-  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
-  EXPECT_EQ(Ticks(9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A ");
-  EXPECT_EQ(Ticks(9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
-}
-
-TEST_F(ReplyTest, ALongReplyGoesInPiecesTheSendPathTakesWhole)
-{
-  const std::string x(79, 'x'), y(77, 'y'), z(23, 'y');
-  Matcher.Assign({Rule("go", x + "/0D" + y + z)});
-  EXPECT_EQ(Ticks(6, {{0, "go"}}),
-            "0:" + x + " [1 sent " + x + "] 2:\r" + y + " [1 sent /0D" + y + "] 4:" + z + " [1 sent " + z + "] ");
-  EXPECT_EQ(TReplyQueue::PieceLength(std::string(50, '1') + ":" + std::string(50, '2'), false), 51u);
 }
 
 TEST(TriggerStore, TheListKeepsEveryFieldAndDamagedBytesGiveNoRules)
