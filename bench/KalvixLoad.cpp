@@ -4,12 +4,13 @@
 // reordered byte anywhere between the device and the field shows.
 //
 //   kalvix_load preset                     store the bench's port settings in $XDG_CONFIG_HOME
-//   kalvix_load text|binary RATE SECONDS [raw|log|stamps]
+//   kalvix_load text|binary RATE SECONDS [raw|log|stamps|triggers]
 //                                          a steady feed; with raw or log, File > Log to File
 //                                          runs throughout, to a raw file (compared with the
 //                                          bytes sent) or a text log; with stamps, Line > Time
 //                                          Stamps is on (each line's stamp checked, then the
-//                                          lines compared)
+//                                          lines compared); with triggers, sixteen triggers
+//                                          that never fire look at every byte
 //   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
 //   kalvix_load text|binary soak SECONDS   a flood for SECONDS
 //   kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]
@@ -32,6 +33,8 @@
 #include "framework/WindowMessages.h"
 #include "resources/ResourceIds.h"
 #include "settings/PortSettings.h"
+#include "bench/TriggerRules.h"
+#include "triggers/TriggerStore.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -266,6 +269,9 @@ char ProgramName[] = "kalvix";
 char* NoArgv[] = {ProgramName, nullptr};
 
 // The program on a scratch store whose COM1 names a fresh pseudo-terminal; never a real port.
+// The sixteen triggers of TriggerRules.h are stored before the start.
+bool WithTriggers = false;
+
 struct TSession {
   char Root[32] = "/tmp/kalvix-bench-XXXXXX";
   int Master = -1, Slave = -1;
@@ -295,6 +301,8 @@ struct TSession {
     std::filesystem::create_directories(std::string(Root) + "/kalvix/ports");
     std::filesystem::create_symlink(device, std::string(Root) + "/kalvix/ports/COM1");
     StorePresetSettings(baud);
+    if (WithTriggers)
+      SaveTriggers(BenchTriggers());
     if (!blockingFeed && Master >= 0)
       fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
     const auto started = Clock::now();
@@ -558,11 +566,15 @@ int main(int argc, char** argv)
   }
   if ((argc == 7 || argc == 8) && std::strcmp(argv[1], "transfer") == 0)
     return Transfer(argv[2], argv[3], argv[4], argv[5], argv[6], argc == 8 ? argv[7] : "");
+  WithTriggers = argc == 5 && std::strcmp(argv[4], "triggers") == 0;
+  if (WithTriggers)
+    --argc;
   const bool stamps = argc == 5 && std::strcmp(argv[4], "stamps") == 0;
   const char* logForm = argc == 5 && !stamps ? argv[4] : "";
   if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
       (argc == 5 && !stamps && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
     std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
+                         "kalvix_load text|binary RATE SECONDS triggers | "
                          "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS | "
                          "kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]\n");
     return 2;
@@ -665,10 +677,10 @@ int main(int argc, char** argv)
   const bool exact = stamped && TailExact(shown, ExpectedLines(delivered, textMode));
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
               "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s "
-              "stamps=%s\n",
+              "stamps=%s triggers=%zu\n",
               argv[1], rate, seconds, total, dropped, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no",
               cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds, *logForm ? logForm : "none",
               static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-",
-              stamps ? "on" : "off");
+              stamps ? "on" : "off", WithTriggers ? BenchTriggers().size() : std::size_t(0));
   return exact && dropped == 0 && logExact ? 0 : 1;
 }

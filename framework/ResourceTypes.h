@@ -16,6 +16,7 @@ enum class TControlKind : std::uint8_t {
   SimpleCombo,   // an edit line with its list always shown below it
   Icon,          // an icon at its own size; the text names it as "#<icon id>"
   ProgressBar,   // a bar that fills from the left as work is done
+  ListBox,       // a column of text rows, one of which may be selected
 };
 
 // Style bits of a template control.

@@ -17,11 +17,13 @@
 #include <QResizeEvent>
 #include <cstdlib>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace {
 // The dialog's window: keys and the window's close become the dialog's commands.
@@ -168,6 +170,13 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
     widget = bar;
     break;
   }
+  case TControlKind::ListBox: {
+    auto* rows = new QListWidget(parent);
+    rows->setSelectionMode(QAbstractItemView::SingleSelection);
+    rows->setVerticalScrollBarPolicy((item.Style & VScroll) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    widget = rows;
+    break;
+  }
   case TControlKind::EtchedFrame: {
     auto* frame = new QFrame(parent);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -263,6 +272,14 @@ QWidget* TDialog::MakeWidget(QWidget* parentWidget)
     control->lower();
     ForwardNotifications(control, item.Id);
     ControlWidgets.push_back({item.Id, control, place, item.Anchor});
+  }
+  // A label's mnemonic moves the focus to the next control in template order that takes it.
+  QLabel* label = nullptr;
+  for (const TControlPlace& control : ControlWidgets) {
+    if (auto* text = qobject_cast<QLabel*>(control.Widget); text && text->text().contains(u'&'))
+      label = text;
+    else if (label && control.Widget->focusPolicy() != Qt::NoFocus)
+      std::exchange(label, nullptr)->setBuddy(control.Widget);
   }
   return dialog;
 }

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -273,4 +274,6 @@ void TWindow::ForwardNotifications(QWidget* control, int id)
   // Only the user's choice notifies, not the program's own selecting.
   else if (auto* list = qobject_cast<QComboBox*>(control))
     QObject::connect(list, &QComboBox::activated, Receiver(), [notify] { notify(CBN_SELCHANGE); });
+  else if (auto* rows = qobject_cast<QListWidget*>(control))
+    QObject::connect(rows, &QListWidget::currentRowChanged, Receiver(), [notify] { notify(LBN_SELCHANGE); });
 }

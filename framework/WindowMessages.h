@@ -10,6 +10,7 @@ constexpr UINT WM_READABLE = 0x8000;   // a watched descriptor polls readable; w
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EN_CHANGE = 0x0300;
 constexpr UINT CBN_SELCHANGE = 1;
+constexpr UINT LBN_SELCHANGE = 1;
 
 constexpr UINT MB_OK = 0x00;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;

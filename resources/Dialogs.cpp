@@ -108,12 +108,37 @@ constexpr TControlTemplate TransferControls[] = {
   {IDCANCEL, TControlKind::PushButton, "Cancel", 85, 90, 50, 14, Visible | TabStop | DefaultButton},
 };
 
+// The triggers window: the rules in a list with the buttons that change it, and below it the
+// selected rule's fields, each reached by Alt and the underlined letter of its label.
+constexpr std::uint32_t Field = Visible | TabStop | Border | ClientEdge | AutoHScroll;
+constexpr std::uint32_t Button = Visible | TabStop;
+constexpr TControlTemplate TriggerControls[] = {
+  {IDC_TRIGGER_LIST, TControlKind::ListBox, "", 8, 8, 224, 92, Visible | TabStop | Border | VScroll, Wide},
+  {IDC_TRIGGER_ADD, TControlKind::PushButton, "&Add", 240, 8, 52, 14, Button, AtRight},
+  {IDC_TRIGGER_REMOVE, TControlKind::PushButton, "Re&move", 240, 26, 52, 14, Button, AtRight},
+  {IDC_TRIGGER_UP, TControlKind::PushButton, "&Up", 240, 44, 52, 14, Button, AtRight},
+  {IDC_TRIGGER_DOWN, TControlKind::PushButton, "&Down", 240, 62, 52, 14, Button, AtRight},
+  {IDC_TRIGGER_ON, TControlKind::CheckBox, "&On", 8, 106, 60, 12, Check},
+  {IDC_NONE, TControlKind::Static, "&When received", 8, 124, 62, 8, Label},
+  {IDC_TRIGGER_TEXT, TControlKind::Edit, "", 72, 122, 220, 12, Field, Wide},
+  {IDC_TRIGGER_REGEX, TControlKind::CheckBox, "&Regular expression", 72, 138, 100, 12, Check},
+  {IDC_NONE, TControlKind::Static, "&Send", 8, 156, 62, 8, Label},
+  {IDC_TRIGGER_REPLY, TControlKind::Edit, "", 72, 154, 220, 12, Field, Wide},
+  {IDC_NONE, TControlKind::Static, "De&lay", 8, 172, 62, 8, Label},
+  {IDC_TRIGGER_DELAY, TControlKind::Edit, "", 72, 170, 36, 12, Number},
+  {IDC_NONE, TControlKind::Static, "ms", 112, 172, 16, 8, Label},
+  {IDC_TRIGGER_ONCE, TControlKind::CheckBox, "On&ce", 150, 170, 60, 12, Check},
+  {IDC_TRIGGER_NOTE, TControlKind::Static, "", 8, 188, 284, 16, Label, Wide},
+};
+
 constexpr TDialogTemplate Dialogs[] = {
   {IDD_SETUP, "COM-Port Setting", "MS Sans Serif", 8, 266, 189, SetupControls, DialogStyle::CaptionOnly},
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
   {IDD_COMMANDLIST, "Command List", "MS Sans Serif", 8, 240, 120, CommandListControls},
   {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
   {IDD_TRANSFER, "Transfer", "MS Sans Serif", 8, 220, 112, TransferControls,
+   DialogStyle::SysMenu | DialogStyle::OwnWindow},
+  {IDD_TRIGGERS, "Triggers", "MS Sans Serif", 8, 300, 210, TriggerControls,
    DialogStyle::SysMenu | DialogStyle::OwnWindow},
 };
 }

@@ -7,6 +7,7 @@
 constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
 constexpr int IDD_TRANSFER = 3;
+constexpr int IDD_TRIGGERS = 6;
 constexpr int IDD_CLIENT = 2000;
 constexpr int IDD_ABOUT = 22000;
 
@@ -40,6 +41,8 @@ constexpr int CM_SENDBREAK = 51711;
 constexpr int CM_DTR = 51712;
 constexpr int CM_RTS = 51713;
 constexpr int CM_TIMESTAMPS = 51714;
+// The Line menu's Triggers... item.
+constexpr int CM_TRIGGERS = 51730;
 
 // F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;
@@ -83,6 +86,20 @@ constexpr int IDC_TRANSFER_PROGRESS = 104;
 constexpr int IDC_TRANSFER_RATE = 105;
 constexpr int IDC_TRANSFER_RETRIES = 106;
 
+// The triggers window (dialog 6)
+constexpr int IDC_TRIGGER_LIST = 101;
+constexpr int IDC_TRIGGER_ADD = 102;
+constexpr int IDC_TRIGGER_REMOVE = 103;
+constexpr int IDC_TRIGGER_UP = 104;
+constexpr int IDC_TRIGGER_DOWN = 105;
+constexpr int IDC_TRIGGER_ON = 106;
+constexpr int IDC_TRIGGER_TEXT = 107;
+constexpr int IDC_TRIGGER_REGEX = 108;
+constexpr int IDC_TRIGGER_REPLY = 109;
+constexpr int IDC_TRIGGER_DELAY = 110;
+constexpr int IDC_TRIGGER_ONCE = 111;
+constexpr int IDC_TRIGGER_NOTE = 112;
+
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;
@@ -112,4 +129,9 @@ constexpr unsigned IDS_RTS_BY_HANDSHAKE = 129;
 // the one asked for (%d the port's number, %lu the two rates).
 constexpr unsigned IDS_BAUDRATE_NOT_IN_RANGE = 150;
 constexpr unsigned IDS_RATE_OFF = 151;
+// A trigger fired (%u its number, %s the reply), or was turned off; the triggers window's notes.
+constexpr unsigned IDS_TRIGGER_SENT = 160;
+constexpr unsigned IDS_TRIGGER_RUNAWAY = 161;
+constexpr unsigned IDS_TRIGGER_BAD_EXPRESSION = 162;
+constexpr unsigned IDS_TRIGGERS_NOT_SAVED = 163;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -23,7 +23,8 @@ using TProtocol = TTransferRun::TProtocol;
 TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
   : TDialog(parent, resourceId),
     LogMenu(*this),
-    Transfer(Port, [](unsigned id, char* text, int size) { return LoadString(id, text, size); }),
+    Transfer(Port, LoadString),
+    Triggers(SendMax, LoadString),
     ReceiveView(this),
     Lamps(this),
     SendField(this, IDC_SENDTEXT, SendLimit),
@@ -61,6 +62,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
     OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmTriggers>(CM_TRIGGERS),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
@@ -146,7 +148,9 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   PollPort(false);
   Lamps.ShowInputs(Port.GetModemStatus());
   Lines.Show(PortOpen, MainFrame());
-  SendTick();
+  StepTriggers(false);
+  if (SendPath.Tick(Port))
+    ShowSendButton(true);
   if (Transfer.Step(TClock::now()))
     EndTransfer();
   else if (TransferWindow)
@@ -161,6 +165,7 @@ LRESULT TKalvixDlgClient::Wake(WPARAM, LPARAM)
   const TTime now = TClock::now();
   PollPort(DrainAt <= now);
   Lines.Step(now);
+  StepTriggers(true);
   if (Transfer.Step(TClock::now()))
     EndTransfer();
   ArmWake();
@@ -170,7 +175,7 @@ LRESULT TKalvixDlgClient::Wake(WPARAM, LPARAM)
 void TKalvixDlgClient::ArmWake()
 {
   const TTime now = TClock::now();
-  const TTime at = std::min({DrainAt, Transfer.WakeAt(now), Lines.WakeAt()});
+  const TTime at = std::min({DrainAt, Transfer.WakeAt(now), Lines.WakeAt(), Triggers.WakeAt(now)});
   if (at == TTime::max())
     KillTimer(WakeTimer);
   else
@@ -206,6 +211,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
   }
   const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
   LogMenu.Log.Received(received, n, text.data(), text.size());
+  Triggers.Received(received, n, TClock::now());
   return 0;
 }
 
@@ -272,13 +278,23 @@ void TKalvixDlgClient::CmSend()
 void TKalvixDlgClient::CmStop()
 {
   SendPath.Stop();
+  Triggers.Clear();
   ShowSendButton(true);
 }
 
-void TKalvixDlgClient::SendTick()
+void TKalvixDlgClient::StepTriggers(bool woken)
 {
-  if (SendPath.Tick(Port))
-    ShowSendButton(true);
+  std::string said;
+  const std::string reply =
+    Triggers.Step(TClock::now(), TextMode, SendButton.IsWindowEnabled() && !SendPath.IsSending(), said);
+  if (!said.empty())
+    ShowStatus(said);
+  if (reply.empty())
+    return;
+  SendPath.Start(reply, TextMode);
+  ShowSendButton(false);
+  if (woken && SendPath.State() == TSendPath::Ready)
+    SendPath.Tick(Port);
 }
 
 void TKalvixDlgClient::CmSelect()
@@ -288,11 +304,6 @@ void TKalvixDlgClient::CmSelect()
     return;
   SendField.SetText(command);
   ShowCaption(false, &label);
-}
-
-void TKalvixDlgClient::EnSendChange()
-{
-  ShowCaption(false);
 }
 
 void TKalvixDlgClient::StartTransfer(TProtocol protocol, bool send)

@@ -3,7 +3,8 @@
 // it every 100 ms, and conducts its parts: it hands them what the line delivers, steps them on
 // the ticks and on the one wake-up between them, and shows what they report. They show what
 // arrives (TReceiveView), light the lamps (TModemLamps), send (TSendPath), log (TLogMenu), run
-// the Line menu (TLineState) and transfer files (TTransferRun, shown in TTransferDlg).
+// the Line menu (TLineState), transfer files (TTransferRun, shown in TTransferDlg) and answer
+// the line (TTriggerRun, edited in TTriggersDlg).
 #include "framework/TApplication.h"
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
@@ -18,6 +19,7 @@
 #include "terminal/TReceiveView.h"
 #include "terminal/TSendPath.h"
 #include "transfer/TTransferRun.h"
+#include "triggers/TTriggersDlg.h"
 
 #include <cstdint>
 #include <deque>
@@ -51,9 +53,6 @@ public:
   void ApplySettings();
 
   bool IsTextMode() const { return TextMode; }
-  // One step of sending, run on every tick after the poll and the lamps; once the
-  // transmission is over, Send takes Stop's place again.
-  void SendTick();
   const TComSetupXfer& Settings() const { return Setup; }
 
 protected:
@@ -110,6 +109,7 @@ protected:
   void CmDtr() { Lines.Toggle(true, MainFrame()); }
   void CmRts() { Lines.Toggle(false, MainFrame()); }
   void CmTimeStamps();
+  void CmTriggers() { TTriggersDlg::Open(TriggersWindow, this, Triggers); }
   LRESULT ShowLinesPosted(WPARAM, LPARAM)
   {
     Lines.Show(PortOpen, MainFrame());
@@ -117,7 +117,10 @@ protected:
   }
   void CmSend();
   void CmStop();
-  void EnSendChange();
+  // A trigger's reply that is due goes as Send's text would, while Send could be pressed; on the
+  // wake-up (a delay that ran out between the ticks) its first bytes leave at once.
+  void StepTriggers(bool woken);
+  void EnSendChange() { ShowCaption(false); }
   // Enter and Escape would end a dialog; in the terminal window they do nothing.
   void CmIgnore() {}
 
@@ -139,6 +142,8 @@ protected:
   TLogMenu LogMenu;
   TTransferRun Transfer;
   std::unique_ptr<TTransferDlg> TransferWindow;   // while a transfer runs
+  TTriggerRun Triggers;
+  std::unique_ptr<TTriggersDlg> TriggersWindow;   // once opened
   TTime DrainAt = TTime::max();                   // the poll a streaming line asks for; none while it is quiet
   std::deque<std::string> Boxes;                  // posted, not yet shown
 

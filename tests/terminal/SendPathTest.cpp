@@ -1,6 +1,9 @@
 // The send path tick by tick through a real port on a pseudo-terminal, the far end reading what
-// goes out. (A Send after Stop while a write is held: KalvixFaults.AWriteTheFarEndNeverTakes...)
+// goes out, with the triggers' replies. (A Send after Stop while a write is held:
+// KalvixFaults.AWriteTheFarEndNeverTakes...)
+#include "resources/ResourceIds.h"
 #include "terminal/TSendPath.h"
+#include "triggers/TTriggerRun.h"
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +68,86 @@ TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndAStartMeanwhileWaitsForIt)
   EXPECT_EQ(Ticks(3, 6), "");
   Path.Start("C", true);
   EXPECT_EQ(Ticks(7, 18), "14:C 15:end ") << "B never goes; C goes when the pause has run out, as B would have";
+}
+
+// Replies through the send path and a port on a pseudo-terminal, tick by tick as the terminal
+// window runs them: what arrives, the user's Send or Stop, the poll, the queue's step, the send step.
+class ReplyTest : public SendPathTest {
+protected:
+  using TTime = TTriggerMatcher::TTime;
+  using TChunks = std::vector<std::pair<int, std::string>>;   // what comes on which tick
+  static TTriggerRule Rule(std::string text, std::string reply, int delay = 0)
+  {
+    return {.On = true, .Text = text, .Regex = false, .Reply = reply, .Delay = delay, .Once = false};
+  }
+  // "tick:bytes " for what reached the far end, "[status]" for what the status bar is to say.
+  std::string Ticks(int last, TChunks line, TChunks user = {})
+  {
+    std::string out;
+    for (int t = 0; t <= last; ++t) {
+      const TTime now = TTime() + t * std::chrono::milliseconds(100);
+      for (const auto& [tick, bytes] : line)
+        if (tick == t)
+          Matcher.Received(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
+      for (const auto& [tick, send] : user)
+        if (tick == t && send == "Stop")
+          Path.Stop(), Run.Clear();
+        else if (tick == t)
+          Path.Start(send, TextMode);
+      const bool inFlight = !Port.IsWriteIdle(), ready = Path.State() == TSendPath::Ready;
+      Port.Poll();
+      std::string said;
+      if (const std::string piece = Run.Step(now, TextMode, !Path.IsSending(), said); !piece.empty())
+        Path.Start(piece, TextMode);
+      Path.Tick(Port);
+      const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
+      out += (got.empty() ? "" : std::to_string(t) + ":" + got + " ") + (said.empty() ? "" : "[" + said + "] ");
+    }
+    return out;
+  }
+
+  TTriggerRun Run {SendMax, [](unsigned id, char* text, int size) {
+                     return std::snprintf(text, std::size_t(size), "%s", id == IDS_TRIGGER_SENT ? "%u sent %s" : "?");
+                   }};
+  TTriggerMatcher& Matcher = Run.Matcher();
+  bool TextMode = true;
+};
+
+TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayBehindARunningSendInTheOrderTheyFiredUntilStop)
+{
+  Matcher.Assign({Rule("login: ", "root,/0D"), Rule("Password: ", "pw/0D", 500)});
+  Path.DelayTime = 200;   // two ticks more at the pause
+  EXPECT_EQ(Ticks(12, {{1, "login: "}, {2, "Password: "}}), "1:root [1 sent root,/0D] 6:\r 8:pw\r [2 sent pw/0D] ");
+  Matcher.Assign({Rule("a", "1"), Rule("b", "2")});
+  EXPECT_EQ(Ticks(10, {{1, "ba"}}, {{0, "AB,CD"}}), "0:AB 5:CD 7:2 [2 sent 2] 9:1 [1 sent 1] ");
+  // Behind a repeating send the replies wait, until Stop drops them; Stop ends a reply under way too.
+  TextMode = false;
+  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
+  EXPECT_EQ(Ticks(9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A ");
+  EXPECT_EQ(Ticks(9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
+}
+
+TEST_F(ReplyTest, ALongReplyGoesInPiecesTheSendPathTakesWhole)
+{
+  const std::string x(79, 'x'), y(77, 'y'), z(23, 'y');
+  Matcher.Assign({Rule("go", x + "/0D" + y + z)});
+  EXPECT_EQ(Ticks(6, {{0, "go"}}),
+            "0:" + x + " [1 sent " + x + "] 2:\r" + y + " [1 sent /0D" + y + "] 4:" + z + " [1 sent " + z + "] ");
+  EXPECT_EQ(TTriggerRun::PieceLength(std::string(50, '1') + ":" + std::string(50, '2'), false, SendMax), 51u);
+}
+
+TEST_F(ReplyTest, ADelayedReplyAsksForTheWakeUpAtItsTimeButNotWhileItWaitsForTheSendPath)
+{
+  using namespace std::chrono_literals;
+  Matcher.Assign({Rule("login: ", "root", 250)});
+  const TTime now = TTime() + 1h;
+  Matcher.Received(reinterpret_cast<const std::uint8_t*>("login: "), 7, now);
+  std::string said;
+  EXPECT_EQ(Run.Step(now, true, true, said) + said, "");
+  EXPECT_EQ(Run.WakeAt(now), now + 250ms);
+  EXPECT_EQ(Run.Step(now + 250ms, true, false, said) + said, "");
+  EXPECT_EQ(Run.WakeAt(now + 250ms), TTime::max()) << "the ticks step the send path";
+  EXPECT_EQ(Run.Step(now + 300ms, true, true, said) + said, "root1 sent root");
 }
 
 }   // namespace
