@@ -56,6 +56,12 @@ int LoadString(UINT id, char* buffer, int size)
   return int(length);
 }
 
+std::string LoadString(UINT id)
+{
+  const TStringEntry* entry = FindById(Resources.Strings, unsigned(id));
+  return entry && entry->Text ? entry->Text : "";
+}
+
 QImage LoadBitmap(int id)
 {
   return QImage(ResourcePath(Resources.BitmapFolder, id), "BMP");

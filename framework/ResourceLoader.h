@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <string>
 
 // Hands a program's resources to the framework; every window, menu, string, bitmap and icon
 // comes from them from now on. The application does it when it is made; whatever makes
@@ -21,6 +22,8 @@ const TAcceleratorTable* FindAcceleratorTable(int id);
 // Copies string id into buffer, at most size - 1 bytes followed by a terminator, and returns
 // the number of bytes copied. An unknown id gives an empty string; size <= 0 writes nothing.
 int LoadString(UINT id, char* buffer, int size);
+// String id whole; empty for an unknown id.
+std::string LoadString(UINT id);
 
 // Bitmap resource id; a null image if there is none.
 QImage LoadBitmap(int id);

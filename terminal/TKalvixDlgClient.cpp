@@ -1,6 +1,5 @@
 #include "terminal/TKalvixDlgClient.h"
 
-#include "framework/ResourceLoader.h"
 #include "framework/TFrameWindow.h"
 #include "framework/TDecoratedFrame.h"
 #include "framework/TFilterValidator.h"
@@ -103,8 +102,7 @@ void TKalvixDlgClient::PrepareWindow()
   }
   ApplySettings();
   SetTimer(PollTimer, PollInterval);
-  SendButton.Show(SW_SHOW);
-  StopButton.Show(SW_HIDE);
+  ShowSendButton(true);
 }
 
 bool TKalvixDlgClient::OpenPort()
@@ -115,13 +113,6 @@ bool TKalvixDlgClient::OpenPort()
   if (!PortOpen)
     ReportPortUnavailable();
   return PortOpen;
-}
-
-void TKalvixDlgClient::ReportPortUnavailable()
-{
-  char text[160];
-  LoadString(IDS_PORT_UNAVAILABLE, text, sizeof text);
-  MessageBox(text, "", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TKalvixDlgClient::ApplySettings()
@@ -238,21 +229,13 @@ void TKalvixDlgClient::CmSetup()
 {
   // Opened before the dialog, on Cancel too, so that a missing key is there afterwards.
   const TRegKey key(HKEY_LOCAL_MACHINE, SettingsKeyName);
-  int result;
-  {
-    // The poll timer keeps running behind the dialog: reception and sending go on.
-    TComSetup dialog(this, Setup, IDD_SETUP);
-    result = dialog.Execute();
-  }
-  if (result != IDOK)
+  // The poll timer keeps running behind the dialog: reception and sending go on.
+  if (TComSetup(this, Setup, IDD_SETUP).Execute() != IDOK)
     return;
   // A save that fails stores nothing; the new settings still apply to this session.
   if (std::string reason;
-      !SavePortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar, reason)) {
-    char message[160];
-    LoadString(IDS_SETTINGS_NOT_SAVED, message, sizeof message);
-    MessageBox((message + ("\n" + reason)).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
-  }
+      !SavePortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar, reason))
+    MessageBox((LoadString(IDS_SETTINGS_NOT_SAVED) + "\n" + reason).c_str(), "Kalvix", MB_OK | MB_ICONEXCLAMATION);
   KillTimer(PollTimer);
   DrainAt = TTime::max();
   ArmWake();

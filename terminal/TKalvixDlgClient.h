@@ -5,6 +5,7 @@
 // arrives (TReceiveView), light the lamps (TModemLamps), send (TSendPath), log (TLogMenu), run
 // the Line menu (TLineState), transfer files (TTransferRun, shown in TTransferDlg) and answer
 // the line (TTriggerRun, edited in TTriggersDlg).
+#include "framework/ResourceLoader.h"
 #include "framework/TApplication.h"
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
@@ -62,7 +63,7 @@ protected:
   // Opens the configured port and enables Send; a port that cannot be opened is reported and
   // leaves Send disabled.
   bool OpenPort();
-  void ReportPortUnavailable();
+  void ReportPortUnavailable() { MessageBox(LoadString(IDS_PORT_UNAVAILABLE).c_str(), "", MB_OK | MB_ICONEXCLAMATION); }
   // The status bar's message area.
   void ShowStatus(const std::string& text);
   // A box (text non-empty) shown once the event in progress is over: one open inside a tick
