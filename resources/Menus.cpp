@@ -28,6 +28,8 @@ constexpr TMenuItemTemplate LineItems[] = {
   {Command, "&RTS", CM_RTS, {}},
   {Separator, "", 0, {}},
   {Command, "&Time Stamps", CM_TIMESTAMPS, {}},
+  {Separator, "", 0, {}},
+  {Command, "&Plot...", CM_PLOT, {}},
 };
 
 constexpr TMenuItemTemplate HelpItems[] = {

@@ -7,6 +7,7 @@
 constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
 constexpr int IDD_TRANSFER = 3;
+constexpr int IDD_PLOT = 5;
 constexpr int IDD_CLIENT = 2000;
 constexpr int IDD_ABOUT = 22000;
 
@@ -40,6 +41,7 @@ constexpr int CM_SENDBREAK = 51711;
 constexpr int CM_DTR = 51712;
 constexpr int CM_RTS = 51713;
 constexpr int CM_TIMESTAMPS = 51714;
+constexpr int CM_PLOT = 51720;
 
 // F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;
@@ -83,6 +85,19 @@ constexpr int IDC_TRANSFER_PROGRESS = 104;
 constexpr int IDC_TRANSFER_RATE = 105;
 constexpr int IDC_TRANSFER_RETRIES = 106;
 
+// The plot window (dialog 5); its close box is IDCANCEL
+constexpr int IDC_PLOT_SPAN = 101;
+constexpr int IDC_PLOT_AUTOY = 102;
+constexpr int IDC_PLOT_YMIN = 103;
+constexpr int IDC_PLOT_YMAX = 104;
+constexpr int IDC_PLOT_PAUSE = 105;
+constexpr int IDC_PLOT_CLEAR = 106;
+constexpr int IDC_PLOT_EXPORT = 107;
+constexpr int IDC_PLOT_AREA = 108;
+constexpr int IDC_PLOT_NOTE = 109;
+// One check box a series, IDC_PLOT_SERIES + its number (0 to 15).
+constexpr int IDC_PLOT_SERIES = 120;
+
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;
@@ -103,4 +118,11 @@ constexpr unsigned IDS_TRANSFER_REASON = 130;
 // The port's device went away, or came back; %d is the port's number.
 constexpr unsigned IDS_PORT_LOST = 125;
 constexpr unsigned IDS_PORT_BACK = 126;
+// The plot window's texts: the note on series left out, a failed export (followed by the file's
+// name and the system's reason), the Pause button's two faces, and the spans it shows, by "|".
+constexpr unsigned IDS_PLOT_LEFT_OUT = 150;
+constexpr unsigned IDS_PLOT_EXPORT_FAILED = 151;
+constexpr unsigned IDS_PLOT_PAUSE = 152;
+constexpr unsigned IDS_PLOT_RESUME = 153;
+constexpr unsigned IDS_PLOT_SPANS = 154;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -33,6 +33,11 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
   {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
   {IDS_PORT_BACK, "COM%d: the device is back"},
+  {IDS_PLOT_LEFT_OUT, "Only 16 series are plotted: values of further names are left out."},
+  {IDS_PLOT_EXPORT_FAILED, "The plot could not be exported:"},
+  {IDS_PLOT_PAUSE, "&Pause"},
+  {IDS_PLOT_RESUME, "&Resume"},
+  {IDS_PLOT_SPANS, "1 s|5 s|10 s|30 s|1 min|5 min|10 min|30 min|1 h|All kept"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
@@ -51,6 +56,7 @@ constexpr TStringEntry Strings[] = {
   {CM_DTR, "Raise or lower DTR"},
   {CM_RTS, "Raise or lower RTS"},
   {CM_TIMESTAMPS, "Begin every received line with the time it arrived"},
+  {CM_PLOT, "Plot the numbers in the received lines"},
   {CM_EXIT, "Quits Kalvix and prompts to save the documents"},
   {CM_SELECT, "Select a line of command file"},
   {CM_CLEAR, "Clearing of receive field"},

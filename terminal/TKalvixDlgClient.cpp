@@ -80,6 +80,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
     OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmPlot>(CM_PLOT),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
@@ -226,6 +227,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
     Log.Received(received, n, nullptr, 0);
     return 0;
   }
+  Plot.Received(received, n);
   const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
   Log.Received(received, n, text.data(), text.size());
   return 0;

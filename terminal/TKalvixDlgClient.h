@@ -7,6 +7,7 @@
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
+#include "plot/TPlot.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
@@ -117,6 +118,7 @@ protected:
   void CmRts() { ToggleLine(false); }
   void ToggleLine(bool dtr);
   void CmTimeStamps();
+  void CmPlot() { Plot.Open(); }
   // The DTR and RTS lamps, check marks and items, and Send Break, as the line is now; touched
   // only when that changed.
   void ShowLines();
@@ -157,6 +159,7 @@ protected:
   // What ShowLines showed last; -1: nothing yet.
   enum : int { LinesOpen = 1, LinesFree = 2, LinesDtr = 4, LinesRts = 8 };
   int LinesShown = -1;
+  TPlot Plot {*this};   // fed what arrives while its window is open
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;
