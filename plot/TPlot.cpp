@@ -18,7 +18,7 @@ void TPlot::Open()
     open->GetWidget()->activateWindow();
     return;
   }
-  Dialog = std::make_unique<TPlotDlg>(&Owner);
+  Dialog = std::make_unique<TPlotDlg>(&Owner, !AtLineStart);
   if (Dialog->Create())
     Dialog->Show(SW_SHOW);
   else
@@ -27,6 +27,8 @@ void TPlot::Open()
 
 void TPlot::Received(const std::uint8_t* bytes, std::size_t n)
 {
+  if (n)
+    AtLineStart = bytes[n - 1] == '\n' || bytes[n - 1] == '\r';
   if (TPlotDlg* open = Window())
     open->Received(bytes, n, TPlotDlg::TClock::now());
   else

@@ -21,4 +21,5 @@ public:
 private:
   TWindow& Owner;
   std::unique_ptr<TPlotDlg> Dialog;
+  bool AtLineStart = true;   // the last byte received ended a line
 };

@@ -68,7 +68,7 @@ const TResponseTable& TPlotDlg::Responses() const
   return table;
 }
 
-TPlotDlg::TPlotDlg(TWindow* parent)
+TPlotDlg::TPlotDlg(TWindow* parent, bool midLine)
   : TDialog(parent, IDD_PLOT),
     Start(TClock::now()),
     AutoY(this, IDC_PLOT_AUTOY),
@@ -76,7 +76,9 @@ TPlotDlg::TPlotDlg(TWindow* parent)
     YMax(this, IDC_PLOT_YMAX, 32),
     Pause(this, IDC_PLOT_PAUSE),
     Note(this, IDC_PLOT_NOTE)
-{}
+{
+  Parser.Reset(midLine);
+}
 
 TPlotDlg::~TPlotDlg() = default;
 

@@ -27,7 +27,8 @@ public:
   // Beyond this many points of a series in view, its envelope is drawn instead.
   static constexpr std::size_t MostPointsDrawn = 65536;
 
-  explicit TPlotDlg(TWindow* parent);
+  // midLine: plotting begins in the middle of a line, which is not taken.
+  TPlotDlg(TWindow* parent, bool midLine);
   ~TPlotDlg() override;
 
   // Bytes that arrived at the given time.

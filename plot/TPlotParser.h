@@ -34,20 +34,21 @@ public:
         if (Line.size() < MaxLine)
           Line.push_back(c);
         else
-          TooLong = true;
+          Dropping = true;
         continue;
       }
-      if (!TooLong && Split(Line))
+      if (!Dropping && Split(Line))
         onLine(std::span<const TField>(Fields));
       Line.clear();
-      TooLong = false;
+      Dropping = false;
     }
   }
-  // Forgets a line begun.
-  void Reset()
+  // Forgets a line begun; skipping: the bytes up to the next line's end are not a whole line
+  // (plotting began in the middle of one).
+  void Reset(bool skipping = false)
   {
     Line.clear();
-    TooLong = false;
+    Dropping = skipping;
   }
 
   // The number a whole field spells in the accepted notation; none for anything else, for "nan"
@@ -59,6 +60,6 @@ private:
   bool Split(std::string_view line);
 
   std::string Line;
-  bool TooLong = false;
+  bool Dropping = false;
   std::vector<TField> Fields;
 };
