@@ -104,7 +104,7 @@ void TPlotDlg::PrepareWindow()
   Plot->setNoAntialiasingOnDrag(true);
   for (std::size_t i = 0; i < TPointStore::MaxSeries; ++i) {
     QCPGraph* graph = Plot->addGraph();
-    graph->setPen(QPen(SeriesColour(i), 1.5));
+    graph->setPen(QPen(SeriesColour(i)));
     graph->setVisible(false);
   }
   QObject::connect(Plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), Receiver(), [this] { ViewMoved(); });
@@ -195,11 +195,12 @@ void TPlotDlg::ShowPoints(std::int64_t from, std::int64_t to)
     }
     const TPointStore::TRing* ring = &series[s].Points;
     std::size_t first = ring->LowerBound(from), last = ring->LowerBound(to + 1);
-    if (last - first > MostPointsDrawn && series[s].Envelope.Size()) {
-      ring = &series[s].Envelope;
-      first = ring->LowerBound(from);
-      last = ring->LowerBound(to + 1);
-    }
+    for (const TPointStore::TEnvelope& envelope : series[s].Envelopes)
+      if (last - first > MostPointsDrawn && envelope.Points.Size()) {
+        ring = &envelope.Points;
+        first = ring->LowerBound(from);
+        last = ring->LowerBound(to + 1);
+      }
     first -= first > 0;
     last += last < ring->Size();
     QVector<QCPGraphData> data(qsizetype(last - first));

@@ -24,8 +24,9 @@ public:
   using TClock = std::chrono::steady_clock;
   static constexpr UINT RedrawTimer = 1;
   static constexpr UINT RedrawInterval = 34;   // ms: at most 30 redraws a second
-  // Beyond this many points of a series in view, its envelope is drawn instead.
-  static constexpr std::size_t MostPointsDrawn = 65536;
+  // Beyond this many points of a series in view, the finest of its envelopes that has no more is
+  // drawn instead.
+  static constexpr std::size_t MostPointsDrawn = 8192;
 
   // midLine: plotting begins in the middle of a line, which is not taken.
   TPlotDlg(TWindow* parent, bool midLine);

@@ -61,16 +61,20 @@ void TPointStore::Add(std::int64_t time, std::span<const TPlotParser::TField> fi
     if (series->Points.Size() && series->Points[series->Points.Size() - 1].Time == LastTime)
       continue;
     series->Points.Add(point);
-    const std::uint64_t inBlock = series->Added++ % Block;
-    if (inBlock == 0 || point.Value < series->Low.Value)
-      series->Low = point;
-    if (inBlock == 0 || point.Value > series->High.Value)
-      series->High = point;
-    if (inBlock == Block - 1) {
-      const bool lowFirst = series->Low.Time <= series->High.Time;
-      series->Envelope.Add(lowFirst ? series->Low : series->High);
-      series->Envelope.Add(lowFirst ? series->High : series->Low);
+    for (std::size_t level = 0; level < Levels; ++level) {
+      TEnvelope& envelope = series->Envelopes[level];
+      const std::uint64_t inBlock = series->Added % Blocks[level];
+      if (inBlock == 0 || point.Value < envelope.Low.Value)
+        envelope.Low = point;
+      if (inBlock == 0 || point.Value > envelope.High.Value)
+        envelope.High = point;
+      if (inBlock == Blocks[level] - 1) {
+        const bool lowFirst = envelope.Low.Time <= envelope.High.Time;
+        envelope.Points.Add(lowFirst ? envelope.Low : envelope.High);
+        envelope.Points.Add(lowFirst ? envelope.High : envelope.Low);
+      }
     }
+    ++series->Added;
   }
 }
 
@@ -128,10 +132,11 @@ std::string CsvField(const std::string& name)
 {
   if (name.find('"') == std::string::npos)
     return name;
-  std::string quoted = "\"";
+  std::string quoted(1, '"');
   for (const char c : name)
-    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + '"';
+    quoted.append(c == '"' ? 2 : 1, c);
+  quoted.push_back('"');
+  return quoted;
 }
 
 }   // namespace
@@ -150,7 +155,10 @@ int TPointStore::WriteCsv(const std::string& path) const
   TWriter out(fd);
   out.Put("time");
   for (const TSeries& series : SeriesList)
-    out.Put("," + CsvField(series.Name));
+  {
+    out.Put(",");
+    out.Put(CsvField(series.Name));
+  }
   out.Put("\n");
   std::vector<std::size_t> next(SeriesList.size(), 0);
   char number[64];

@@ -1,12 +1,13 @@
 #pragma once
 // The points the plot keeps: up to MaxSeries series, each with its Capacity newest points (the
 // oldest go first), a time in nanoseconds since plotting began and a value. Each series also keeps
-// the lowest and highest point of every Block of its points, which is all a view of many points
-// per pixel needs. No Qt: tested alone, exported without a window.
+// the lowest and highest point of every block of its points, in blocks of two sizes, which is all
+// a view of many points per pixel needs. No Qt: tested alone, exported without a window.
 #include "plot/TPlotParser.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,7 +16,8 @@ class TPointStore {
 public:
   static constexpr std::size_t MaxSeries = 16;
   static constexpr std::size_t Capacity = std::size_t(1) << 20;   // 1 048 576 points a series
-  static constexpr std::size_t Block = 64;
+  static constexpr std::size_t Blocks[] = {16, 512};
+  static constexpr std::size_t Levels = std::size(Blocks);
 
   struct TPoint {
     std::int64_t Time;   // ns since plotting began
@@ -38,13 +40,18 @@ public:
     std::size_t Start = 0;   // the oldest point's slot once the ring is full
   };
 
+  // The lowest and highest point of each complete block of a series' points, in the order they
+  // came: two points a block.
+  struct TEnvelope {
+    TRing Points;
+    TPoint Low {}, High {};   // of the block being filled
+  };
+
   struct TSeries {
     std::string Name;
     TRing Points {Capacity};
-    // Two points a complete block, its lowest and highest in the order they came.
-    TRing Envelope {2 * Capacity / Block};
+    TEnvelope Envelopes[Levels] = {{TRing(2 * Capacity / Blocks[0])}, {TRing(2 * Capacity / Blocks[1])}};
     std::uint64_t Added = 0;
-    TPoint Low {}, High {};   // of the block being filled
   };
 
   // Adds one line's fields at time (ns since plotting began). A line's time is kept later than
