@@ -57,7 +57,8 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
                    "Send &Raw File... 51701\nSend with &XMODEM... 51702\nSend with &YMODEM... 51703\n-\n"
                    "R&eceive with XMODEM... 51704\nRecei&ve with YMODEM... 51705\n-\nE&xit\tAlt+F4 24310\n"
                    "&Select 51690\n&Clear 51688\nSet&up 51683\nSwitch &Mode 51689\n&Line 0\nSend &Break 51711\n-\n"
-                   "&DTR 51712 checked\n&RTS 51713 checked\n-\n&Time Stamps 51714\n&Help 0\n&About... 2009\n");
+                   "&DTR 51712 checked\n&RTS 51713 checked\n-\n&Time Stamps 51714\n-\n&Plot... 51720\n&Help 0\n"
+                   "&About... 2009\n");
   Menu("Switch &Mode")->trigger();
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
   Menu("Switch &Mode")->trigger();
