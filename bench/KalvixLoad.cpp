@@ -768,7 +768,12 @@ int PlotFull()
     std::printf("redraw span=%s median_ms=%.1f max_ms=%.1f\n", spans->itemText(i).toUtf8().constData(), times[3],
                 times.back());
   }
-  plot->GetWidget()->grab().save(QString(session.Root) + "/../kalvix-plotfull.png");
+  // The export of it all, which the window's thread waits for.
+  const auto exportBegin = Clock::now();
+  const int error = plot->Store().WriteCsv(std::string(session.Root) + "/full.csv");
+  std::printf("export error=%d seconds=%.1f mb=%.0f\n", error,
+              std::chrono::duration<double>(Clock::now() - exportBegin).count(),
+              double(std::filesystem::file_size(std::string(session.Root) + "/full.csv")) / 1e6);
   return 0;
 }
 
