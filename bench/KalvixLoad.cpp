@@ -13,6 +13,13 @@
 //                                          that never fire look at every byte
 //   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
 //   kalvix_load text|binary soak SECONDS   a flood for SECONDS
+//   kalvix_load plot LINES VALUES SECONDS  LINES lines a second of VALUES numbers each, in text
+//                                          mode, for SECONDS with the plot window closed, then
+//                                          open, closed and open again (CPU, latency, redraws;
+//                                          after each open run every line's values checked in
+//                                          the plot's export, the field's last lines in both)
+//   kalvix_load plotfull                   the plot's store filled (16 series of its full size),
+//                                          then its redraw timed for each span it offers
 //   kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]
 //                                          at 115200 8N1 on DEVICE (a pseudo-terminal): types
 //                                          COMMAND, waits for READY in the receive field, sends
@@ -31,6 +38,7 @@
 #include "framework/TStatusBar.h"
 #include "framework/TPresenter.h"
 #include "framework/WindowMessages.h"
+#include "plot/TPlotDlg.h"
 #include "resources/ResourceIds.h"
 #include "settings/PortSettings.h"
 #include "bench/TriggerRules.h"
@@ -43,8 +51,14 @@
 #include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QComboBox>
+#include <QTest>
 #include <QTimer>
+#include <fstream>
+#include <qcustomplot.h>
+#include <sstream>
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -196,6 +210,11 @@ public:
     Running = false;
     if (Thread.joinable())
       Thread.join();
+  }
+  void Reset()
+  {
+    const std::lock_guard lock(Mutex);
+    Samples.clear();
   }
   // The largest latency and the 99th percentile, in ms.
   std::pair<double, double> Figures()
@@ -558,8 +577,220 @@ int Transfer(const char* protocol, const char* device, const char* file, const c
 }
 }   // namespace
 
+
+// The plot window the client window has open, else null.
+TPlotDlg* PlotWindow(TWindow* client)
+{
+  for (TWindow* child : client->GetChildren())
+    if (auto* plot = dynamic_cast<TPlotDlg*>(child); plot && plot->IsCreated())
+      return plot;
+  return nullptr;
+}
+
+// Line n of the plot feed: its serial number, then values - 1 numbers that follow from it.
+std::string PlotLine(long n, int values)
+{
+  std::string line = std::to_string(n);
+  char value[32];
+  for (int k = 2; k <= values; ++k) {
+    std::snprintf(value, sizeof value, ",%.2f", double(n % 10000) * k / 100.0);
+    line += value;
+  }
+  return line + "\r";
+}
+
+// Whether csv holds, one row a line, the lines from some serial up to last, each exactly.
+bool PlotExportExact(const std::string& csv, long last, int values, long& rows)
+{
+  std::istringstream lines(csv);
+  std::string row;
+  std::getline(lines, row);
+  rows = 0;
+  long first = -1;
+  bool exact = true;
+  while (std::getline(lines, row)) {
+    const std::size_t comma = row.find(',');
+    const long serial = std::atol(row.c_str() + comma + 1);
+    if (first < 0)
+      first = serial;
+    // Each value as the line printed it (the export writes the shortest form of the same number).
+    const std::string line = PlotLine(serial, values);
+    const char* got = row.c_str() + comma;
+    const char* want = line.c_str() - 1;
+    for (int k = 0; k < values && exact; ++k) {
+      char* gotEnd = nullptr;
+      char* wantEnd = nullptr;
+      exact = *got == ',' && std::strtod(got + 1, &gotEnd) == std::strtod(want + 1, &wantEnd);
+      got = gotEnd;
+      want = wantEnd;
+    }
+    exact = exact && *got == '\0' && serial == first + rows;
+    ++rows;
+  }
+  return exact && first + rows - 1 == last;
+}
+
+int PlotFeed(long linesPerSecond, int values, long seconds)
+{
+  TSession session;
+  if (!session.Start(true, false))
+    return 1;
+  TWindow* client = session.App->GetMainWindow()->GetClientWindow();
+  const std::string csv = std::string(session.Root) + "/plot.csv";
+  TFilePresenter presenter(csv, 1);
+  TPresenter* previous = TPresenter::Install(&presenter);
+  // The feeder writes what is due every 10 ms; held, it writes nothing, and then goes on at the
+  // rate from where it stopped.
+  std::atomic<std::size_t> dropped {0};
+  std::atomic<bool> feeding {true}, holding {false};
+  std::atomic<long> sent {0};
+  std::thread feeder([&] {
+    auto begin = Clock::now();
+    long base = 0, next = 0;
+    while (feeding) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (holding) {
+        begin = Clock::now();
+        base = next;
+        continue;
+      }
+      const long due =
+        base + long(std::chrono::duration<double>(Clock::now() - begin).count() * double(linesPerSecond));
+      std::string block;
+      for (; next < due; ++next)
+        block += PlotLine(next, values);
+      const ssize_t n = write(session.Master, block.data(), block.size());
+      dropped += block.size() - std::size_t(std::max<ssize_t>(n, 0));
+      sent = next;
+    }
+  });
+  // Redraws counted on the plot, each second's most.
+  long redraws = 0;
+  TLatencyProbe probe;
+  probe.Start();
+  int status = 0;
+  for (int phase = 0; phase < 4; ++phase) {
+    const bool open = phase % 2 == 1;
+    if (open)
+      SendMessage(client, WM_COMMAND, CM_PLOT, 0);
+    QMetaObject::Connection counting;
+    if (TPlotDlg* plot = PlotWindow(client))
+      counting = QObject::connect(plot->PlotWidget(), &QCustomPlot::afterReplot, [&] { ++redraws; });
+    redraws = 0;
+    const double cpuBefore = CpuSeconds();
+    const auto begin = Clock::now();
+    QTest::qWait(int(seconds * 1000));
+    const double cpu = CpuSeconds() - cpuBefore;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+    const long redrawn = redraws;
+    const auto [latencyMax, latency99] = probe.Figures();
+    // Held while what was sent arrives: the field ends with the last line, the export holds it.
+    holding = true;
+    QTest::qWait(400);
+    const std::string last = PlotLine(sent - 1, values);
+    const std::string field = session.Field->GetText();
+    const std::string shown = last.substr(0, last.size() - 1) + "\r\n";
+    const bool fieldExact = field.size() >= shown.size() && field.compare(field.size() - shown.size(), shown.size(), shown) == 0;
+    long rows = 0;
+    bool exportExact = true;
+    if (open) {
+      SendMessage(PlotWindow(client), WM_COMMAND, IDC_PLOT_EXPORT, 0);
+      std::ostringstream text;
+      text << std::ifstream(csv).rdbuf();
+      exportExact = PlotExportExact(text.str(), std::atol(last.c_str()), values, rows);
+      QObject::disconnect(counting);
+      SendMessage(PlotWindow(client), WM_COMMAND, IDCANCEL, 0);
+      QTest::qWait(100);
+    }
+    holding = false;
+    std::printf("plot=%s lines_s=%ld values=%d seconds=%.1f cpu_s=%.2f cpu_core_pct=%.1f redraws_s=%.1f "
+                "latency_max_ms=%.1f latency_p99_ms=%.1f lost_bytes=%zu field_last_line=%s export_rows=%ld export_exact=%s\n",
+                open ? "open" : "closed", linesPerSecond, values, elapsed, cpu, 100 * cpu / elapsed,
+                double(redrawn) / elapsed, latencyMax, latency99, dropped.load(), fieldExact ? "yes" : "no", rows,
+                open ? (exportExact ? "yes" : "no") : "-");
+    std::fflush(stdout);
+    probe.Reset();
+    status |= !fieldExact || !exportExact || dropped > 0;
+  }
+  probe.Stop();
+  feeding = false;
+  feeder.join();
+  // Nothing new: no redraw.
+  SendMessage(client, WM_COMMAND, CM_PLOT, 0);
+  QTest::qWait(500);
+  long idle = 0;
+  QObject::connect(PlotWindow(client)->PlotWidget(), &QCustomPlot::afterReplot, [&] { ++idle; });
+  QTest::qWait(2000);
+  std::printf("redraws in 2 s without new lines: %ld\n", idle);
+  TPresenter::Install(previous);
+  return status;
+}
+
+int PlotFull()
+{
+  TSession session;
+  if (!session.Start(true, false))
+    return 1;
+  TWindow* client = session.App->GetMainWindow()->GetClientWindow();
+  SendMessage(client, WM_COMMAND, CM_PLOT, 0);
+  TPlotDlg* plot = PlotWindow(client);
+  plot->GetWidget()->resize(1100, 650);
+  QTest::qWait(200);
+  const double rssBefore = PeakRssMb();
+  // Lines of all 16 series, 2 000 a second (stamped so), until every series is full.
+  const auto start = TPlotDlg::TClock::now();
+  const long lines = long(TPointStore::Capacity) + 1000;
+  const auto fillBegin = Clock::now();
+  std::string line;
+  for (long n = 0; n < lines; ++n) {
+    line.clear();
+    for (int s = 0; s < 16; ++s) {
+      char field[40];
+      std::snprintf(field, sizeof field, "s%d:%.3f ", s, std::sin(double(n) / 2000.0 + s) * 10 + s * 5);
+      line.append(field);
+    }
+    line.push_back('\n');
+    plot->Received(reinterpret_cast<const std::uint8_t*>(line.data()), line.size(),
+                   start + std::chrono::microseconds(n * 500));
+  }
+  const double fillSeconds = std::chrono::duration<double>(Clock::now() - fillBegin).count();
+  QTest::qWait(200);   // the legend shows the series
+  std::size_t points = 0;
+  for (const TPointStore::TSeries& series : plot->Store().Series())
+    points += series.Points.Size();
+  int shown = 0;
+  for (int i = 0; i < plot->PlotWidget()->graphCount(); ++i)
+    shown += plot->PlotWidget()->graph(i)->visible();
+  std::printf("plotfull shown=%d series=%zu points=%zu fill_s=%.1f rss_growth_mb=%.0f\n", shown, plot->Store().Series().size(), points,
+              fillSeconds, PeakRssMb() - rssBefore);
+  auto* spans = static_cast<QComboBox*>(plot->GetWidget()->findChild<QComboBox*>());
+  for (int i = 0; i < spans->count(); ++i) {
+    spans->setCurrentIndex(i);
+    std::vector<double> times;
+    for (int round = 0; round < 7; ++round) {
+      const auto begin = Clock::now();
+      plot->Redraw();
+      times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - begin).count());
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("redraw span=%s median_ms=%.1f max_ms=%.1f\n", spans->itemText(i).toUtf8().constData(), times[3],
+                times.back());
+  }
+  // The export of it all, which the window's thread waits for.
+  const auto exportBegin = Clock::now();
+  const int error = plot->Store().WriteCsv(std::string(session.Root) + "/full.csv");
+  std::printf("export error=%d seconds=%.1f mb=%.0f\n", error,
+              std::chrono::duration<double>(Clock::now() - exportBegin).count(),
+              double(std::filesystem::file_size(std::string(session.Root) + "/full.csv")) / 1e6);
+  return 0;
+}
+
 int main(int argc, char** argv)
 {
+  if (argc == 5 && std::strcmp(argv[1], "plot") == 0)
+    return PlotFeed(std::atol(argv[2]), std::atoi(argv[3]), std::atol(argv[4]));
+  if (argc == 2 && std::strcmp(argv[1], "plotfull") == 0)
+    return PlotFull();
   if (argc == 2 && std::strcmp(argv[1], "preset") == 0) {
     StorePresetSettings();
     return 0;

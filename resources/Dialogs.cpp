@@ -129,6 +129,37 @@ constexpr TControlTemplate TriggerControls[] = {
   {IDC_NONE, TControlKind::Static, "ms", 112, 172, 16, 8, Label},
   {IDC_TRIGGER_ONCE, TControlKind::CheckBox, "On&ce", 150, 170, 60, 12, Check},
   {IDC_TRIGGER_NOTE, TControlKind::Static, "", 8, 188, 284, 16, Label, Wide},
+// The plot window: what span it shows, the value range, Pause, Clear and Export above the plot;
+// the legend (a check box a series, shown as its series appears) and the note beside it.
+constexpr TControlTemplate PlotControls[] = {
+  {IDC_NONE, TControlKind::Static, "Show", 4, 6, 20, 8, Label},
+  {IDC_PLOT_SPAN, TControlKind::ComboBox, "", 26, 4, 46, 120, List},
+  {IDC_PLOT_AUTOY, TControlKind::CheckBox, "&Auto Y", 80, 4, 40, 12, Visible | TabStop},
+  {IDC_NONE, TControlKind::Static, "from", 122, 6, 18, 8, Label},
+  {IDC_PLOT_YMIN, TControlKind::Edit, "", 140, 4, 40, 12, Visible | TabStop | ClientEdge},
+  {IDC_NONE, TControlKind::Static, "to", 184, 6, 10, 8, Label},
+  {IDC_PLOT_YMAX, TControlKind::Edit, "", 196, 4, 40, 12, Visible | TabStop | ClientEdge},
+  {IDC_PLOT_PAUSE, TControlKind::PushButton, "&Pause", 250, 3, 44, 14, Visible | TabStop, AtRight},
+  {IDC_PLOT_CLEAR, TControlKind::PushButton, "C&lear", 298, 3, 44, 14, Visible | TabStop, AtRight},
+  {IDC_PLOT_EXPORT, TControlKind::PushButton, "&Export CSV...", 346, 3, 50, 14, Visible | TabStop, AtRight},
+  {IDC_PLOT_AREA, TControlKind::EtchedFrame, "", 4, 22, 322, 204, Visible, Fill},
+  {IDC_PLOT_SERIES + 0, TControlKind::CheckBox, "", 332, 22, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 1, TControlKind::CheckBox, "", 332, 33, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 2, TControlKind::CheckBox, "", 332, 44, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 3, TControlKind::CheckBox, "", 332, 55, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 4, TControlKind::CheckBox, "", 332, 66, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 5, TControlKind::CheckBox, "", 332, 77, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 6, TControlKind::CheckBox, "", 332, 88, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 7, TControlKind::CheckBox, "", 332, 99, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 8, TControlKind::CheckBox, "", 332, 110, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 9, TControlKind::CheckBox, "", 332, 121, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 10, TControlKind::CheckBox, "", 332, 132, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 11, TControlKind::CheckBox, "", 332, 143, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 12, TControlKind::CheckBox, "", 332, 154, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 13, TControlKind::CheckBox, "", 332, 165, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 14, TControlKind::CheckBox, "", 332, 176, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_SERIES + 15, TControlKind::CheckBox, "", 332, 187, 64, 10, TabStop, AtRight},
+  {IDC_PLOT_NOTE, TControlKind::Static, "", 332, 200, 64, 26, 0, AtRight},
 };
 
 constexpr TDialogTemplate Dialogs[] = {
@@ -140,6 +171,7 @@ constexpr TDialogTemplate Dialogs[] = {
    DialogStyle::SysMenu | DialogStyle::OwnWindow},
   {IDD_TRIGGERS, "Triggers", "MS Sans Serif", 8, 300, 210, TriggerControls,
    DialogStyle::SysMenu | DialogStyle::OwnWindow},
+  {IDD_PLOT, "Plot", "MS Sans Serif", 8, 400, 230, PlotControls, DialogStyle::SysMenu | DialogStyle::OwnWindow},
 };
 }
 

@@ -30,6 +30,7 @@ constexpr TMenuItemTemplate LineItems[] = {
   {Command, "&Time Stamps", CM_TIMESTAMPS, {}},
   {Separator, "", 0, {}},
   {Command, "Tr&iggers...", CM_TRIGGERS, {}},
+  {Command, "&Plot...", CM_PLOT, {}},
 };
 
 constexpr TMenuItemTemplate HelpItems[] = {

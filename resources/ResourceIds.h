@@ -8,6 +8,7 @@ constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
 constexpr int IDD_TRANSFER = 3;
 constexpr int IDD_TRIGGERS = 6;
+constexpr int IDD_PLOT = 5;
 constexpr int IDD_CLIENT = 2000;
 constexpr int IDD_ABOUT = 22000;
 
@@ -43,6 +44,7 @@ constexpr int CM_RTS = 51713;
 constexpr int CM_TIMESTAMPS = 51714;
 // The Line menu's Triggers... item.
 constexpr int CM_TRIGGERS = 51730;
+constexpr int CM_PLOT = 51720;
 
 // F3 in the accelerator table: nothing in this program takes it.
 constexpr int CM_FINDAGAIN = 24353;
@@ -99,6 +101,18 @@ constexpr int IDC_TRIGGER_REPLY = 109;
 constexpr int IDC_TRIGGER_DELAY = 110;
 constexpr int IDC_TRIGGER_ONCE = 111;
 constexpr int IDC_TRIGGER_NOTE = 112;
+// The plot window (dialog 5); its close box is IDCANCEL
+constexpr int IDC_PLOT_SPAN = 101;
+constexpr int IDC_PLOT_AUTOY = 102;
+constexpr int IDC_PLOT_YMIN = 103;
+constexpr int IDC_PLOT_YMAX = 104;
+constexpr int IDC_PLOT_PAUSE = 105;
+constexpr int IDC_PLOT_CLEAR = 106;
+constexpr int IDC_PLOT_EXPORT = 107;
+constexpr int IDC_PLOT_AREA = 108;
+constexpr int IDC_PLOT_NOTE = 109;
+// One check box a series, IDC_PLOT_SERIES + its number (0 to 15).
+constexpr int IDC_PLOT_SERIES = 120;
 
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
@@ -134,4 +148,11 @@ constexpr unsigned IDS_TRIGGER_SENT = 160;
 constexpr unsigned IDS_TRIGGER_RUNAWAY = 161;
 constexpr unsigned IDS_TRIGGER_BAD_EXPRESSION = 162;
 constexpr unsigned IDS_TRIGGERS_NOT_SAVED = 163;
+// The plot window's texts: the note on series left out, a failed export (followed by the file's
+// name and the system's reason), the Pause button's two faces, and the spans it shows, by "|".
+constexpr unsigned IDS_PLOT_LEFT_OUT = 170;
+constexpr unsigned IDS_PLOT_EXPORT_FAILED = 171;
+constexpr unsigned IDS_PLOT_PAUSE = 172;
+constexpr unsigned IDS_PLOT_RESUME = 173;
+constexpr unsigned IDS_PLOT_SPANS = 174;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -62,6 +62,7 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
     OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
     OnCommand<&TKalvixDlgClient::CmTriggers>(CM_TRIGGERS),
+    OnCommand<&TKalvixDlgClient::CmPlot>(CM_PLOT),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
@@ -200,6 +201,7 @@ LRESULT TKalvixDlgClient::ReceivedData(WPARAM count, LPARAM bytes)
     LogMenu.Log.Received(received, n, nullptr, 0);
     return 0;
   }
+  Plot.Received(received, n);
   const std::string_view text = ReceiveView.Receive(received, n, TextMode, std::chrono::system_clock::now());
   LogMenu.Log.Received(received, n, text.data(), text.size());
   Triggers.Received(received, n, TClock::now());

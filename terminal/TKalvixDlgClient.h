@@ -10,6 +10,7 @@
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
+#include "plot/TPlot.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
 #include "settings/TComSetupXfer.h"
@@ -111,6 +112,7 @@ protected:
   void CmRts() { Lines.Toggle(false, MainFrame()); }
   void CmTimeStamps();
   void CmTriggers() { TTriggersDlg::Open(TriggersWindow, this, Triggers); }
+  void CmPlot() { Plot.Open(); }
   LRESULT ShowLinesPosted(WPARAM, LPARAM)
   {
     Lines.Show(PortOpen, MainFrame());
@@ -147,6 +149,7 @@ protected:
   std::unique_ptr<TTriggersDlg> TriggersWindow;   // once opened
   TTime DrainAt = TTime::max();                   // the poll a streaming line asks for; none while it is quiet
   std::deque<std::string> Boxes;                  // posted, not yet shown
+  TPlot Plot {*this};                             // fed what arrives while its window is open
 
   // The controls, in the order in which they are created.
   TReceiveView ReceiveView;
