@@ -129,6 +129,8 @@ constexpr TControlTemplate TriggerControls[] = {
   {IDC_NONE, TControlKind::Static, "ms", 112, 172, 16, 8, Label},
   {IDC_TRIGGER_ONCE, TControlKind::CheckBox, "On&ce", 150, 170, 60, 12, Check},
   {IDC_TRIGGER_NOTE, TControlKind::Static, "", 8, 188, 284, 16, Label, Wide},
+};
+
 // The plot window: what span it shows, the value range, Pause, Clear and Export above the plot;
 // the legend (a check box a series, shown as its series appears) and the note beside it.
 constexpr TControlTemplate PlotControls[] = {
