@@ -1,7 +1,6 @@
 #include "tests/support/ScratchStore.h"
 
 #include "platform/Registry.h"
-#include "tests/support/Child.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -130,16 +129,4 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 void TPty::CloseMaster()
 {
   close(std::exchange(MasterFd, -1));   // once: -1 is no descriptor
-}
-
-pid_t TPty::Spawn(const std::vector<std::string>& argv, const std::string& dir) const
-{
-  // The peer sees the line as a line (PeerLine.cpp).
-  return TChild(argv, MasterFd, MasterFd, TChild::Discard, dir, {"LD_PRELOAD=" KALVIX_PEER_LINE}).Release();
-}
-
-int TPty::Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile)
-{
-  const std::string end = WaitForChild(pid, timeoutMs, meanwhile);
-  return end.starts_with("exit ") ? std::stoi(end.substr(5)) : -1;
 }

@@ -1,10 +1,8 @@
 #pragma once
 // Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
 // never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
-#include <functional>
 #include <map>
 #include <optional>
-#include <sys/types.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,13 +56,6 @@ public:
   std::string Receive(std::size_t want, int timeoutMs) const;
   // Closes the master: the line vanishes for whoever holds the slave.
   void CloseMaster();
-  // Starts a program on the master as its stdin and stdout (a peer such as lrzsz), in folder
-  // dir, its stderr discarded, its flushes of the line without effect (PeerLine.cpp); its pid,
-  // or -1.
-  pid_t Spawn(const std::vector<std::string>& argv, const std::string& dir) const;
-  // Waits at most timeoutMs for pid to end, calling meanwhile (the test's own work: an event
-  // loop, a transfer) about every millisecond; its exit status, or -1 (it is killed then).
-  static int Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile);
 
 private:
   int MasterFd = -1;

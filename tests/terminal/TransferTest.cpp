@@ -2,6 +2,7 @@
 // the line takes and gives files byte-exact in every protocol while the terminal's other
 // commands wait, and what ends a transfer early is told and reaches the far end.
 #include "framework/TStatusBar.h"
+#include "tests/support/Child.h"
 #include "tests/support/KalvixSession.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 
@@ -115,7 +117,11 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     std::filesystem::remove(log);
     Menu("&File", "&Log to File...")->trigger();
     Presenter.FileAnswer = row.Answer;
-    const pid_t peer = row.Peer.empty() ? 0 : Pty.Spawn(row.Peer, Far);
+    // The peer sees the line as a line (PeerLine.cpp).
+    std::optional<TChild> peer;
+    if (!row.Peer.empty())
+      peer.emplace(row.Peer, Pty.Master(), Pty.Master(), TChild::Discard, Far,
+                   std::vector<std::string> {"LD_PRELOAD=" KALVIX_PEER_LINE});
     cable.SetRts(!row.Peer.empty());   // a raw send waits for CTS under the hardware handshake
     cable.LongestWrite();
     Item(row.Item)->trigger();
@@ -126,7 +132,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     // What the device says during a raw send is shown as ever.
     EXPECT_TRUE(!row.Peer.empty() || Pty.Send("ok"));
     const std::string raw = row.Peer.empty() ? Collect(Pty, big.size(), 5000) : "";
-    EXPECT_EQ(TPty::Wait(peer, 20000, [] { QApplication::processEvents(); }), row.Peer.empty() ? -1 : 0);
+    EXPECT_EQ(peer ? peer->Wait(20000, [] { QApplication::processEvents(); }) : "exit 0", "exit 0");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 5000));
     EXPECT_EQ(Commands(), std::vector<bool>(6, true));
     EXPECT_EQ(Status().substr(0, row.Status.size()), row.Status);
