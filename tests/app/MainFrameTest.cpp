@@ -2,7 +2,6 @@
 // menu, hints, edit keys and close; the about box on the version block of the running file.
 #include "app/TKalvixAboutDlg.h"
 #include "framework/ResourceLoader.h"
-#include "framework/TStatusBar.h"
 #include "settings/TComSetup.h"
 #include "terminal/TCommandList.h"
 #include "tests/support/KalvixSession.h"
@@ -27,7 +26,6 @@ struct MainFrameFixture : KalvixSession {
   }
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
-  std::string Status() { return Frame().GetStatusBar()->GetText(); }
 };
 using DialogBinding = MainFrameFixture;
 using AboutBox = MainFrameFixture;

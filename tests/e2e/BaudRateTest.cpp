@@ -1,6 +1,5 @@
 // Setup's baud rates through the dialog to the line and the store, and back after a restart.
 // (A remote port's rate: RemotePortTest.)
-#include "framework/TStatusBar.h"
 #include "tests/support/KalvixSession.h"
 
 #include <asm/termbits.h>
@@ -67,8 +66,7 @@ TEST_F(KalvixBaudRates, ListedAndTypedRatesRunTheLineAndComeBackAfterARestartOth
     rate = refused ? rate : rows[i].substr(slow);
     runs = refused || cannot ? runs : slow ? 1000000 : std::stoul(rate);
     EXPECT_EQ(Speed(line), runs);
-    EXPECT_EQ(Frame().GetStatusBar()->GetText(),
-              slow ? "COM1: the device runs the line at 1000000 baud, not 921600" : "");
+    EXPECT_EQ(Status(), slow ? "COM1: the device runs the line at 1000000 baud, not 921600" : "");
     // A rate that fits "Baudrate" with its end is there as ever; a longer one only beside it
     // (it came back after the restart).
     const std::string fits = rate.size() < 7 ? rate : "";

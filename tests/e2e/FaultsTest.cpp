@@ -2,7 +2,6 @@
 // again, a store that refuses a save, a line that never takes what is written to it, and the
 // signals that end it.
 #include "framework/TRegKey.h"
-#include "framework/TStatusBar.h"
 #include "settings/PortSettings.h"
 #include "tests/support/Child.h"
 #include "tests/support/KalvixSession.h"
@@ -47,12 +46,11 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
 
   // Unplugged: what arrived stays, the input lamps go dark, a send fails silently and ends; the
   // status bar says the device is waited for, and later that it is back.
-  const auto status = [&] { return Frame().GetStatusBar()->GetText(); };
   line->CloseMaster();
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {O, O, O, O}; }, 2000));
   EXPECT_TRUE(
-    QTest::qWaitFor([&] { return status() == "COM1: the device is lost, waiting for it to come back"; }, 2000))
-    << status();
+    QTest::qWaitFor([&] { return Status() == "COM1: the device is lost, waiting for it to come back"; }, 2000))
+    << Status();
   Send("41,42");
   EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(IDC_SEND); }, 2000));
   cable.reset();
@@ -65,7 +63,7 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   ASSERT_TRUE(QTest::qWaitFor([&] { return backCable.Sees() == (TIOCM_DSR | TIOCM_CAR); }, 5000))
     << "DTR up and RTS down, as set";
   EXPECT_EQ(backCable.Cflag() & (CSIZE | PARENB | PARODD), std::uint32_t(CS7 | PARENB | PARODD));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return status() == "COM1: the device is back"; }, 2000)) << status();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: the device is back"; }, 2000)) << Status();
   ASSERT_TRUE(back.Send("\x32"));
   EXPECT_TRUE(ShowsWithin("31,32,")) << Received();
   backCable.SetRi(true);

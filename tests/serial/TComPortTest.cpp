@@ -84,9 +84,7 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
     {2, 0, 1, 1, 0, false, false, true, "C"},
     {3, 1, 0, 0, 1, false, false, true, "C"},   // another kind: all as the row before left it
   };
-  std::string first(1024, '\0');
-  for (std::size_t i = 0; i < first.size(); ++i)
-    first[i] = char(i * 131 % 251);
+  const std::string first = Bytes(1024, 0);
   for (const auto& r : rows) {
     SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, r.Kind, r.SetDtr, r.SetRts, r.UseCts, r.UseDsr), 0);
@@ -199,10 +197,7 @@ TEST(RemotePortTest, ThroughSer2netBytesGoBothWaysSettingsReachTheLineAndARestar
   EXPECT_TRUE(PollUntil(port, 2000, [&] { return speedAndStops() == std::pair(57600u, false); }));
 
   // Every byte value and runs of 0xFF (Telnet's escape), both ways.
-  std::string bytes(256, '\0');
-  for (int i = 0; i < 256; ++i)
-    bytes[std::size_t(i)] = char(i);
-  bytes += std::string(300, '\xff') + "end";
+  const std::string bytes = Bytes(256, 0) + std::string(300, '\xff') + "end";
   ASSERT_EQ(port.Write(bytes.data(), std::uint32_t(bytes.size())), 0);
   EXPECT_TRUE(PollUntil(port, 2000, [&] { return port.IsWriteIdle(); }));
   EXPECT_EQ(pty.Receive(bytes.size() + 1, 2000), bytes);

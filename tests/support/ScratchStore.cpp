@@ -4,12 +4,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -80,6 +82,21 @@ std::string FileText(const std::string& path)
 {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void PutFile(const std::string& path, const std::string& bytes, std::time_t mtime)
+{
+  std::ofstream(path, std::ios::binary) << bytes;
+  const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::string Bytes(std::size_t n, int seed)
+{
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i)
+    s[i] = char(i * 31 + i / 256 + std::size_t(seed));
+  return s;
 }
 
 TPty::TPty()

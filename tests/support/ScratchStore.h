@@ -1,6 +1,7 @@
 #pragma once
 // Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
 // never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,6 +38,10 @@ private:
 
 // The bytes of the file at path; empty when there is none.
 std::string FileText(const std::string& path);
+// Makes the file at path hold bytes, modified at mtime (which YMODEM carries).
+void PutFile(const std::string& path, const std::string& bytes, std::time_t mtime);
+// n bytes of every value, control characters included, in an order of seed's.
+std::string Bytes(std::size_t n, int seed);
 
 // A pseudo-terminal pair in raw mode. The test plays the device at the master; the program
 // under test opens SlavePath().

@@ -1,7 +1,6 @@
 // The terminal window as the user sees it, in the running program: the receive field when it is
 // full, the send field's filter and Enter, the lamps, the log, Setup and Select, and what a
 // larger window gives each control.
-#include "framework/TStatusBar.h"
 #include "settings/PortSettings.h"
 #include "tests/support/KalvixSession.h"
 
@@ -70,9 +69,7 @@ TEST_F(TerminalWindowTest, AFullReceiveFieldDropsWholeLinesFarFromTheCaretAndAPo
     {"the last lines selected", 268, -1, lines(0, 268) + in},
   };
   // A flood of more than a field-full: 375 lines of which the last 270 fit.
-  std::string flood;
-  for (int i = 0; i < 30000; ++i)
-    flood.push_back(char(i * 7 % 251));
+  const std::string flood = Bytes(30000, 0);
   Store.LinkPort(1, Pty.SlavePath());
   Start();
   auto* field = qobject_cast<QPlainTextEdit*>(Widget(IDC_RECEIVE));
@@ -186,12 +183,11 @@ TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeaves
   const auto hint = [&] { return TDecoratedFrame::HintText(TMenuHints::HintIdOf(*item("&DTR"))); };
   EXPECT_EQ(std::pair(offered(), lamps()), std::pair(std::vector {true, false, false}, std::pair(Red, Red)));
   // Output the handshake holds says so in the status bar, until it moves.
-  const auto status = [&] { return Frame().GetStatusBar()->GetText(); };
   cable->SetRts(false);   // the device's RTS is our CTS
   Send("41");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return status() == "COM1: waiting for CTS (Hardware handshake)"; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: waiting for CTS (Hardware handshake)"; }, 2000));
   cable->SetRts(true);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return status().empty(); }, 2000)) << status();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status().empty(); }, 2000)) << Status();
   // The handshake, the port, and what the menu offers then (DTR's hint says why not), and the
   // output lamps.
   const std::tuple<const char*, const char*, std::vector<bool>, int> rows[] = {

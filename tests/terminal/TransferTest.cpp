@@ -1,7 +1,6 @@
 // File transfers in the running program, chosen from File > Transfer: lrzsz at the far end of
 // the line takes and gives files byte-exact in every protocol while the terminal's other
 // commands wait, and what ends a transfer early is told and reaches the far end.
-#include "framework/TStatusBar.h"
 #include "tests/support/Child.h"
 #include "tests/support/KalvixSession.h"
 
@@ -9,9 +8,7 @@
 #include <QMenu>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
 #include <optional>
-#include <random>
 #include <sys/stat.h>
 
 namespace {
@@ -45,22 +42,6 @@ protected:
                        Item("Recei&ve with YMODEM...")})
       on.push_back(a->isEnabled());
     return on;
-  }
-  std::string Status() { return Frame().GetStatusBar()->GetText(); }
-  static std::string Bytes(std::size_t n, unsigned seed)
-  {
-    std::mt19937 random(seed);
-    std::string bytes(n, '\0');
-    for (char& c : bytes)
-      c = char(random());
-    return bytes;
-  }
-  // A file with its time set to Mtime, which YMODEM carries.
-  static void Put(const std::string& path, const std::string& bytes)
-  {
-    std::ofstream(path, std::ios::binary) << bytes;
-    const timespec times[2] = {{Mtime, 0}, {Mtime, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
   }
   static constexpr time_t Mtime = 01234567;
 
@@ -107,7 +88,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Item + (" " + row.Received[0].first));
     for (const auto& [path, bytes] : row.Sent)
-      Put(path, bytes);
+      PutFile(path, bytes, Mtime);
     // A text log shows none of a protocol's bytes, nor does the receive field; a raw log (the
     // last row's) keeps them.
     const bool rawLog = &row == std::end(rows) - 1;
@@ -207,7 +188,7 @@ TEST_F(TransferTest, WhatEndsATransferEarlyIsToldAndReachesTheFarEnd)
     Store.LinkPort(1, line.SlavePath());
     Start();
     Presenter.Boxes.clear();
-    Put(Near + "/x.bin", "x");
+    PutFile(Near + "/x.bin", "x", Mtime);
     Presenter.FileAnswer = row.Answer;
     Item(row.Item)->trigger();
     if (row.Act) {
