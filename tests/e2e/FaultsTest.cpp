@@ -45,7 +45,9 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {G, G, G, O}; }, 2000));
 
   // Unplugged: what arrived stays, the input lamps go dark, a send fails silently and ends; the
-  // status bar says the device is waited for, and later that it is back.
+  // status bar says the device is waited for, and later that it is back. DTR lowered from the
+  // Line menu meanwhile comes back as stored.
+  Menu("&Line", "&DTR")->trigger();
   line->CloseMaster();
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {O, O, O, O}; }, 2000));
   EXPECT_TRUE(
@@ -62,6 +64,7 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   Store.LinkPort(1, back.SlavePath());
   ASSERT_TRUE(QTest::qWaitFor([&] { return backCable.Sees() == (TIOCM_DSR | TIOCM_CAR); }, 5000))
     << "DTR up and RTS down, as set";
+  EXPECT_EQ(std::pair(Menu("&Line", "&DTR")->isChecked(), Lamp(IDC_LED_DTR)), std::pair(true, int(TLed::LedRed)));
   EXPECT_EQ(backCable.Cflag() & (CSIZE | PARENB | PARODD), std::uint32_t(CS7 | PARENB | PARODD));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: the device is back"; }, 2000)) << Status();
   ASSERT_TRUE(back.Send("\x32"));

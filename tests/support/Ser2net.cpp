@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-TSer2net::TSer2net(const std::string& device) : Device(device)
+TSer2net::TSer2net(const std::string& device)
 {
   // A port nobody listens on now; ser2net takes it a moment later.
   const int probe = socket(AF_INET, SOCK_STREAM, 0);
@@ -18,29 +18,13 @@ TSer2net::TSer2net(const std::string& device) : Device(device)
       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
     Port = ntohs(address.sin_port);
   close(probe);
-  if (!Start())
-    Port = 0;
-}
-
-std::string TSer2net::Url() const
-{
-  return Port ? "rfc2217://127.0.0.1:" + std::to_string(Port) : std::string();
-}
-
-bool TSer2net::Start()
-{
-  Stop();
-  if (!Port)
-    return false;
   // '#' ends a line of -Y. "local": a pseudo-terminal has no modem lines to wait for.
   const std::string config = "connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(Port) +
-                             "#  connector: serialdev," + Device + ",9600n81,local";
+                             "#  connector: serialdev," + device + ",9600n81,local";
   Server = std::make_unique<TChild>(std::vector<std::string> {"ser2net", "-n", "-u", "-Y", config}, TChild::Inherit,
                                     TChild::Discard, TChild::Discard);
-  for (int tries = 0; Server->Pid() > 0 && tries < 100; ++tries) {
+  for (int tries = 0; Port && Server->Pid() > 0 && tries < 100; ++tries, usleep(50'000))
     if (RemotePortAnswers(Url(), std::chrono::milliseconds(50)))
-      return true;
-    usleep(50'000);
-  }
-  return false;
+      return;
+  Port = 0;
 }

@@ -9,22 +9,16 @@
 
 class TSer2net {
 public:
-  // Serves device on a free port of 127.0.0.1; Url() is empty when ser2net would not start.
+  // Serves device on a free port of 127.0.0.1; Url() is empty when ser2net would not start
+  // (within 5 s).
   explicit TSer2net(const std::string& device);
-  TSer2net(const TSer2net&) = delete;
-  TSer2net& operator=(const TSer2net&) = delete;
 
   // rfc2217://127.0.0.1:PORT, as a COM link names it.
-  std::string Url() const;
-  // The running ser2net, -1 when it is not running.
-  pid_t Process() const { return Server ? Server->Pid() : -1; }
-  // Starts it again on the same port: true once it takes connections (within 5 s).
-  bool Start();
-  // Kills it, and waits for it to end.
-  void Stop() { Server.reset(); }
+  std::string Url() const { return Port ? "rfc2217://127.0.0.1:" + std::to_string(Port) : std::string(); }
+  // The running ser2net.
+  pid_t Process() const { return Server->Pid(); }
 
 private:
-  std::string Device;
   int Port = 0;
   std::unique_ptr<TChild> Server;
 };
