@@ -66,6 +66,7 @@ TEST_F(KalvixBaudRates, ListedAndTypedRatesRunTheLineAndComeBackAfterARestartOth
     rate = refused ? rate : rows[i].substr(slow);
     runs = refused || cannot ? runs : slow ? 1000000 : std::stoul(rate);
     EXPECT_EQ(Speed(line), runs);
+    EXPECT_TRUE(Widget(IDC_SEND)->isEnabled());
     EXPECT_EQ(Status(), slow ? "COM1: the device runs the line at 1000000 baud, not 921600" : "");
     // A rate that fits "Baudrate" with its end is there as ever; a longer one only beside it
     // (it came back after the restart).
