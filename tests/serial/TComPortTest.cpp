@@ -250,15 +250,7 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
   } rows[] = {
     // 19200 7E1, XOn / XOff with the CTS gate, DTR up, RTS down; no modem state told yet: nothing held.
     {"", [&] { port.Configure(19200, 7, 0, 2, 2, 1, 0, 1, 0); }, settings19200 + purges, "", -1},
-    {"",
-     [&] {
-       port.Write("a\xff\xff"
-                  "b",
-                  4);
-     },
-     "a\xff\xff\xff\xff"
-     "b",
-     "", -1},
+    {"", [&] { port.Write(("a\xff\xff"s + "b").data(), 4); }, "a\xff\xff\xff\xff"s + "b", "", -1},
     // CTS low holds output, up again lets it go; the lamps show the lines, not their deltas.
     {Sb(107, 0x20), [&] { port.Write("held", 4); }, "", "", MS_DSR_ON},
     {Sb(107, 0xf3), [] {}, "held", "", MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON},
@@ -269,9 +261,7 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
     // A subnegotiation longer than 64 bytes is dropped to its end, its modem state with it.
     {"\xff\xfa\x2c\x6b\x00"s + std::string(100, 's') + "\xff\xf0tail", [] {}, "", "tail", 0xf0},
     // An IAC that neither doubles nor ends a subnegotiation ends it unread.
-    {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"
-     "after",
-     [] {}, "\xff\xfe\x03", "after", 0xf0},
+    {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"s + "after", [] {}, "\xff\xfe\x03", "after", 0xf0},
     {"", [&] { port.SetOutputLines(false, true); }, Sb(5, 9) + Sb(5, 11), "", 0xf0},
     {"", [&] { port.SetBreak(true), port.SetBreak(false); }, Sb(5, 5) + Sb(5, 6), "", 0xf0},
     // 255 baud has a 0xFF to double; five bits, mark parity, 1.5 stop bits; no handshake.

@@ -130,12 +130,12 @@ bool TPty::Send(const std::string& data) const
   return true;
 }
 
-std::string TPty::Receive(std::size_t want, int timeoutMs) const
+std::string ReadUntilQuiet(int fd, std::size_t want, int quietMs)
 {
   std::string got;
   char buffer[4096];
-  for (pollfd p {MasterFd, POLLIN, 0}; got.size() < want && poll(&p, 1, timeoutMs) > 0;) {
-    const ssize_t n = read(MasterFd, buffer, std::min(sizeof buffer, want - got.size()));
+  for (pollfd p {fd, POLLIN, 0}; got.size() < want && poll(&p, 1, quietMs) > 0;) {
+    const ssize_t n = read(fd, buffer, std::min(sizeof buffer, want - got.size()));
     if (n <= 0)
       break;
     got.append(buffer, std::size_t(n));

@@ -42,6 +42,8 @@ std::string FileText(const std::string& path);
 void PutFile(const std::string& path, const std::string& bytes, std::time_t mtime);
 // n bytes of every value, control characters included, in an order of seed's.
 std::string Bytes(std::size_t n, int seed);
+// What fd brings until want bytes are there or none came for quietMs.
+std::string ReadUntilQuiet(int fd, std::size_t want, int quietMs);
 
 // A pseudo-terminal pair in raw mode. The test plays the device at the master; the program
 // under test opens SlavePath().
@@ -58,7 +60,7 @@ public:
   // Writes all of data to the master (blocking); false if the pty failed.
   bool Send(const std::string& data) const;
   // Reads from the master until want bytes are there or timeoutMs passed.
-  std::string Receive(std::size_t want, int timeoutMs) const;
+  std::string Receive(std::size_t want, int timeoutMs) const { return ReadUntilQuiet(MasterFd, want, timeoutMs); }
   // Closes the master: the line vanishes for whoever holds the slave.
   void CloseMaster();
 
