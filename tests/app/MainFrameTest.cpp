@@ -22,7 +22,7 @@ struct MainFrameFixture : KalvixSession {
   void SetUp() override
   {
     Store.LinkPort(1, "loopback");
-    Make();   // not started: Start() or Run()
+    Start();
   }
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
@@ -33,7 +33,6 @@ using AboutBox = MainFrameFixture;
 
 TEST_F(MainFrameFixture, AnUncheckedItemShowsNoBoxAndOnlyDtrAndRtsStartChecked)
 {
-  Start();
   std::string checked;
   std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
     for (QAction* a : actions) {
@@ -55,7 +54,6 @@ TEST_F(MainFrameFixture, AnUncheckedItemShowsNoBoxAndOnlyDtrAndRtsStartChecked)
 
 TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheText)
 {
-  Start();
   Frame().GetStatusBar()->SetText("before");
   const auto restored = [&] { return QTest::qWaitFor([&] { return Status() == "before"; }, 2000); };
   // The mouse as the window system moves it, over an item of the menu bar.
@@ -100,7 +98,6 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
 
 TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyReceiveField)
 {
-  Start();
   Field(IDC_RECEIVE).Insert("01,02,");
   Field(IDC_SENDTEXT).SetText("12,34,56");
   QApplication::clipboard()->setText("xyz");
@@ -130,6 +127,7 @@ TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyRec
 
 TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCharacterAndThenEndsTheProgram)
 {
+  Make();                                   // a fresh program, run below
   QTimer::singleShot(0, [&] {               // inside the program's message loop
     Field(IDC_SENDTEXT).SetText("12,x4");   // binary mode's filter refuses the x
     Field(IDC_RECEIVE).SetFocus();
@@ -155,7 +153,6 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
 // 64 and up the 32-pixel art times 2, 4 and 8), so none is blurred by scaling.
 TEST_F(MainFrameFixture, TheWindowIconHasEachSizeAsAnImageOfItsOwnMadeOfWholeBlocksOfTheSmallArt)
 {
-  Start();
   const QIcon icon = FrameWidget().windowIcon();
   for (int n : {16, 32, 48, 64, 128, 256})
     EXPECT_TRUE(icon.availableSizes().contains(QSize(n, n))) << n;
@@ -202,7 +199,7 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
 
 TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
 {
-  Start();   // the Help menu's item goes through the frame to the application
+  // The Help menu's item goes through the frame to the application.
   for (int opening = 0; opening < 2; ++opening)
     PlayModal([&] { Menu("&Help", "&About...")->trigger(); },
               [](QDialog& about) {
