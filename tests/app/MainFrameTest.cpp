@@ -13,8 +13,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
-#include <functional>
-#include <memory>
 #include <set>
 
 namespace {

@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/ioctl.h>

@@ -14,14 +14,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
-#include <utility>
 #include <unistd.h>
-#include <vector>
 
 // Another program that makes its lock at a chosen moment: armed with a lock file's name, the
 // first rename or unlink of that name in this process is preceded by that program's fresh lock

@@ -8,11 +8,9 @@
 
 #include <asm/termbits.h>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 

@@ -7,10 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <sys/stat.h>
 #include <thread>
-#include <vector>
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>

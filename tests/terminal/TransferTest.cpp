@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <sys/stat.h>
 
 namespace {
