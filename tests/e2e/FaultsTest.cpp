@@ -10,7 +10,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sqlite3.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -82,13 +81,7 @@ TEST_F(KalvixFaults, ASaveTheStoreRefusesHalfWayStoresNothingSaysWhyAndTheSessio
 {
   Store.LinkPort(1, "loopback");
   TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName);   // the store, empty
-  sqlite3* db = nullptr;
-  sqlite3_open(Store.DatabasePath().c_str(), &db);
-  sqlite3_exec(db,
-               "CREATE TRIGGER fails BEFORE INSERT ON registry_values WHEN NEW.name = 'Delaychar'"
-               " BEGIN SELECT RAISE(ABORT, 'the last write fails'); END",
-               nullptr, nullptr, nullptr);
-  sqlite3_close(db);
+  Store.Refuse("Delaychar", "the last write fails");
   Start(true);   // removing the program's entries reads the store until it finds them
   Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, "38400"), Choose(d, IDC_DATABITS, "7 Bit"), Click(d, IDOK); });
   ASSERT_EQ(Presenter.Boxes.size(), 1u);

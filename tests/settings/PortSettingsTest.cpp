@@ -146,16 +146,7 @@ TEST(PortSettingsTest, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveTha
     {"the journal's name a directory", [&] { std::filesystem::create_directory(db + "-journal"); },
      "unable to open database file"},
     {"the last value refused",
-     [&] {
-       TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName);   // the store, empty
-       sqlite3_open(db.c_str(), &other);
-       sqlite3_exec(other,
-                    "CREATE TRIGGER fails BEFORE INSERT ON registry_values WHEN NEW.name = 'Delaychar'"
-                    " BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                    nullptr, nullptr, nullptr);
-       sqlite3_close(std::exchange(other, nullptr));
-     },
-     "refused"},
+     [&] { TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), store.Refuse("Delaychar", "refused"); }, "refused"},
   };
   const auto selected = [](const TLoaded& l) {
     return l.Xfer.BaudRateData.GetSelection() + " " + l.Xfer.DataBitsData.GetSelection();

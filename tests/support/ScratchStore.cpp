@@ -78,6 +78,16 @@ std::map<std::string, std::string> TScratchStore::Stored() const
   return values;
 }
 
+void TScratchStore::Refuse(const std::string& name, const std::string& why) const
+{
+  sqlite3* db = nullptr;
+  sqlite3_open(DatabasePath().c_str(), &db);
+  const std::string trigger = "CREATE TRIGGER refuse BEFORE INSERT ON registry_values WHEN NEW.name = '" + name +
+                              "' BEGIN SELECT RAISE(ABORT, '" + why + "'); END";
+  sqlite3_exec(db, trigger.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
 std::string FileText(const std::string& path)
 {
   std::ifstream file(path, std::ios::binary);

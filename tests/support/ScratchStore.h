@@ -30,6 +30,8 @@ public:
   // killed writer left rolled back first): each its type, S text or D number, then its bytes. A
   // store that fails its integrity check gives only "integrity" and what the check said.
   std::map<std::string, std::string> Stored() const;
+  // Makes the store, made already, refuse to write the value name, saying why.
+  void Refuse(const std::string& name, const std::string& why) const;
 
 private:
   std::string RootDir;
