@@ -2,7 +2,6 @@
 // menu, hints, edit keys and close; the about box on the version block of the running file.
 #include "app/TKalvixAboutDlg.h"
 #include "framework/ResourceLoader.h"
-#include "framework/TStatusBar.h"
 #include "settings/TComSetup.h"
 #include "terminal/TCommandList.h"
 #include "tests/support/KalvixSession.h"
@@ -14,8 +13,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
-#include <functional>
-#include <memory>
 #include <set>
 
 namespace {
@@ -23,11 +20,10 @@ struct MainFrameFixture : KalvixSession {
   void SetUp() override
   {
     Store.LinkPort(1, "loopback");
-    Make();   // not started: Start() or Run()
+    Start();
   }
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
-  std::string Status() { return Frame().GetStatusBar()->GetText(); }
 };
 using DialogBinding = MainFrameFixture;
 using AboutBox = MainFrameFixture;
@@ -35,7 +31,6 @@ using AboutBox = MainFrameFixture;
 
 TEST_F(MainFrameFixture, AnUncheckedItemShowsNoBoxAndOnlyDtrAndRtsStartChecked)
 {
-  Start();
   std::string checked;
   std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
     for (QAction* a : actions) {
@@ -57,7 +52,6 @@ TEST_F(MainFrameFixture, AnUncheckedItemShowsNoBoxAndOnlyDtrAndRtsStartChecked)
 
 TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheText)
 {
-  Start();
   Frame().GetStatusBar()->SetText("before");
   const auto restored = [&] { return QTest::qWaitFor([&] { return Status() == "before"; }, 2000); };
   // The mouse as the window system moves it, over an item of the menu bar.
@@ -102,7 +96,6 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
 
 TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyReceiveField)
 {
-  Start();
   Field(IDC_RECEIVE).Insert("01,02,");
   Field(IDC_SENDTEXT).SetText("12,34,56");
   QApplication::clipboard()->setText("xyz");
@@ -132,6 +125,7 @@ TEST_F(MainFrameFixture, EditKeysActOnTheFocusedFieldAndOnlyCopyInTheReadOnlyRec
 
 TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCharacterAndThenEndsTheProgram)
 {
+  Make();                                   // a fresh program, run below
   QTimer::singleShot(0, [&] {               // inside the program's message loop
     Field(IDC_SENDTEXT).SetText("12,x4");   // binary mode's filter refuses the x
     Field(IDC_RECEIVE).SetFocus();
@@ -157,7 +151,6 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
 // 64 and up the 32-pixel art times 2, 4 and 8), so none is blurred by scaling.
 TEST_F(MainFrameFixture, TheWindowIconHasEachSizeAsAnImageOfItsOwnMadeOfWholeBlocksOfTheSmallArt)
 {
-  Start();
   const QIcon icon = FrameWidget().windowIcon();
   for (int n : {16, 32, 48, 64, 128, 256})
     EXPECT_TRUE(icon.availableSizes().contains(QSize(n, n))) << n;
@@ -204,7 +197,7 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
 
 TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
 {
-  Start();   // the Help menu's item goes through the frame to the application
+  // The Help menu's item goes through the frame to the application.
   for (int opening = 0; opening < 2; ++opening)
     PlayModal([&] { Menu("&Help", "&About...")->trigger(); },
               [](QDialog& about) {

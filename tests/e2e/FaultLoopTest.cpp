@@ -80,14 +80,7 @@ constexpr int LimitMs = Sanitized ? 60000 : 20000;
 constexpr long IdleCpuMs = 100;
 
 // What the line carries: every byte value before Setup, a line of text after.
-std::string FirstPart()
-{
-  std::string bytes;
-  for (int b = 0; b < 256; ++b)
-    bytes += char(b);
-  return bytes;
-}
-const std::string Parts[2] = {FirstPart(), "after Setup\r\n"};
+const std::string Parts[2] = {Bytes(256, 0), "after Setup\r\n"};
 
 // The old values: the defaults with no handshake and no parity, stored before the session.
 void StoreOldValues()

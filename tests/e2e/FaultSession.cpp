@@ -47,25 +47,21 @@ QAction* Menu(TKalvixApp& app, const QString& top, const QString& item = {})
   return MenuItem(*app.GetMainWindow()->GetMenuBar(), top, item);
 }
 
-// Setup OK with the baud rate, parity, line length and delay time changed.
+// Setup OK with the baud rate, parity, line length and delay time changed; a refused OK is
+// cancelled, so that the session does not wait.
 void Setup(TKalvixApp& app)
 {
-  QTimer::singleShot(0, [] {
-    auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (!d)
-      return;
-    Choose(*d, IDC_BAUDRATE, "38400");
-    Choose(*d, IDC_PARITY, "odd");
-    // Chosen again as stored: a value the start could not read (a fault) had its default shown,
-    // which OK would store as confirmed.
-    Choose(*d, IDC_HANDSHAKE, "no");
-    Type(*d, IDC_LINELENGTH, "40");
-    Type(*d, IDC_DELAYTIME, "5");
-    Click(*d, IDOK);
-    if (d->isVisible())   // a refused OK must not keep the session waiting
-      d->reject();
-  });
-  Menu(app, "Set&up")->trigger();
+  PlayModal([&] { Menu(app, "Set&up")->trigger(); },
+            [](QDialog& d) {
+              Choose(d, IDC_BAUDRATE, "38400");
+              Choose(d, IDC_PARITY, "odd");
+              // Chosen again as stored: a value the start could not read (a fault) had its default
+              // shown, which OK would store as confirmed.
+              Choose(d, IDC_HANDSHAKE, "no");
+              Type(d, IDC_LINELENGTH, "40");
+              Type(d, IDC_DELAYTIME, "5");
+              Click(d, IDOK);
+            });
 }
 
 }   // namespace

@@ -1,21 +1,16 @@
 // The whole program against what goes wrong around it: an adapter unplugged and plugged in
-// again, a store that is corrupt, no file or locked, a line that never takes what is written to
-// it, and the signals that end it.
-#include "framework/TStatusBar.h"
-#include "tests/support/KalvixSession.h"
+// again, a store that refuses a save, a line that never takes what is written to it, and the
+// signals that end it.
 #include "framework/TRegKey.h"
 #include "settings/PortSettings.h"
+#include "tests/support/Child.h"
+#include "tests/support/KalvixSession.h"
 
 #include <QTimer>
 #include <csignal>
-#include <sqlite3.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 
 namespace {
@@ -48,13 +43,14 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {G, G, G, O}; }, 2000));
 
   // Unplugged: what arrived stays, the input lamps go dark, a send fails silently and ends; the
-  // status bar says the device is waited for, and later that it is back.
-  const auto status = [&] { return Frame().GetStatusBar()->GetText(); };
+  // status bar says the device is waited for, and later that it is back. DTR lowered from the
+  // Line menu meanwhile comes back as stored.
+  Menu("&Line", "&DTR")->trigger();
   line->CloseMaster();
   EXPECT_TRUE(QTest::qWaitFor([&] { return lamps() == std::vector {O, O, O, O}; }, 2000));
   EXPECT_TRUE(
-    QTest::qWaitFor([&] { return status() == "COM1: the device is lost, waiting for it to come back"; }, 2000))
-    << status();
+    QTest::qWaitFor([&] { return Status() == "COM1: the device is lost, waiting for it to come back"; }, 2000))
+    << Status();
   Send("41,42");
   EXPECT_TRUE(QTest::qWaitFor([&] { return Shown(IDC_SEND); }, 2000));
   cable.reset();
@@ -66,8 +62,9 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   Store.LinkPort(1, back.SlavePath());
   ASSERT_TRUE(QTest::qWaitFor([&] { return backCable.Sees() == (TIOCM_DSR | TIOCM_CAR); }, 5000))
     << "DTR up and RTS down, as set";
+  EXPECT_EQ(std::pair(Menu("&Line", "&DTR")->isChecked(), Lamp(IDC_LED_DTR)), std::pair(true, int(TLed::LedRed)));
   EXPECT_EQ(backCable.Cflag() & (CSIZE | PARENB | PARODD), std::uint32_t(CS7 | PARENB | PARODD));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return status() == "COM1: the device is back"; }, 2000)) << status();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == "COM1: the device is back"; }, 2000)) << Status();
   ASSERT_TRUE(back.Send("\x32"));
   EXPECT_TRUE(ShowsWithin("31,32,")) << Received();
   backCable.SetRi(true);
@@ -78,75 +75,24 @@ TEST_F(KalvixFaults, AnAdapterUnpluggedAndPluggedInAgainIsTakenUpWithItsSettings
   EXPECT_EQ(FileText(Presenter.FileAnswer), "12");
 }
 
-TEST_F(KalvixFaults, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveThatFailsStoresNothingAndSaysWhy)
+// A save the store refuses at its last value stores none of them and says why; the session runs
+// on the new settings all the same. (Each fault of the store: PortSettingsTest.)
+TEST_F(KalvixFaults, ASaveTheStoreRefusesHalfWayStoresNothingSaysWhyAndTheSessionRunsOnTheNewSettings)
 {
   Store.LinkPort(1, "loopback");
-  const std::string db = Store.DatabasePath();
-  const auto save = [&](const char* rate) {
-    Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, rate), Choose(d, IDC_DATABITS, "7 Bit"), Click(d, IDOK); });
-  };
-  const auto stored = [&] {   // the baud rate and data bits a start finds
-    Start();
-    return Client().Settings().BaudRateData.GetSelection() + " " + Client().Settings().DataBitsData.GetSelection();
-  };
-  sqlite3* other = nullptr;
-  // A FIFO (as anything but a plain file) is no store: reads from it would wait for a writer that
-  // never comes; a store another writer holds locked yields nothing; without a journal nothing
-  // can be written; a write that fails after others went through must take them back with it.
-  // Each with the reason the save's message gives.
-  const std::tuple<const char*, std::function<void()>, std::string> faults[] = {
-    {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }, "file is not a database"},
-    {"FIFO", [&] { mkfifo(db.c_str(), 0600); }, "unable to open database file"},
-    {"locked",
-     [&] { sqlite3_open(db.c_str(), &other), sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); },
-     "database is locked"},
-    {"the journal's name a directory", [&] { std::filesystem::create_directory(db + "-journal"); },
-     "unable to open database file"},
-    {"the first write failing",
-     [&] {
-       TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName);   // the store, empty
-       sqlite3_open(db.c_str(), &other);
-       sqlite3_exec(other,
-                    "CREATE TRIGGER fails BEFORE INSERT ON registry_values WHEN NEW.name = 'Baudrate'"
-                    " BEGIN SELECT RAISE(ABORT, 'the first write fails'); END",
-                    nullptr, nullptr, nullptr);
-       sqlite3_close(std::exchange(other, nullptr));
-     },
-     "the first write fails"},
-  };
-  for (const auto& [name, make, reason] : faults) {
-    SCOPED_TRACE(name);
-    const auto repair = [&] {
-      sqlite3_close(std::exchange(other, nullptr));   // the lock, if any, is gone
-      std::filesystem::remove_all(db);
-      std::filesystem::remove_all(db + "-journal");
-    };
-    repair();
-    make();
-    Start(true);   // removing the program's entries reads the store until it finds them
-    EXPECT_EQ(stored(), "9600 8 Bit");
-    Presenter.Boxes.clear();
-    save("38400");
-    const auto boxes = [&] {
-      std::string all;
-      for (const auto& box : Presenter.Boxes)
-        all += box.Caption + ": " + box.Text + (box.Type == (MB_OK | MB_ICONEXCLAMATION) ? " (!)\n" : " (?)\n");
-      return all;
-    };
-    const std::string told = "Kalvix: The settings could not be saved:\n" + reason + " (!)\n";
-    EXPECT_EQ(boxes(), told);
-    // The session runs on the new settings all the same, on the port reopened with them.
-    EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "38400");
-    Send("5A");
-    EXPECT_TRUE(ShowsWithin("5A,")) << Received();
-    EXPECT_TRUE(std::string(name) != "corrupt" || FileText(db) == std::string(6000, 'x')) << "left alone";
-    sqlite3_close(std::exchange(other, nullptr));   // the lock, if any, is gone
-    EXPECT_EQ(stored(), "9600 8 Bit") << "the save under the fault is dropped whole";
-    repair();
-    save("57600");
-    EXPECT_EQ(stored(), "57600 7 Bit");
-    EXPECT_EQ(boxes(), told) << "a save that works is not told";
-  }
+  TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName);   // the store, empty
+  Store.Refuse("Delaychar", "the last write fails");
+  Start(true);   // removing the program's entries reads the store until it finds them
+  Setup([&](QDialog& d) { Choose(d, IDC_BAUDRATE, "38400"), Choose(d, IDC_DATABITS, "7 Bit"), Click(d, IDOK); });
+  ASSERT_EQ(Presenter.Boxes.size(), 1u);
+  EXPECT_EQ(Presenter.Boxes[0].Caption + ": " + Presenter.Boxes[0].Text,
+            "Kalvix: The settings could not be saved:\nthe last write fails");
+  EXPECT_EQ(Presenter.Boxes[0].Type, MB_OK | MB_ICONEXCLAMATION);
+  EXPECT_EQ(Store.Stored(), (std::map<std::string, std::string> {})) << "dropped whole";
+  // On the port reopened with them.
+  EXPECT_EQ(Client().Settings().BaudRateData.GetSelection(), "38400");
+  Send("5A");
+  EXPECT_TRUE(ShowsWithin("5A,")) << Received();
 }
 
 TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
@@ -189,33 +135,24 @@ TEST_F(KalvixFaults, AWriteTheFarEndNeverTakesLeavesStopAndTheWindowWorking)
   Exit();
 }
 
-// An X server of the test's own, on a display number it finds free: its pid and display, or
-// -1 and an empty display.
-std::pair<pid_t, std::string> StartDisplay()
+// An X server of the test's own, on a display number it finds free: its display, or "" when
+// none started.
+std::string StartDisplay(std::optional<TChild>& server)
 {
   int number[2];
   if (pipe(number) != 0)
-    return {-1, ""};
-  const pid_t server = fork();
-  if (server == 0) {
-    dup2(open("/dev/null", O_WRONLY), 2);   // its notes on missing fonts and extensions
-    const std::string fd = std::to_string(number[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", static_cast<char*>(nullptr));
-    _exit(127);
-  }
+    return "";
+  // Its notes on missing fonts and extensions go.
+  server.emplace(std::vector<std::string> {"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24"}, TChild::Discard,
+                 number[1], TChild::Discard);
   close(number[1]);
   // Read to its line's end: the server ends when it cannot write the whole of it.
   std::string text;
   char c = 0;
-  for (pollfd ready {number[0], POLLIN, 0}; server > 0 && c != '\n' && poll(&ready, 1, 20000) > 0;)
-    if (read(number[0], &c, 1) == 1)
-      text += c;
-    else
-      break;
+  for (pollfd ready {number[0], POLLIN, 0}; c != '\n' && poll(&ready, 1, 20000) > 0 && read(number[0], &c, 1) == 1;)
+    text += c;
   close(number[0]);
-  if (c != '\n' && server > 0)
-    kill(server, SIGKILL), waitpid(server, nullptr, 0);
-  return c == '\n' ? std::pair(server, std::string(":").append(text, 0, text.size() - 1)) : std::pair(-1, "");
+  return c == '\n' ? ":" + text.substr(0, text.size() - 1) : "";
 }
 
 // The program itself in a child process, ended as kill, Ctrl-C in its shell, a logout, a stray
@@ -235,10 +172,6 @@ TEST_F(KalvixSignals, QuitSignalsEndTheProgramNormallyAlsoFromADialogAndNoWayOut
   unsigned long long ending = ~0ull >> (64 - SIGRTMAX);
   for (const int s : {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, 32, 33})
     ending &= ~(1ull << (s - 1));
-  const auto ended = [](int status) {
-    return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
-                             : "signal " + std::to_string(WTERMSIG(status));
-  };
   // The signal sent to it (0: its display server ends instead), whether the port is there (else
   // the start shows its message box), and how it ends ("ignored": as by the SIGTERM sent after
   // it). SIGABRT is how a fatal error of the toolkit ends a program; a display that goes away
@@ -263,35 +196,23 @@ TEST_F(KalvixSignals, QuitSignalsEndTheProgramNormallyAlsoFromADialogAndNoWayOut
     SCOPED_TRACE(std::string(sig ? strsignal(sig) : "display gone") + (port ? "" : ", message box open"));
     Store.LinkPort(1, port ? line.SlavePath() : Store.Root() + "/gone");
     unlink(lock.c_str());   // one an earlier row left would not be this program's
-    const auto [display, name] = sig ? std::pair(pid_t(0), std::string()) : StartDisplay();
-    ASSERT_GE(display, 0) << "no Xvfb";
-    const pid_t child = fork();
-    if (child == 0) {
-      // As a shell starts a program in the foreground, whatever the test's own start ignores.
-      for (const auto& row : rows)
-        std::signal(std::get<0>(row), SIG_DFL);
-      const rlimit noCore {0, 0};
-      setrlimit(RLIMIT_CORE, &noCore);
-      if (display)
-        setenv("DISPLAY", name.c_str(), 1), setenv("QT_QPA_PLATFORM", "xcb", 1),
-          setenv("LSAN_OPTIONS", ("suppressions=" + x11Leaks).c_str(), 1);
-      execl(KALVIX_EXE, "kalvix", static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    std::optional<TChild> display;
+    const std::string name = sig ? "" : StartDisplay(display);
+    ASSERT_TRUE(sig || !name.empty()) << "no Xvfb";
+    TChild child({KALVIX_EXE}, TChild::Inherit, TChild::Inherit, TChild::Inherit, "",
+                 display ? std::vector<std::string> {"DISPLAY=" + name, "QT_QPA_PLATFORM=xcb",
+                                                     "LSAN_OPTIONS=suppressions=" + x11Leaks}
+                         : std::vector<std::string> {});
+    const auto caught = [&] { return mask(child.Pid(), "SigCgt"); };
     EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return port ? access(lock.c_str(), F_OK) == 0 : (mask(child, "SigCgt") >> (SIGTERM - 1) & 1) != 0; },
-      20000));
-    EXPECT_EQ(port ? ending & ~(mask(child, "SigCgt") | mask(child, "SigIgn")) : 0, 0u) << "signals unguarded";
+      [&] { return port ? access(lock.c_str(), F_OK) == 0 : (caught() >> (SIGTERM - 1) & 1) != 0; }, 20000));
+    EXPECT_EQ(port ? ending & ~(caught() | mask(child.Pid(), "SigIgn")) : 0, 0u) << "signals unguarded";
     usleep(port ? 0 : 500000);   // into the message box's own loop, as a rule
     if (display)
-      kill(display, SIGTERM), waitpid(display, nullptr, 0);
+      kill(display->Pid(), SIGTERM), display->Wait(5000);
     else
-      kill(child, sig), kill(child, end == "ignored" ? SIGTERM : 0);   // 0: no signal
-    int status = 0;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 20000) ||
-                (kill(child, SIGKILL), waitpid(child, &status, 0), false))
-      << "the program did not end";
-    EXPECT_EQ(ended(status), end == "ignored" ? "exit 143" : end);
+      kill(child.Pid(), sig), kill(child.Pid(), end == "ignored" ? SIGTERM : 0);   // 0: no signal
+    EXPECT_EQ(child.Wait(20000), end == "ignored" ? "exit 143" : end);
     EXPECT_NE(access(lock.c_str(), F_OK), 0) << "the lock file was left behind";
   }
 }

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QTest>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 

@@ -1,6 +1,7 @@
 #include "platform/PortMap.h"
 #include "platform/SerialDevice.h"
 #include "platform/UucpLock.h"
+#include "tests/support/Child.h"
 #include "tests/support/ScratchStore.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +14,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <utility>
 #include <unistd.h>
-#include <vector>
 
 // Another program that makes its lock at a chosen moment: armed with a lock file's name, the
 // first rename or unlink of that name in this process is preceded by that program's fresh lock
@@ -128,14 +125,11 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
                               : symlink("/nonexistent", file.c_str()),
               0);
     const auto type = std::filesystem::symlink_status(file).type();
-    const pid_t child = fork();
-    if (child == 0) {
-      alarm(5);
-      _exit(TUucpLock::Holder(Pty.SlavePath()) == TUucpLock::Unreadable && !OpenComDevice("COM1") ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << plant << (WIFSIGNALED(status) ? " hung" : " taken");
+    EXPECT_EQ(TChild([&] {
+                return TUucpLock::Holder(Pty.SlavePath()) == TUucpLock::Unreadable && !OpenComDevice("COM1") ? 0 : 1;
+              }).Wait(5000),
+              "exit 0")
+      << plant;
     EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << plant;
     std::filesystem::remove(file);
   }
@@ -203,16 +197,14 @@ TEST_F(SerialDeviceTest, OurLockFileGoesAtAReleaseWithoutDescriptorsAndAtExitWhi
     {"exit() while held", [](std::unique_ptr<TUucpLock>&) { std::exit(0); }},
   };
   for (const auto& [how, end] : ends) {
-    const pid_t child = fork();
-    if (child == 0) {
-      auto lock = std::make_unique<TUucpLock>();
-      if (!lock->Acquire(Pty.SlavePath()) || access(file.c_str(), F_OK) != 0)
-        _exit(1);
-      end(lock);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0) << how;
+    EXPECT_EQ(TChild([&] {
+                auto lock = std::make_unique<TUucpLock>();
+                if (lock->Acquire(Pty.SlavePath()) && access(file.c_str(), F_OK) == 0)
+                  end(lock);   // ends the process
+                return 1;
+              }).Wait(5000),
+              "exit 0")
+      << how;
     EXPECT_NE(access(file.c_str(), F_OK), 0) << how << ": the lock file was left";
     unlink(file.c_str());
   }

@@ -8,11 +8,9 @@
 
 #include <asm/termbits.h>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -84,9 +82,7 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
     {2, 0, 1, 1, 0, false, false, true, "C"},
     {3, 1, 0, 0, 1, false, false, true, "C"},   // another kind: all as the row before left it
   };
-  std::string first(1024, '\0');
-  for (std::size_t i = 0; i < first.size(); ++i)
-    first[i] = char(i * 131 % 251);
+  const std::string first = Bytes(1024, 0);
   for (const auto& r : rows) {
     SCOPED_TRACE(::testing::Message() << "row " << &r - rows);
     ASSERT_EQ(Port.Configure(9600, 8, 0, 0, r.Kind, r.SetDtr, r.SetRts, r.UseCts, r.UseDsr), 0);
@@ -175,9 +171,9 @@ TEST_F(TComPortTest, EveryFramingReachesTheLineOrIsRefused)
   EXPECT_EQ(Port.Configure(0, 8, 0, 0, 0, 0, 0, 0, 0), -1);   // would hang the line up
 }
 
-// A remote port served by a real ser2net, its serial device a pseudo-terminal held here.
-// Its restart is the scripted server's hang-up below.
-TEST(RemotePortTest, ThroughSer2netBytesGoBothWaysSettingsReachTheLineAndARestartedServerIsTakenUpAgain)
+// A remote port served by a real ser2net, its serial device a pseudo-terminal held here. (A
+// server that goes away: the scripted server's hang-ups below.)
+TEST(RemotePortTest, ThroughSer2netBytesGoBothWaysAndSettingsReachTheLine)
 {
   TScratchStore store;
   TPty pty;
@@ -193,40 +189,19 @@ TEST(RemotePortTest, ThroughSer2netBytesGoBothWaysSettingsReachTheLineAndARestar
     ioctl(pty.Slave(), TCGETS2, &t);
     return std::pair(t.c_ospeed, (t.c_cflag & CSTOPB) != 0);
   };
-  ASSERT_EQ(port.Configure(115200, 8, 2, 0, 0, 1, 1, 0, 0), 0);
-  EXPECT_TRUE(PollUntil(port, 2000, [&] { return speedAndStops() == std::pair(115200u, true); }));
+  ASSERT_EQ(port.Configure(1500000, 8, 2, 0, 0, 1, 1, 0, 0), 0);   // RFC 2217 carries 32 bits
+  EXPECT_TRUE(PollUntil(port, 2000, [&] { return speedAndStops() == std::pair(1500000u, true); }));
   ASSERT_EQ(port.Configure(57600, 8, 0, 0, 0, 1, 1, 0, 0), 0);
   EXPECT_TRUE(PollUntil(port, 2000, [&] { return speedAndStops() == std::pair(57600u, false); }));
 
   // Every byte value and runs of 0xFF (Telnet's escape), both ways.
-  std::string bytes(256, '\0');
-  for (int i = 0; i < 256; ++i)
-    bytes[std::size_t(i)] = char(i);
-  bytes += std::string(300, '\xff') + "end";
+  const std::string bytes = Bytes(256, 0) + std::string(300, '\xff') + "end";
   ASSERT_EQ(port.Write(bytes.data(), std::uint32_t(bytes.size())), 0);
   EXPECT_TRUE(PollUntil(port, 2000, [&] { return port.IsWriteIdle(); }));
   EXPECT_EQ(pty.Receive(bytes.size() + 1, 2000), bytes);
   ASSERT_TRUE(pty.Send(bytes));
   PollUntil(port, 3000, [&] { return owner.Got.size() >= bytes.size(); });
   EXPECT_EQ(owner.Got, bytes);
-
-  // ser2net killed: the port is lost, and taken up again, settings and all, once a new one answers.
-  server.Stop();
-  EXPECT_TRUE(PollUntil(port, 2000, [&] { return !port.IsAttached(); }));
-  EXPECT_EQ(port.GetModemStatus(), -1);
-  ASSERT_TRUE(server.Start());
-  EXPECT_TRUE(PollUntil(port, 4000, [&] { return port.IsAttached(); }));
-  EXPECT_TRUE(PollUntil(port, 2000, [&] { return speedAndStops() == std::pair(57600u, false); }))
-    << "the settings were not sent again";
-  // A byte through first: the server has then carried out the purge that went before it, which
-  // would drop what the line sends meanwhile.
-  ASSERT_EQ(port.Write("x", 1), 0);
-  PollUntil(port, 2000, [&] { return port.IsWriteIdle(); });
-  EXPECT_EQ(pty.Receive(1, 2000), "x");
-  owner.Got.clear();
-  ASSERT_TRUE(pty.Send("again"));
-  PollUntil(port, 2000, [&] { return owner.Got.size() >= 5; });
-  EXPECT_EQ(owner.Got, "again");
 }
 
 // The server's side of the COM-PORT option: IAC SB 44 command value IAC SE.
@@ -273,15 +248,7 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
   } rows[] = {
     // 19200 7E1, XOn / XOff with the CTS gate, DTR up, RTS down; no modem state told yet: nothing held.
     {"", [&] { port.Configure(19200, 7, 0, 2, 2, 1, 0, 1, 0); }, settings19200 + purges, "", -1},
-    {"",
-     [&] {
-       port.Write("a\xff\xff"
-                  "b",
-                  4);
-     },
-     "a\xff\xff\xff\xff"
-     "b",
-     "", -1},
+    {"", [&] { port.Write(("a\xff\xff"s + "b").data(), 4); }, "a\xff\xff\xff\xff"s + "b", "", -1},
     // CTS low holds output, up again lets it go; the lamps show the lines, not their deltas.
     {Sb(107, 0x20), [&] { port.Write("held", 4); }, "", "", MS_DSR_ON},
     {Sb(107, 0xf3), [] {}, "held", "", MS_CTS_ON | MS_DSR_ON | MS_RING_ON | MS_RLSD_ON},
@@ -292,9 +259,7 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
     // A subnegotiation longer than 64 bytes is dropped to its end, its modem state with it.
     {"\xff\xfa\x2c\x6b\x00"s + std::string(100, 's') + "\xff\xf0tail", [] {}, "", "tail", 0xf0},
     // An IAC that neither doubles nor ends a subnegotiation ends it unread.
-    {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"
-     "after",
-     [] {}, "\xff\xfe\x03", "after", 0xf0},
+    {"\xff\xfa\x2c\x6b\x10\xff\xfb\x03"s + "after", [] {}, "\xff\xfe\x03", "after", 0xf0},
     {"", [&] { port.SetOutputLines(false, true); }, Sb(5, 9) + Sb(5, 11), "", 0xf0},
     {"", [&] { port.SetBreak(true), port.SetBreak(false); }, Sb(5, 5) + Sb(5, 6), "", 0xf0},
     // 255 baud has a 0xFF to double; five bits, mark parity, 1.5 stop bits; no handshake.
@@ -355,6 +320,12 @@ TEST(RemotePortTest, AScriptedServerSeesEverySettingLineAndBreakAndDrivesTheLamp
     EXPECT_EQ(peer.Received(50), hello + settings9600);
     TestTime += &wait == &waits[5] ? 10s : 0s;
   }
+  // Taken up again, bytes go both ways.
+  owner.Got.clear();
+  ASSERT_TRUE(peer.Send("again"));
+  ASSERT_EQ(port.Write("x", 1), 0);
+  PollUntil(port, 1000, [&] { return owner.Got.size() >= 5; });
+  EXPECT_EQ(std::pair(owner.Got, peer.Received(50)), std::pair("again"s, "x"s));
 }
 
 }   // namespace

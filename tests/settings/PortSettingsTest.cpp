@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <map>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -123,6 +125,47 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesAndReadBackW
     TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName).SetValue(name, type, bytes, std::uint32_t(put.size() - 1));
     TLoaded().Save();
     EXPECT_EQ(store.Stored().at(name), kept);
+  }
+}
+
+// A store that is no database, no plain file or locked, or that can keep no journal, gives the
+// defaults; a save under it stores nothing and says why, and so does one that fails half-way.
+TEST(PortSettingsTest, AStoreThatIsCorruptNoFileOrLockedGivesDefaultsAndASaveThatFailsStoresNothingAndSaysWhy)
+{
+  TScratchStore store;
+  const std::string db = store.DatabasePath();
+  sqlite3* other = nullptr;
+  // A FIFO (as anything but a plain file) is no store: reads from it would wait for a writer
+  // that never comes.
+  const std::tuple<const char*, std::function<void()>, std::string> faults[] = {
+    {"corrupt", [&] { std::ofstream(db) << std::string(6000, 'x'); }, "file is not a database"},
+    {"FIFO", [&] { mkfifo(db.c_str(), 0600); }, "unable to open database file"},
+    {"locked",
+     [&] { sqlite3_open(db.c_str(), &other), sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); },
+     "database is locked"},
+    {"the journal's name a directory", [&] { std::filesystem::create_directory(db + "-journal"); },
+     "unable to open database file"},
+    {"the last value refused",
+     [&] { TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), store.Refuse("Delaychar", "refused"); }, "refused"},
+  };
+  const auto selected = [](const TLoaded& l) {
+    return l.Xfer.BaudRateData.GetSelection() + " " + l.Xfer.DataBitsData.GetSelection();
+  };
+  for (const auto& [name, make, reason] : faults) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove_all(db);
+    std::filesystem::remove_all(db + "-journal");
+    make();
+    TLoaded loaded;
+    EXPECT_EQ(selected(loaded), "9600 8 Bit");
+    loaded.Xfer.BaudRateData.SelectString("38400");
+    loaded.Xfer.DataBitsData.SelectString("7 Bit");
+    std::string said;
+    EXPECT_FALSE(SavePortSettings(loaded.Xfer, loaded.N[0], loaded.N[1], loaded.N[2], said));
+    EXPECT_EQ(said, reason);
+    sqlite3_close(std::exchange(other, nullptr));   // the lock, if any, is gone
+    EXPECT_EQ(selected(TLoaded()), "9600 8 Bit") << "the save is dropped whole";
+    EXPECT_TRUE(std::string(name) != "corrupt" || FileText(db) == std::string(6000, 'x')) << "left alone";
   }
 }
 

@@ -38,9 +38,8 @@ TChild::TChild(const std::vector<std::string>& argv, int in, int out, int err, c
   for (const std::string& set : env)
     environment.push_back(const_cast<char*>(set.c_str()));
   for (char** e = environ; *e; ++e)
-    if (std::none_of(env.begin(), env.end(), [e](const std::string& set) {
-          return std::strncmp(*e, set.c_str(), set.find('=') + 1) == 0;
-        }))
+    if (std::none_of(env.begin(), env.end(),
+                     [e](const std::string& set) { return std::strncmp(*e, set.c_str(), set.find('=') + 1) == 0; }))
       environment.push_back(*e);
   args.push_back(nullptr);
   environment.push_back(nullptr);
@@ -71,16 +70,7 @@ TChild::~TChild()
 
 std::string TChild::Wait(int timeoutMs, const std::function<void()>& meanwhile)
 {
-  return WaitForChild(Release(), timeoutMs, meanwhile);
-}
-
-pid_t TChild::Release()
-{
-  return std::exchange(Id, -1);
-}
-
-std::string WaitForChild(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile)
-{
+  const pid_t pid = std::exchange(Id, -1);
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (int status = 0; pid > 0; usleep(1000)) {
     if (waitpid(pid, &status, WNOHANG) == pid)

@@ -22,16 +22,11 @@ public:
   TChild(const TChild&) = delete;
   TChild& operator=(const TChild&) = delete;
 
-  pid_t Pid() const { return Id; }   // -1 once it could not start, was waited for or released
+  pid_t Pid() const { return Id; }   // -1 once it could not start or was waited for
   // Waits at most timeoutMs for its end, calling meanwhile about every millisecond (an event
   // loop, say): "exit N", "signal N", or "hung" (killed then).
   std::string Wait(int timeoutMs, const std::function<void()>& meanwhile = {});
-  // Hands the process over: the object no longer kills it.
-  pid_t Release();
 
 private:
   pid_t Id = -1;
 };
-
-// TChild::Wait for a process the object has released: "none" for no process.
-std::string WaitForChild(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile = {});

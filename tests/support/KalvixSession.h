@@ -4,6 +4,7 @@
 #include "app/TKalvixApp.h"
 #include "framework/TDecoratedFrame.h"
 #include "framework/TSimpleComboWidget.h"
+#include "framework/TStatusBar.h"
 #include "terminal/TKalvixDlgClient.h"
 #include "tests/support/ModalDialog.h"
 #include "tests/support/NullModem.h"
@@ -47,6 +48,7 @@ protected:
   TKalvixDlgClient& Client() { return dynamic_cast<TKalvixDlgClient&>(*Frame().GetClientWindow()); }
   TEdit& Field(int id) { return dynamic_cast<TEdit&>(*Client().ChildWithId(id)); }
   std::string Received() { return Field(IDC_RECEIVE).GetText(); }
+  std::string Status() { return Frame().GetStatusBar()->GetText(); }
   QWidget* Widget(int id) { return Client().ChildWithId(id)->GetWidget(); }
   bool Shown(int id) { return Widget(id)->isVisible(); }
   int Lamp(int id) { return dynamic_cast<TLed&>(*Client().ChildWithId(id)).GetState(); }

@@ -46,7 +46,8 @@ void Choose(QWidget& dialog, int id, const QString& entry)
 
 void Type(QWidget& dialog, int id, const char* text)
 {
-  auto* field = DialogItem<QLineEdit>(dialog, id);
+  auto* list = DialogItem<QComboBox>(dialog, id);
+  QLineEdit* field = list ? list->lineEdit() : DialogItem<QLineEdit>(dialog, id);
   field->setFocus();
   field->selectAll();
   QTest::keyClick(field, Qt::Key_Delete);

@@ -18,8 +18,9 @@ template <class T> T* DialogItem(QWidget& dialog, int id)
 {
   return qobject_cast<T*>(DialogItem(dialog, id));
 }
-// As a user would: picks entry in combo box id with the keys; replaces the text of field id by
-// typing, from the focus on it and all of it selected; clicks control id.
+// As a user would: picks entry in combo box id with the keys; replaces the text of field id (or
+// of an editable combo box) by typing, from the focus on it and all of it selected; clicks
+// control id.
 void Choose(QWidget& dialog, int id, const QString& entry);
 void Type(QWidget& dialog, int id, const char* text);
 void Click(QWidget& dialog, int id);

@@ -1,6 +1,9 @@
 #include "tests/support/Rfc2217Peer.h"
 
+#include "tests/support/ScratchStore.h"
+
 #include <netinet/in.h>
+#include <cstdint>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -49,15 +52,7 @@ bool TRfc2217Peer::Send(const std::string& bytes) const
 
 std::string TRfc2217Peer::Received(int quietMs) const
 {
-  std::string got;
-  char block[4096];
-  for (pollfd p {Fd, POLLIN, 0}; Fd >= 0 && poll(&p, 1, quietMs) == 1;) {
-    const ssize_t n = recv(Fd, block, sizeof block, 0);
-    if (n <= 0)
-      break;
-    got.append(block, std::size_t(n));
-  }
-  return got;
+  return Fd >= 0 ? ReadUntilQuiet(Fd, SIZE_MAX, quietMs) : "";
 }
 
 void TRfc2217Peer::Hangup()

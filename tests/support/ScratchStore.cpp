@@ -1,16 +1,17 @@
 #include "tests/support/ScratchStore.h"
 
 #include "platform/Registry.h"
-#include "tests/support/Child.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <pty.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -77,10 +78,35 @@ std::map<std::string, std::string> TScratchStore::Stored() const
   return values;
 }
 
+void TScratchStore::Refuse(const std::string& name, const std::string& why) const
+{
+  sqlite3* db = nullptr;
+  sqlite3_open(DatabasePath().c_str(), &db);
+  const std::string trigger = "CREATE TRIGGER refuse BEFORE INSERT ON registry_values WHEN NEW.name = '" + name +
+                              "' BEGIN SELECT RAISE(ABORT, '" + why + "'); END";
+  sqlite3_exec(db, trigger.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
 std::string FileText(const std::string& path)
 {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void PutFile(const std::string& path, const std::string& bytes, std::time_t mtime)
+{
+  std::ofstream(path, std::ios::binary) << bytes;
+  const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::string Bytes(std::size_t n, int seed)
+{
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i)
+    s[i] = char(i * 31 + i / 256 + std::size_t(seed));
+  return s;
 }
 
 TPty::TPty()
@@ -114,12 +140,12 @@ bool TPty::Send(const std::string& data) const
   return true;
 }
 
-std::string TPty::Receive(std::size_t want, int timeoutMs) const
+std::string ReadUntilQuiet(int fd, std::size_t want, int quietMs)
 {
   std::string got;
   char buffer[4096];
-  for (pollfd p {MasterFd, POLLIN, 0}; got.size() < want && poll(&p, 1, timeoutMs) > 0;) {
-    const ssize_t n = read(MasterFd, buffer, std::min(sizeof buffer, want - got.size()));
+  for (pollfd p {fd, POLLIN, 0}; got.size() < want && poll(&p, 1, quietMs) > 0;) {
+    const ssize_t n = read(fd, buffer, std::min(sizeof buffer, want - got.size()));
     if (n <= 0)
       break;
     got.append(buffer, std::size_t(n));
@@ -130,16 +156,4 @@ std::string TPty::Receive(std::size_t want, int timeoutMs) const
 void TPty::CloseMaster()
 {
   close(std::exchange(MasterFd, -1));   // once: -1 is no descriptor
-}
-
-pid_t TPty::Spawn(const std::vector<std::string>& argv, const std::string& dir) const
-{
-  // The peer sees the line as a line (PeerLine.cpp).
-  return TChild(argv, MasterFd, MasterFd, TChild::Discard, dir, {"LD_PRELOAD=" KALVIX_PEER_LINE}).Release();
-}
-
-int TPty::Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile)
-{
-  const std::string end = WaitForChild(pid, timeoutMs, meanwhile);
-  return end.starts_with("exit ") ? std::stoi(end.substr(5)) : -1;
 }

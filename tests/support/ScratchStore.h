@@ -1,10 +1,9 @@
 #pragma once
 // Test fixtures on real parts: a scratch store directory (XDG_CONFIG_HOME) whose COM links
 // never name a real serial port, and pseudo-terminal pairs that play the far end of a line.
-#include <functional>
+#include <ctime>
 #include <map>
 #include <optional>
-#include <sys/types.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +30,8 @@ public:
   // killed writer left rolled back first): each its type, S text or D number, then its bytes. A
   // store that fails its integrity check gives only "integrity" and what the check said.
   std::map<std::string, std::string> Stored() const;
+  // Makes the store, made already, refuse to write the value name, saying why.
+  void Refuse(const std::string& name, const std::string& why) const;
 
 private:
   std::string RootDir;
@@ -39,6 +40,12 @@ private:
 
 // The bytes of the file at path; empty when there is none.
 std::string FileText(const std::string& path);
+// Makes the file at path hold bytes, modified at mtime (which YMODEM carries).
+void PutFile(const std::string& path, const std::string& bytes, std::time_t mtime);
+// n bytes of every value, control characters included, in an order of seed's.
+std::string Bytes(std::size_t n, int seed);
+// What fd brings until want bytes are there or none came for quietMs.
+std::string ReadUntilQuiet(int fd, std::size_t want, int quietMs);
 
 // A pseudo-terminal pair in raw mode. The test plays the device at the master; the program
 // under test opens SlavePath().
@@ -55,16 +62,9 @@ public:
   // Writes all of data to the master (blocking); false if the pty failed.
   bool Send(const std::string& data) const;
   // Reads from the master until want bytes are there or timeoutMs passed.
-  std::string Receive(std::size_t want, int timeoutMs) const;
+  std::string Receive(std::size_t want, int timeoutMs) const { return ReadUntilQuiet(MasterFd, want, timeoutMs); }
   // Closes the master: the line vanishes for whoever holds the slave.
   void CloseMaster();
-  // Starts a program on the master as its stdin and stdout (a peer such as lrzsz), in folder
-  // dir, its stderr discarded, its flushes of the line without effect (PeerLine.cpp); its pid,
-  // or -1.
-  pid_t Spawn(const std::vector<std::string>& argv, const std::string& dir) const;
-  // Waits at most timeoutMs for pid to end, calling meanwhile (the test's own work: an event
-  // loop, a transfer) about every millisecond; its exit status, or -1 (it is killed then).
-  static int Wait(pid_t pid, int timeoutMs, const std::function<void()>& meanwhile);
 
 private:
   int MasterFd = -1;

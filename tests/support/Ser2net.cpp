@@ -2,15 +2,11 @@
 
 #include "platform/Rfc2217Device.h"
 
-#include <csignal>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-TSer2net::TSer2net(const std::string& device) : Device(device)
+TSer2net::TSer2net(const std::string& device)
 {
   // A port nobody listens on now; ser2net takes it a moment later.
   const int probe = socket(AF_INET, SOCK_STREAM, 0);
@@ -22,45 +18,13 @@ TSer2net::TSer2net(const std::string& device) : Device(device)
       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
     Port = ntohs(address.sin_port);
   close(probe);
-  if (!Start())
-    Port = 0;
-}
-
-std::string TSer2net::Url() const
-{
-  return Port ? "rfc2217://127.0.0.1:" + std::to_string(Port) : std::string();
-}
-
-bool TSer2net::Start()
-{
-  Stop();
-  if (!Port)
-    return false;
   // '#' ends a line of -Y. "local": a pseudo-terminal has no modem lines to wait for.
   const std::string config = "connection: &c#  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(Port) +
-                             "#  connector: serialdev," + Device + ",9600n81,local";
-  Pid = fork();
-  if (Pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    const int quiet = open("/dev/null", O_WRONLY);
-    dup2(quiet, 1);
-    dup2(quiet, 2);
-    execlp("ser2net", "ser2net", "-n", "-u", "-Y", config.c_str(), nullptr);
-    _exit(127);
-  }
-  for (int tries = 0; Pid > 0 && tries < 100; ++tries) {
+                             "#  connector: serialdev," + device + ",9600n81,local";
+  Server = std::make_unique<TChild>(std::vector<std::string> {"ser2net", "-n", "-u", "-Y", config}, TChild::Inherit,
+                                    TChild::Discard, TChild::Discard);
+  for (int tries = 0; Port && Server->Pid() > 0 && tries < 100; ++tries, usleep(50'000))
     if (RemotePortAnswers(Url(), std::chrono::milliseconds(50)))
-      return true;
-    usleep(50'000);
-  }
-  return false;
-}
-
-void TSer2net::Stop()
-{
-  if (Pid > 0) {
-    kill(Pid, SIGKILL);
-    waitpid(Pid, nullptr, 0);
-  }
-  Pid = -1;
+      return;
+  Port = 0;
 }

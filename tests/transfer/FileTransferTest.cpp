@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
@@ -23,28 +22,9 @@ using namespace std::chrono_literals;
 const std::string Ack = "\x06", Nak = "\x15", Eot = "\x04", Abort = "\x18\x18\x18\x18\x18\x18\x18\x18\b\b\b\b\b\b\b\b";
 constexpr time_t Mtime = 01234567;
 
-std::string Bytes(std::size_t n, int seed)   // every byte value, control characters included
-{
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i)
-    s[i] = char(i * 31 + i / 256 + std::size_t(seed));
-  return s;
-}
 std::string Padded(std::string s, std::size_t to)
 {
   return s.append((to - s.size() % to) % to, '\x1A');
-}
-
-void Put(const std::string& path, const std::string& data)
-{
-  std::ofstream(path, std::ios::binary) << data;
-  const timespec times[2] = {{Mtime, 0}, {Mtime, 0}};
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-std::string Get(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The test's own framing: CRC-16 (poly 0x1021, init 0) or the arithmetic checksum.
@@ -175,9 +155,9 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
     const std::string dir = store.Root() + "/" + std::to_string(&c - cases), in = dir + "/in", file = dir + "/f";
     std::filesystem::create_directories(in);
     for (const char* name : {"/taken", "/old.tar.gz", "/x", "/../outside"})
-      Put(in + name, "old");
+      PutFile(in + name, "old", Mtime);
     std::filesystem::create_symlink("../outside", in + "/link");
-    Put(file, c.File);
+    PutFile(file, c.File, Mtime);
     TFileTransfer t;
     auto now = TFileTransfer::TTime {} + 1h;
     ASSERT_EQ(c.Send ? t.StartSend(c.Protocol, file, now)
@@ -205,7 +185,7 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
     EXPECT_EQ(std::tuple(t.State(), t.Failure(), t.Error(), t.Retries(), t.FileDone(), t.Files()),
               std::tuple(c.State, c.Why, c.Error, c.Retries, c.Done, c.Files));
     for (const auto& [name, data] : c.Folder)
-      EXPECT_TRUE(Get(in + "/" + name) == data) << name;
+      EXPECT_TRUE(FileText(in + "/" + name) == data) << name;
     EXPECT_TRUE(c.Path.empty() || t.Path() == in + "/" + c.Path) << t.Path();
   }
   TFileTransfer t;
@@ -244,7 +224,7 @@ TEST(TransferRunTest, HeldOutputFailsTenSecondsPastItsTimeNamingTheHandshakeAndA
   const auto say = [&](const std::string& b) {
     run.Takes(reinterpret_cast<const std::uint8_t*>(b.data()), b.size(), t0), port.Poll(), run.Step(t0);
   };
-  Put(store.Root() + "/f", "data");
+  PutFile(store.Root() + "/f", "data", Mtime);
   ASSERT_EQ(run.Start(P::YModem, true, store.Root() + "/f", t0), "");
   say("C");   // block 0: 133 bytes, 139 ms at 9600 baud
   EXPECT_EQ(std::pair(run.WakeAt(t0) >= t0 + 130ms, run.WakeAt(t0 + 200ms)),
