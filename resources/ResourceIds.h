@@ -7,6 +7,7 @@
 constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
 constexpr int IDD_TRANSFER = 3;
+constexpr int IDD_FIND = 4;
 constexpr int IDD_CLIENT = 2000;
 constexpr int IDD_ABOUT = 22000;
 
@@ -40,8 +41,13 @@ constexpr int CM_SENDBREAK = 51711;
 constexpr int CM_DTR = 51712;
 constexpr int CM_RTS = 51713;
 constexpr int CM_TIMESTAMPS = 51714;
+constexpr int CM_COLOURS = 51715;
+constexpr int CM_LOCALECHO = 51716;
+constexpr int CM_FIND = 51717;
+// Shift+F3: the match before; F3 (CM_FINDAGAIN) is the next one.
+constexpr int CM_FINDPREVIOUS = 51718;
 
-// F3 in the accelerator table: nothing in this program takes it.
+// F3 in the accelerator table: the next match of a search, if there is one.
 constexpr int CM_FINDAGAIN = 24353;
 
 // Controls of the terminal window (dialog 2000)
@@ -83,6 +89,13 @@ constexpr int IDC_TRANSFER_PROGRESS = 104;
 constexpr int IDC_TRANSFER_RATE = 105;
 constexpr int IDC_TRANSFER_RETRIES = 106;
 
+// The find window (dialog 4)
+constexpr int IDC_FIND_TEXT = 101;
+constexpr int IDC_FIND_CASE = 102;
+constexpr int IDC_FIND_NEXT = 103;
+constexpr int IDC_FIND_PREVIOUS = 104;
+constexpr int IDC_FIND_COUNT = 105;
+
 // Controls of the about box (dialog 22000)
 constexpr int IDC_ABOUT_VERSION = 22001;
 constexpr int IDC_ABOUT_NOTICE = 22002;
@@ -103,4 +116,7 @@ constexpr unsigned IDS_TRANSFER_REASON = 130;
 // The port's device went away, or came back; %d is the port's number.
 constexpr unsigned IDS_PORT_LOST = 125;
 constexpr unsigned IDS_PORT_BACK = 126;
+// The find window's count: "%d of %d" matches, or none.
+constexpr unsigned IDS_FIND_COUNT = 127;
+constexpr unsigned IDS_FIND_NONE = 128;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -79,7 +79,12 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmSendBreak>(CM_SENDBREAK),
     OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
     OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
-    OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmOption<CM_TIMESTAMPS>>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmOption<CM_COLOURS>>(CM_COLOURS),
+    OnCommand<&TKalvixDlgClient::CmOption<CM_LOCALECHO>>(CM_LOCALECHO),
+    OnCommand<&TKalvixDlgClient::CmFind>(CM_FIND),
+    OnCommand<&TKalvixDlgClient::CmFindNext>(CM_FINDAGAIN),
+    OnCommand<&TKalvixDlgClient::CmFindPrevious>(CM_FINDPREVIOUS),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
     OnMessage<&TKalvixDlgClient::ReceivedData>(WM_USER),
     OnMessage<&TKalvixDlgClient::TimerTick>(WM_TIMER),
@@ -117,6 +122,7 @@ void TKalvixDlgClient::PrepareWindow()
   TDialog::PrepareWindow();
   ShowCaption(true);
   LoadPortSettings(Setup, ReceiveView.LineLength, SendPath.DelayTime, SendPath.DelayChar);
+  Options.Load();
   ReceiveView.ReceiveField.SetReadOnly(true);
   PostMessage(ShowLinesMessage, 0, 0);
   if (!OpenPort()) {
@@ -299,7 +305,10 @@ void TKalvixDlgClient::CmStop()
 
 void TKalvixDlgClient::SendTick()
 {
-  if (SendPath.Tick(Port))
+  const bool over = SendPath.Tick(Port);
+  const std::string_view echoed = ReceiveView.Echo(SendPath.Written(), TextMode, std::chrono::system_clock::now());
+  Log.Received(nullptr, 0, echoed.data(), echoed.size());
+  if (over)
     ShowSendButton(true);
 }
 
@@ -526,13 +535,6 @@ void TKalvixDlgClient::ToggleLine(bool dtr)
     return;
   Port.SetOutputLines(dtr ? !dtrUp : dtrUp, dtr ? rtsUp : !rtsUp);
   ShowLines();
-}
-
-void TKalvixDlgClient::CmTimeStamps()
-{
-  ReceiveView.TimeStamps = !ReceiveView.TimeStamps;
-  if (TFrameWindow* frame = MainFrame())
-    frame->CheckMenuItem(CM_TIMESTAMPS, ReceiveView.TimeStamps);
 }
 
 void TKalvixDlgClient::ShowLines()

@@ -4,6 +4,7 @@
 // (TModemLamps), send (TSendPath), log (TCaptureLog) and transfer files (TFileTransfer, shown
 // in TTransferDlg). It carries the commands: Send and Stop, Clear, Switch Mode, Setup, the
 // command file and list, the log, the transfers, and the frame's caption.
+#include "display/TFindDlg.h"
 #include "framework/TButton.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
@@ -13,6 +14,7 @@
 #include "terminal/TCaptureLog.h"
 #include "terminal/TCommandListXfer.h"
 #include "terminal/TModemLamps.h"
+#include "terminal/TReceiveOptions.h"
 #include "terminal/TReceiveView.h"
 #include "terminal/TSendPath.h"
 #include "terminal/TTransferDlg.h"
@@ -111,18 +113,22 @@ protected:
   void EnableCommands(bool enable);
 
   // The Line menu: a break of BreakInterval, DTR and RTS toggled while the handshake leaves them
-  // to the user, time stamps in the receive field. None of it is stored.
+  // to the user (none of it stored), and the receive field's options (kept across starts).
   void CmSendBreak();
   void CmDtr() { ToggleLine(true); }
   void CmRts() { ToggleLine(false); }
   void ToggleLine(bool dtr);
-  void CmTimeStamps();
+  template <int Command> void CmOption() { Options.Toggle(Command, MainFrame()); }
+  void CmFind() { Find.Open(); }
+  void CmFindNext() { Find.Step(true); }
+  void CmFindPrevious() { Find.Step(false); }
   // The DTR and RTS lamps, check marks and items, and Send Break, as the line is now; touched
   // only when that changed.
   void ShowLines();
   LRESULT ShowLinesPosted(WPARAM, LPARAM)
   {
     ShowLines();
+    Options.ShowChecks(MainFrame());
     return 0;
   }
   void CmSend();
@@ -164,4 +170,6 @@ protected:
   TEdit SendField;
   TButton SendButton;
   TButton StopButton;
+  TReceiveOptions Options {ReceiveView};
+  TFindDlg Find {this, ReceiveView.ReceiveField, TextMode};
 };

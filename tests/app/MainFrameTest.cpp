@@ -57,7 +57,8 @@ TEST_F(MainFrameFixture, TheMenuBarHoldsItsItemsWithTheirCommandsAndAnUncheckedI
                    "Send &Raw File... 51701\nSend with &XMODEM... 51702\nSend with &YMODEM... 51703\n-\n"
                    "R&eceive with XMODEM... 51704\nRecei&ve with YMODEM... 51705\n-\nE&xit\tAlt+F4 24310\n"
                    "&Select 51690\n&Clear 51688\nSet&up 51683\nSwitch &Mode 51689\n&Line 0\nSend &Break 51711\n-\n"
-                   "&DTR 51712 checked\n&RTS 51713 checked\n-\n&Time Stamps 51714\n&Help 0\n&About... 2009\n");
+                   "&DTR 51712 checked\n&RTS 51713 checked\n-\n&Time Stamps 51714\n&Colours 51715\n"
+                   "Local &Echo 51716\n-\n&Find...\tCtrl+F 51717\n&Help 0\n&About... 2009\n");
   Menu("Switch &Mode")->trigger();
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
   Menu("Switch &Mode")->trigger();
@@ -101,7 +102,7 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   QTest::keyClick(&FrameWidget(), Qt::Key_Alt);
   for (const char* hint : {"Creates a new window", "Select a line of command file", "Clearing of receive field",
                            "Setup of COM port 1", "Selection between text and binary mode",
-                           "Break, DTR and RTS on the line, and time stamps on received lines", "Access About"}) {
+                           "Break, DTR and RTS on the line; time stamps, colours, echo and search in the receive field", "Access About"}) {
     EXPECT_EQ(Status(), hint);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
   }
@@ -195,7 +196,9 @@ TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
   TCommandList list(nullptr, &commands);
   TKalvixAboutDlg about(nullptr);
   TTransferDlg transfer(nullptr);
-  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about, &transfer}) {
+  TEdit field(nullptr, IDC_RECEIVE);
+  TFindDlg find(nullptr, field, true);
+  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about, &transfer, &find}) {
     SCOPED_TRACE(dialog->GetResourceId());
     ASSERT_TRUE(dialog->Create());
     std::set<int> bound;
