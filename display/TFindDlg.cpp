@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -42,6 +42,26 @@ void Reveal(QPlainTextEdit& field, int from, int to)
 }
 }   // namespace
 
+// F3 and Shift+F3, which no control of the window takes, reach the window: the next match and
+// the one before.
+class TFindDlg::TStepKeys final : public QObject {
+public:
+  explicit TStepKeys(TFindDlg& find) : Find(find) {}
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override
+  {
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    if (!key || key->key() != Qt::Key_F3 || (key->modifiers() & ~Qt::ShiftModifier))
+      return false;
+    Find.Step(!(key->modifiers() & Qt::ShiftModifier));
+    return true;
+  }
+
+private:
+  TFindDlg& Find;
+};
+
 TFindDlg::TFindDlg(TWindow* owner, TEdit& field, const bool& textMode)
   : TDialog(nullptr, IDD_FIND),
     Owner(owner),
@@ -53,6 +73,8 @@ TFindDlg::TFindDlg(TWindow* owner, TEdit& field, const bool& textMode)
     MatchCase(this, IDC_FIND_CASE),
     Count(this, IDC_FIND_COUNT)
 {}
+
+TFindDlg::~TFindDlg() = default;
 
 const TResponseTable& TFindDlg::Responses() const
 {
@@ -75,9 +97,9 @@ QPlainTextEdit* TFindDlg::Field() const
 void TFindDlg::PrepareWindow()
 {
   TDialog::PrepareWindow();
-  for (const auto& [key, forward] : {std::pair {Qt::Key_F3 | Qt::NoModifier, true}, {Qt::Key_F3 | Qt::ShiftModifier, false}})
-    QObject::connect(new QShortcut(QKeySequence(key), GetWidget()), &QShortcut::activated, Receiver(),
-                     [this, forward = forward] { Step(forward); });
+  if (!StepKeys)
+    StepKeys = std::make_unique<TStepKeys>(*this);
+  GetWidget()->installEventFilter(StepKeys.get());
   QPlainTextEdit* field = Field();
   if (!field)
     return;

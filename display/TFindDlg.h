@@ -14,6 +14,7 @@
 
 #include <QPointer>
 #include <QTextCursor>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
   // binary mode (textMode false) a match may run across a line break: there only the display
   // breaks lines.
   TFindDlg(TWindow* owner, TEdit& field, const bool& textMode);
+  ~TFindDlg() override;
 
   // Shows the window, the focus in its text (Ctrl+F).
   void Open();
@@ -44,6 +46,7 @@ protected:
   void Search() { Find(true); }
 
 private:
+  class TStepKeys;
   QPlainTextEdit* Field() const;
   // Finds every match; the match shown stays the one it was, else (or, moving on, always) the
   // first that begins at or after it, wrapping round.
@@ -65,4 +68,5 @@ private:
   int Current = -1;
   QTextCursor Shown;   // the current match, following the field's edits
   QPointer<QWidget> FocusBefore;
+  std::unique_ptr<TStepKeys> StepKeys;
 };

@@ -122,16 +122,16 @@ void TSequenceParser::ApplySgr()
   if (Length > 3 && Within(std::uint8_t(Sequence[2]), 0x3C, 0x3F))
     return;
   // Parameters separated by ';' (or ':'); an empty one is 0.
-  unsigned p[MaxSequence / 2] = {};
+  // A sequence has fewer bytes than MaxSequence between its '[' and its 'm'.
+  unsigned p[MaxSequence] = {};
   std::size_t n = 1;
-  for (std::size_t i = 2; i + 1 < Length && n <= std::size(p); ++i) {
+  for (std::size_t i = 2; i + 1 < Length; ++i) {
     const char c = Sequence[i];
     if (c == ';' || c == ':')
       ++n;
-    else if (c >= '0' && c <= '9' && n <= std::size(p))
+    else if (c >= '0' && c <= '9')
       p[n - 1] = std::min(p[n - 1] * 10 + unsigned(c - '0'), 65535u);
   }
-  n = std::min(n, std::size(p));
   TTextStyle& s = Current;
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned v = p[i];
