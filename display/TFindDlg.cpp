@@ -190,7 +190,8 @@ void TFindDlg::Find(bool search)
   };
   const QString what = ToQString(wanted);
   const Qt::CaseSensitivity sensitivity = MatchCase.GetCheck() ? Qt::CaseSensitive : Qt::CaseInsensitive;
-  for (qsizetype at = text.indexOf(what, 0, sensitivity); at >= 0; at = text.indexOf(what, at + what.size(), sensitivity))
+  for (qsizetype at = text.indexOf(what, 0, sensitivity); at >= 0;
+       at = text.indexOf(what, at + what.size(), sensitivity))
     Matches.emplace_back(begin(at), end(at + what.size()));
   // From the match shown (or, at first, from the top of the view) on.
   const int from = !Shown.isNull() ? Shown.selectionStart() : field->cursorForPosition(QPoint(0, 0)).block().position();

@@ -135,8 +135,8 @@ void TSequenceParser::ApplySgr()
   TTextStyle& s = Current;
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned v = p[i];
-    static constexpr std::uint8_t Sets[] = {0, TTextStyle::Bold, TTextStyle::Dim, TTextStyle::Italic,
-                                            TTextStyle::Underline, 0, 0, TTextStyle::Inverse};
+    static constexpr std::uint8_t Sets[] = {
+      0, TTextStyle::Bold, TTextStyle::Dim, TTextStyle::Italic, TTextStyle::Underline, 0, 0, TTextStyle::Inverse};
     if (v == 0)
       s = {};
     else if (v < 8)

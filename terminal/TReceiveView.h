@@ -79,10 +79,10 @@ private:
   std::string PendingText;
   std::vector<TFormatRun> PendingRuns;   // formats of the pending text other than the field's own
   bool Polling = false;
-  std::string ChunkText;                 // the text of the chunk in hand, unstamped
+  std::string ChunkText;                   // the text of the chunk in hand, unstamped
   char FormatBuffer[ChunkTextSize] = {};   // one formatting's output
   TSequenceParser Parser;
-  bool ParsedMode = true;                // the mode the parser's state belongs to
-  std::string Shown;                     // what the parser lets through of a chunk, and its runs
+  bool ParsedMode = true;   // the mode the parser's state belongs to
+  std::string Shown;        // what the parser lets through of a chunk, and its runs
   std::vector<TSequenceParser::TRun> ShownRuns;
 };
