@@ -105,7 +105,7 @@ void TFindDlg::PrepareWindow()
     return;
   // The matches follow the text; the highlights follow the lines in view.
   QObject::connect(field->document(), &QTextDocument::contentsChange, Receiver(), [this] {
-    if (GetWidget()->isVisible())
+    if (IsCreated() && GetWidget()->isVisible())
       Find(false);
   });
   QScrollBar* lines = field->verticalScrollBar();

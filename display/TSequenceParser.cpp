@@ -1,6 +1,7 @@
 #include "display/TSequenceParser.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr std::uint8_t Esc = 0x1B, Bel = 0x07;
@@ -13,9 +14,17 @@ bool Within(std::uint8_t b, std::uint8_t low, std::uint8_t high)
 void TSequenceParser::Feed(const std::uint8_t* bytes, std::size_t count, std::string& text, std::vector<TRun>& runs,
                            std::vector<std::string>* swallowed)
 {
-  for (std::size_t i = 0; i < count;)
-    if (Take(bytes[i], text, runs, swallowed))
+  for (std::size_t i = 0; i < count;) {
+    // Text up to the next ESC goes in one piece.
+    if (State == TState::Text && bytes[i] != Esc) {
+      const void* esc = std::memchr(bytes + i, Esc, count - i);
+      const std::size_t end = esc ? std::size_t(static_cast<const std::uint8_t*>(esc) - bytes) : count;
+      Show(reinterpret_cast<const char*>(bytes + i), end - i, text, runs);
+      i = end;
+    } else if (Take(bytes[i], text, runs, swallowed)) {
       ++i;
+    }
+  }
 }
 
 bool TSequenceParser::Take(std::uint8_t b, std::string& text, std::vector<TRun>& runs,
@@ -27,7 +36,7 @@ bool TSequenceParser::Take(std::uint8_t b, std::string& text, std::vector<TRun>&
       Length = 1;
       State = TState::Escape;
     } else {
-      Show(char(b), text, runs);
+      Show(reinterpret_cast<const char*>(&b), 1, text, runs);
     }
     return true;
   }
@@ -90,18 +99,19 @@ bool TSequenceParser::Take(std::uint8_t b, std::string& text, std::vector<TRun>&
   return true;
 }
 
-void TSequenceParser::Show(char c, std::string& text, std::vector<TRun>& runs) const
+void TSequenceParser::Show(const char* shown, std::size_t length, std::string& text, std::vector<TRun>& runs) const
 {
+  if (length == 0)
+    return;
   if (runs.empty() || runs.back().Style != Current || runs.back().Begin + runs.back().Length != text.size())
     runs.push_back({text.size(), 0, Current});
-  text += c;
-  ++runs.back().Length;
+  text.append(shown, length);
+  runs.back().Length += length;
 }
 
 void TSequenceParser::Break(std::string& text, std::vector<TRun>& runs, std::size_t keep)
 {
-  for (std::size_t i = 0; i + keep < Length; ++i)
-    Show(Sequence[i], text, runs);
+  Show(Sequence, Length - keep, text, runs);
   Length = 0;
   State = TState::Text;
 }

@@ -39,7 +39,7 @@ private:
 
   // Takes one byte; false when the byte ended a broken sequence and is to be read again.
   bool Take(std::uint8_t b, std::string& text, std::vector<TRun>& runs, std::vector<std::string>* swallowed);
-  void Show(char c, std::string& text, std::vector<TRun>& runs) const;
+  void Show(const char* shown, std::size_t length, std::string& text, std::vector<TRun>& runs) const;
   // The held bytes, but for the last keep, are shown; the state is Text again.
   void Break(std::string& text, std::vector<TRun>& runs, std::size_t keep = 0);
   // The held bytes make a whole sequence.

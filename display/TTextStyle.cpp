@@ -1,6 +1,7 @@
 #include "display/TTextStyle.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -13,13 +14,16 @@ namespace {
 
 double Luminance(std::uint32_t rgb)
 {
-  double sum = 0;
-  const double weights[] = {0.2126, 0.7152, 0.0722};
-  for (int i = 0; i < 3; ++i) {
-    const double c = double((rgb >> (16 - 8 * i)) & 0xFF) / 255.0;
-    sum += weights[i] * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-  }
-  return sum;
+  // Each run's colours are worked out as it arrives: the sRGB curve is looked up, not computed.
+  static const auto linear = [] {
+    std::array<double, 256> table {};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const double c = double(i) / 255.0;
+      table[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    }
+    return table;
+  }();
+  return 0.2126 * linear[(rgb >> 16) & 0xFF] + 0.7152 * linear[(rgb >> 8) & 0xFF] + 0.0722 * linear[rgb & 0xFF];
 }
 
 // from and to mixed: part 0 is from, 1 is to.

@@ -106,6 +106,9 @@ constexpr unsigned IDS_6DATA_15STOP = 101;
 constexpr unsigned IDS_7DATA_15STOP = 102;
 constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
+// The find window's count: "%d of %d" matches, or none.
+constexpr unsigned IDS_FIND_COUNT = 150;
+constexpr unsigned IDS_FIND_NONE = 151;
 constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
 constexpr unsigned IDS_LOG_FAILED = 121;
 constexpr unsigned IDS_TRANSFER_CANNOT_OPEN = 122;
@@ -116,7 +119,4 @@ constexpr unsigned IDS_TRANSFER_REASON = 130;
 // The port's device went away, or came back; %d is the port's number.
 constexpr unsigned IDS_PORT_LOST = 125;
 constexpr unsigned IDS_PORT_BACK = 126;
-// The find window's count: "%d of %d" matches, or none.
-constexpr unsigned IDS_FIND_COUNT = 127;
-constexpr unsigned IDS_FIND_NONE = 128;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

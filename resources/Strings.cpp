@@ -11,6 +11,8 @@ constexpr TStringEntry Strings[] = {
   {IDS_8DATA_15STOP, "8 Data Bits with 1,5 Stop Bits is not allowed!"},
   {IDS_PORT_UNAVAILABLE, "Configured COM Port is already uses by an other appication\nor is not available!\n"
                          "Use setup to select an other one!"},
+  {IDS_FIND_COUNT, "%d of %d"},
+  {IDS_FIND_NONE, "No matches"},
   // Followed by the file's name and the system's reason on lines of their own.
   {IDS_LOG_CANNOT_OPEN, "The log file cannot be opened:"},
   {IDS_LOG_FAILED, "Logging has stopped: the log file cannot be written:"},
@@ -33,8 +35,6 @@ constexpr TStringEntry Strings[] = {
   {IDS_TRANSFER_REASON + 11, "The line is lost."},
   {IDS_PORT_LOST, "COM%d: the device is lost, waiting for it to come back"},
   {IDS_PORT_BACK, "COM%d: the device is back"},
-  {IDS_FIND_COUNT, "%d of %d"},
-  {IDS_FIND_NONE, "No matches"},
   {IDS_VALUE_NOT_IN_RANGE, "Value is not in the range %ld to %ld."},
 
   // Menu hints
