@@ -101,9 +101,10 @@ std::string_view TReceiveView::Receive(const std::uint8_t* bytes, std::size_t co
   Parser.Feed(bytes, count, Shown, ShownRuns);
   const std::uint32_t fore = ReceiveField.TextColour(), back = ReceiveField.BackgroundColour();
   for (const TSequenceParser::TRun& run : ShownRuns) {
-    const TCharFormat format = Styled(run.Style, fore, back);
+    const bool plain = run.Style.IsPlain();
+    const TCharFormat format = plain ? TCharFormat {} : Styled(run.Style, fore, back);
     Format(reinterpret_cast<const std::uint8_t*>(Shown.data() + run.Begin), run.Length, textMode,
-           run.Style.IsPlain() ? nullptr : &format, at);
+           plain ? nullptr : &format, at);
   }
   return Settle();
 }
