@@ -107,8 +107,8 @@ constexpr unsigned IDS_7DATA_15STOP = 102;
 constexpr unsigned IDS_8DATA_15STOP = 103;
 constexpr unsigned IDS_PORT_UNAVAILABLE = 104;
 // The find window's count: "%d of %d" matches, or none.
-constexpr unsigned IDS_FIND_COUNT = 150;
-constexpr unsigned IDS_FIND_NONE = 151;
+constexpr unsigned IDS_FIND_COUNT = 170;
+constexpr unsigned IDS_FIND_NONE = 171;
 constexpr unsigned IDS_LOG_CANNOT_OPEN = 120;
 constexpr unsigned IDS_LOG_FAILED = 121;
 constexpr unsigned IDS_TRANSFER_CANNOT_OPEN = 122;
