@@ -1,8 +1,9 @@
 // Today's boards: the receive view in colour (stamps, the mode, colours turned off, a field that
 // trims, copy), the find window over a filling field, and in the running program local echo
-// with both logs, Ctrl+F and the options kept across a restart.
+// (of Send and of a trigger's reply) with both logs, Ctrl+F and the options kept across a restart.
 #include "display/TFindDlg.h"
 #include "tests/support/KalvixSession.h"
+#include "triggers/TriggerStore.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -182,6 +183,7 @@ TEST_F(ColoursSession, SentBytesGoInAmongWhatArrivesOnTheirGroundAndIntoTheTextL
   item("&Colours")->trigger();
   item("Local &Echo")->trigger();
   Exit();
+  ASSERT_EQ(SaveTriggers({{.Text = "?", .Reply = "41,42", .Delay = 30}}), "");   // a reply goes between ticks
   Start();
   EXPECT_TRUE(item("&Colours")->isChecked() && item("Local &Echo")->isChecked() && !item("&Time Stamps")->isChecked());
   auto& edit = *qobject_cast<QPlainTextEdit*>(Widget(IDC_RECEIVE));
@@ -207,6 +209,8 @@ TEST_F(ColoursSession, SentBytesGoInAmongWhatArrivesOnTheirGroundAndIntoTheTextL
     EXPECT_EQ(filter == 1 ? log : Unstamped(log, begin, std::time(nullptr)),
               filter == 1 ? "x\x1b[32mOK\x1b[0m\r" : "--- text mode ---\nxAT\nOK\n--- binary mode ---\n41,42,\n");
   }
+  EXPECT_TRUE(device.Send("?") && Collect(device, 2, 2000) == "AB" && ShowsWithin("41,42,3F,41,42,"));
+  EXPECT_EQ(Render(edit), "[gd6e4f5:41,42,]3F,[gd6e4f5:41,42,]");
   // F3 without a search does nothing; Ctrl+F opens the find window.
   QTest::keyClick(&edit, Qt::Key_F3);
   EXPECT_EQ(Client().GetChildren().back()->GetId(), IDC_STOP) << "no find window yet";
