@@ -136,7 +136,7 @@ TEST_F(ReceiveView, FindShowsMatchesByScrollingTheCaretStaysAndTheyFollowTheFiel
   Edit.setTextCursor(Edit.document()->find("line 7 of"));
   Edit.setFocus();
   Edit.verticalScrollBar()->setValue(0);
-  const auto count = [&] { return static_cast<QLabel*>(DialogItem(*find.GetWidget(), IDC_FIND_COUNT))->text(); };
+  const auto count = [&] { return DialogItem<QLabel>(*find.GetWidget(), IDC_FIND_COUNT)->text(); };
   find.Open();
   QWidget* text = DialogItem(*find.GetWidget(), IDC_FIND_TEXT);
   QTest::keyClicks(text, "LINE 1");
@@ -166,7 +166,7 @@ TEST_F(ReceiveView, FindShowsMatchesByScrollingTheCaretStaysAndTheyFollowTheFiel
   Receive(std::string(79, 'a') + "\r\n", false);
   qobject_cast<QLineEdit*>(text)->setText("0d,0a");
   EXPECT_EQ(count(), "1 of 1");
-  QTest::mouseClick(DialogItem(*find.GetWidget(), IDC_FIND_CASE), Qt::LeftButton);
+  Click(*find.GetWidget(), IDC_FIND_CASE);
   EXPECT_EQ(count(), "No matches");
   QTest::keyClick(text, Qt::Key_Escape);   // hides the window; the focus goes back
   EXPECT_TRUE(!find.GetWidget()->isVisible() && QApplication::focusWidget() == &Edit);
