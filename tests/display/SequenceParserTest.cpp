@@ -36,7 +36,6 @@ std::string Shown(const std::vector<std::string>& reads)
 
 TEST(SequenceParser, DeviceOutputShowsAsTextInItsStylesWholeOrSplitAtAnyByte)
 {
-  const std::string sixtyFive = "\x1b[" + std::string(61, ';') + "1mx";   // 65 bytes: text
   const std::pair<std::string, std::string> rows[] = {
     {"\x1b[0;32mI (312) boot: ok\x1b[0m\r\n", "[f2:I (312) boot: ok]\r\n|2"},   // ESP-IDF
     {"\x1b[1;31m<err> os: fault\x1b[0m", "[bf1:<err> os: fault]|2"},            // Zephyr
@@ -52,7 +51,7 @@ TEST(SequenceParser, DeviceOutputShowsAsTextInItsStylesWholeOrSplitAtAnyByte)
     {"\x1b\r\x1b\x1b[1mx", "\x1b\r\x1b[b:x]|1"},                        // an ESC that starts nothing
     {"\x1b[31\x01m\x1b]t\x1b[4mu", "\x1b[31\x01m\x1b]t[u:u]|1"},        // broken: shown, read afresh
     {"\x1b[" + std::string(60, ';') + "1mx", "[b:x]|1"},                // 64 bytes: a sequence
-    {sixtyFive, sixtyFive + "|0"},
+    {"\x1b[" + std::string(61, ';') + "1mx", "\x1b[" + std::string(61, ';') + "1mx|0"},   // 65 bytes: text
   };
   for (const auto& [bytes, shown] : rows) {
     EXPECT_EQ(Shown({bytes}), shown);
