@@ -4,15 +4,20 @@
 // reordered byte anywhere between the device and the field shows.
 //
 //   kalvix_load preset                     store the bench's port settings in $XDG_CONFIG_HOME
-//   kalvix_load text|binary RATE SECONDS [raw|log|stamps|triggers]
+//   kalvix_load text|binary RATE SECONDS [raw|log|stamps|idf|colours|triggers]
 //                                          a steady feed; with raw or log, File > Log to File
 //                                          runs throughout, to a raw file (compared with the
 //                                          bytes sent) or a text log; with stamps, Line > Time
 //                                          Stamps is on (each line's stamp checked, then the
-//                                          lines compared); with triggers, sixteen triggers
-//                                          that never fire look at every byte
-//   kalvix_load text|binary flood MB       MB megabytes as fast as the line takes them
-//   kalvix_load text|binary soak SECONDS   a flood for SECONDS
+//                                          lines compared); with idf the stream is ESP-IDF-like
+//                                          coloured log lines, with colours the same with
+//                                          Line > Colours on (the field's lines compared with
+//                                          the text without its sequences); with triggers,
+//                                          sixteen triggers that never fire look at every byte
+//   kalvix_load text|binary flood MB [idf|colours]
+//                                          MB megabytes as fast as the line takes them
+//   kalvix_load text|binary soak SECONDS [idf|colours]
+//                                          a flood for SECONDS
 //   kalvix_load plot LINES VALUES SECONDS  LINES lines a second of VALUES numbers each, in text
 //                                          mode, for SECONDS with the plot window closed, then
 //                                          open, closed and open again (CPU, latency, redraws;
@@ -30,7 +35,7 @@
 // A flood writes with blocking writes, so nothing is lost: its figure is the drain rate, from
 // the first write until the field shows the last line. During a flood a probe thread posts an
 // event to the window thread every 10 ms; the time until it is handled is the event loop's
-// latency, what a click or a key would wait.
+// latency, what a click or a key would wait; so it is during a steady feed.
 #include "app/TKalvixApp.h"
 #include "framework/TDecoratedFrame.h"
 #include "framework/TEdit.h"
@@ -92,6 +97,48 @@ void Record(std::uint64_t n, std::uint8_t* out)
   out[RecordSize - 1] = '\r';
 }
 
+// ESP-IDF-like log lines: a colour at the start (green I, yellow W, red E), a reset at the end,
+// CR LF; the number in brackets counts up.
+std::string IdfLine(std::uint64_t n)
+{
+  static const char* const Tags[] = {"wifi", "boot", "esp_netif_handlers", "phy_init", "main_task", "heap_init"};
+  static const char* const Texts[] = {"state: auth -> assoc (0)", "connected with lab-ap, aid = 3, channel 6, BW20",
+                                      "sta ip: 192.168.4.23, mask: 255.255.255.0, gw: 192.168.4.1",
+                                      "free heap 187312 bytes, largest free block 110592", "retrying in 5 s"};
+  const char level = "IIIIWE"[n % 6];
+  char line[160];
+  std::snprintf(line, sizeof line, "\x1b[0;%sm%c (%llu) %s: %s\x1b[0m\r\n",
+                level == 'I'   ? "32"
+                : level == 'W' ? "33"
+                               : "31",
+                level, static_cast<unsigned long long>(n), Tags[n % 6], Texts[n % 5]);
+  return line;
+}
+
+// Whole ESP-IDF-like lines, from line n on, up to at least size bytes.
+std::vector<std::uint8_t> IdfLines(std::uint64_t& n, std::size_t size)
+{
+  std::vector<std::uint8_t> out;
+  while (out.size() < size) {
+    const std::string line = IdfLine(n++);
+    out.insert(out.end(), line.begin(), line.end());
+  }
+  return out;
+}
+
+// The bytes without their SGR sequences: what the field shows with Colours on.
+std::vector<std::uint8_t> WithoutSequences(const std::vector<std::uint8_t>& bytes)
+{
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (bytes[i] == 0x1B)
+      while (i < bytes.size() && bytes[i] != 'm')
+        ++i;
+    else
+      out.push_back(bytes[i]);
+  return out;
+}
+
 void StorePresetSettings(const char* baud = "256000")
 {
   TComSetupXfer xfer;
@@ -122,8 +169,10 @@ std::vector<std::string> ExpectedLines(const std::vector<std::uint8_t>& sent, bo
       column = 0;
       continue;
     }
-    if (textMode)
+    if (textMode && b >= 0x20 && b < 0x80 && b != '/')
       lines.back() += char(b);
+    else if (textMode)
+      lines.back() += {'/', Hex[b >> 4], Hex[b & 0xF]};
     else
       lines.back() += {Hex[b >> 4], Hex[b & 0xF], ','};
     if (++column == 80) {
@@ -345,12 +394,19 @@ struct TSession {
 
 // Writes as fast as the line takes bytes (blocking writes: nothing is lost) until total bytes
 // or, with total 0, seconds have gone; ends the loop once the field shows the last line.
-int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
+int Flood(bool textMode, std::size_t total, long seconds, const char* mode, const char* stream)
 {
   total = (total + 319) / 320 * 320;
   TSession session;
   if (!session.Start(textMode, true))
     return 1;
+  const bool idf = *stream != '\0', colours = std::strcmp(stream, "colours") == 0;
+  if (colours)
+    SendMessage(session.App->GetMainWindow()->GetClientWindow(), WM_COMMAND, CM_COLOURS, 0);
+  // The lines the field must end with, from the tail of what was sent.
+  const auto expectedLines = [&](const std::vector<std::uint8_t>& tail) {
+    return ExpectedLines(colours ? WithoutSequences(tail) : tail, textMode);
+  };
   TTail tail;
   std::atomic<bool> fed {false};
   std::atomic<std::size_t> written {0};
@@ -362,7 +418,9 @@ int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
     std::uint64_t record = 0;
     const auto end = begin + std::chrono::seconds(seconds);
     while (total ? tail.Count < total : Clock::now() < end) {
-      for (std::size_t i = 0; i < block.size(); i += RecordSize)
+      if (idf)
+        block = IdfLines(record, 20000);
+      for (std::size_t i = 0; !idf && i < block.size(); i += RecordSize)
         Record(record++, &block[i]);
       std::size_t done = 0;
       while (done < block.size()) {
@@ -386,8 +444,8 @@ int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
     if (!fed || ioctl(session.Slave, FIONREAD, &queued) != 0 || queued > 0)
       return;
     if (lastLine.empty()) {
-      const std::vector<std::string> expected = ExpectedLines(tail.Bytes(), textMode);
-      lastLine = expected[expected.size() - 2] + "\r\n";
+      const std::vector<std::string> expected = expectedLines(tail.Bytes());
+      lastLine = expected[expected.size() - 2] + "\r\n" + expected.back();
     }
     const std::string text = session.Field->GetText();
     if (text.size() >= lastLine.size() && text.compare(text.size() - lastLine.size(), lastLine.size(), lastLine) == 0) {
@@ -402,13 +460,13 @@ int Flood(bool textMode, std::size_t total, long seconds, const char* mode)
   const double cpu = CpuSeconds() - cpuBefore;
   const double elapsed = std::chrono::duration<double>(drained - begin).count();
   const std::vector<std::string> shown = SplitLines(session.Field->GetText());
-  const bool exact = TailExact(shown, ExpectedLines(tail.Bytes(), textMode));
+  const bool exact = TailExact(shown, expectedLines(tail.Bytes()));
   const auto [latencyMax, latency99] = probe.Figures();
-  std::printf("mode=%s flood_mb=%.1f seconds=%.3f drain_mb_s=%.2f field_chars=%d field_lines=%zu tail_exact=%s "
+  std::printf("mode=%s%s%s flood_mb=%.1f seconds=%.3f drain_mb_s=%.2f field_chars=%d field_lines=%zu tail_exact=%s "
               "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f latency_max_ms=%.1f latency_p99_ms=%.1f\n",
-              mode, double(tail.Count) / 1e6, elapsed, double(tail.Count) / 1e6 / elapsed, session.Field->GetTextLen(),
-              shown.size(), exact ? "yes" : "no", cpu, cpu / (double(tail.Count) / 1e6), PeakRssMb(), latencyMax,
-              latency99);
+              mode, idf ? " stream=" : "", stream, double(tail.Count) / 1e6, elapsed,
+              double(tail.Count) / 1e6 / elapsed, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no", cpu,
+              cpu / (double(tail.Count) / 1e6), PeakRssMb(), latencyMax, latency99);
   return exact ? 0 : 1;
 }
 
@@ -800,14 +858,19 @@ int main(int argc, char** argv)
   WithTriggers = argc == 5 && std::strcmp(argv[4], "triggers") == 0;
   if (WithTriggers)
     --argc;
-  const bool stamps = argc == 5 && std::strcmp(argv[4], "stamps") == 0;
-  const char* logForm = argc == 5 && !stamps ? argv[4] : "";
+  const char* option = argc == 5 ? argv[4] : "";
+  const bool stamps = std::strcmp(option, "stamps") == 0;
+  const bool colours = std::strcmp(option, "colours") == 0, idf = colours || std::strcmp(option, "idf") == 0;
+  const char* logForm = std::strcmp(option, "raw") == 0 || std::strcmp(option, "log") == 0 ? option : "";
   if ((argc != 4 && argc != 5) || (std::strcmp(argv[1], "text") != 0 && std::strcmp(argv[1], "binary") != 0) ||
-      (argc == 5 && !stamps && std::strcmp(logForm, "raw") != 0 && std::strcmp(logForm, "log") != 0)) {
-    std::fprintf(stderr, "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log] | "
-                         "kalvix_load text|binary RATE SECONDS triggers | "
-                         "kalvix_load text|binary flood MB | kalvix_load text|binary soak SECONDS | "
-                         "kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]\n");
+      (argc == 5 && !stamps && !idf && !*logForm)) {
+    std::fprintf(stderr,
+                 "usage: kalvix_load preset | kalvix_load text|binary RATE SECONDS [raw|log|stamps|idf|colours] | "
+                 "kalvix_load text|binary RATE SECONDS triggers | "
+                 "kalvix_load text|binary flood MB [idf|colours] | "
+                 "kalvix_load text|binary soak SECONDS [idf|colours] | "
+                 "kalvix_load plot LINES VALUES SECONDS | kalvix_load plotfull | "
+                 "kalvix_load transfer raw|xmodem|ymodem DEVICE FILE COMMAND READY [FIELD_OUT]\n");
     return 2;
   }
   const bool textMode = std::strcmp(argv[1], "text") == 0;
@@ -817,12 +880,12 @@ int main(int argc, char** argv)
   const long seconds = flood ? 0 : std::atol(argv[3]);
   const double megabytes = flood ? std::atof(argv[3]) : 0;
   if ((!flood && !soak && rate <= 0) || (!flood && (seconds <= 0 || seconds > 3600)) ||
-      (flood && (megabytes <= 0 || megabytes > 100000)) || ((flood || soak) && *logForm))
+      (flood && (megabytes <= 0 || megabytes > 100000)) || ((flood || soak) && (*logForm || stamps)))
     return 2;
   if (flood || soak)
-    return Flood(textMode, std::size_t(megabytes * 1e6), seconds, argv[1]);
+    return Flood(textMode, std::size_t(megabytes * 1e6), seconds, argv[1], idf ? option : "");
   // Whole records, and whole 80-value lines in binary mode: the last line is complete.
-  const std::size_t total = (std::size_t(rate * seconds) + 319) / 320 * 320;
+  std::size_t total = (std::size_t(rate * seconds) + 319) / 320 * 320;
   TSession session;
   if (!session.Start(textMode, false))
     return 1;
@@ -837,9 +900,15 @@ int main(int argc, char** argv)
   }
   if (stamps)
     SendMessage(client, WM_COMMAND, CM_TIMESTAMPS, 0);
+  if (colours)
+    SendMessage(client, WM_COMMAND, CM_COLOURS, 0);
   std::vector<std::uint8_t> sent(total);
   for (std::size_t i = 0; i < total; i += RecordSize)
     Record(i / RecordSize, &sent[i]);
+  if (std::uint64_t line = 0; idf) {
+    sent = IdfLines(line, total);
+    total = sent.size();
+  }
 
   // The feeder: every 10 ms what is due by then; a refused byte is a lost byte.
   std::atomic<bool> fed {false};
@@ -876,7 +945,10 @@ int main(int argc, char** argv)
       QApplication::quit();
   });
   finish.start(100);
+  TLatencyProbe probe;
+  probe.Start();
   QApplication::exec();
+  probe.Stop();
   feeder.join();
   const double cpu = CpuSeconds() - cpuBefore;
   if (*logForm)
@@ -905,13 +977,19 @@ int main(int argc, char** argv)
     stamped = stamped && std::sscanf(line.c_str(), "%2d:%2d:%2d.%3d %n", &h, &m, &sec, &ms, &n) == 4 && n == 13;
     line.erase(0, 13);
   }
-  const bool exact = stamped && TailExact(shown, ExpectedLines(delivered, textMode));
+  const bool exact =
+    stamped && TailExact(shown, ExpectedLines(colours ? WithoutSequences(delivered) : delivered, textMode));
+  const auto [latencyMax, latency99] = probe.Figures();
   std::printf("mode=%s rate=%ld seconds=%ld sent=%zu lost=%zu field_chars=%d field_lines=%zu tail_exact=%s "
               "cpu_s=%.2f cpu_s_per_mb=%.3f peak_rss_mb=%.1f start_s=%.3f log=%s log_bytes=%llu log_exact=%s "
-              "stamps=%s triggers=%zu\n",
+              "stamps=%s triggers=%zu stream=%s latency_max_ms=%.1f latency_p99_ms=%.1f\n",
               argv[1], rate, seconds, total, dropped, session.Field->GetTextLen(), shown.size(), exact ? "yes" : "no",
               cpu, cpu / (double(total) / 1e6), PeakRssMb(), session.StartSeconds, *logForm ? logForm : "none",
               static_cast<unsigned long long>(logBytes), logRaw ? (logExact ? "yes" : "no") : "-",
-              stamps ? "on" : "off", WithTriggers ? BenchTriggers().size() : std::size_t(0));
+              stamps ? "on" : "off", WithTriggers ? BenchTriggers().size() : std::size_t(0),
+              colours ? "idf-colours"
+              : idf   ? "idf"
+                      : "records",
+              latencyMax, latency99);
   return exact && dropped == 0 && logExact ? 0 : 1;
 }

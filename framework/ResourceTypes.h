@@ -103,6 +103,7 @@ namespace VirtualKey {
 constexpr int Back = 0x08;
 constexpr int Insert = 0x2D;
 constexpr int Delete = 0x2E;
+constexpr int A = 0x41;    // the letters A to Z follow on
 constexpr int F1 = 0x70;   // F1 to F24 follow on
 constexpr int F24 = 0x87;
 }

@@ -14,6 +14,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <cstdlib>
 #include <QLineEdit>
@@ -84,6 +85,20 @@ private:
   std::function<void(QSize)> Resized;
 };
 
+// A multi-line edit whose copies and drags carry its text alone, never its colours.
+class TPlainTextWidget final : public QPlainTextEdit {
+public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+  QMimeData* createMimeDataFromSelection() const override
+  {
+    auto* data = new QMimeData;
+    data->setText(textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n'));
+    return data;
+  }
+};
+
 constexpr int MulDiv(int value, int numerator, int denominator)
 {
   const long long product = (long long)value * numerator;
@@ -98,7 +113,7 @@ QWidget* MakeControl(const TControlTemplate& item, QWidget* parent)
   switch (item.Kind) {
   case TControlKind::Edit:
     if (item.Style & MultiLine) {
-      auto* edit = new QPlainTextEdit(ToQString(item.Text), parent);
+      auto* edit = new TPlainTextWidget(ToQString(item.Text), parent);
       edit->setLineWrapMode(QPlainTextEdit::NoWrap);
       edit->setUndoRedoEnabled(false);
       // Its lines can be long and many (a receive field): Latin text needs no shaping, and

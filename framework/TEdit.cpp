@@ -12,10 +12,12 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QValidator>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 // What an edit put into a text: the part of after that ends at the caret the edit left and
@@ -60,6 +62,22 @@ std::string FromEditorText(QString text)
   text.replace(QChar::LineSeparator, u'\n');
   text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
   return ToBytes(text);
+}
+
+QTextCharFormat ToCharFormat(const TCharFormat& format)
+{
+  QTextCharFormat result;
+  if (format.Fore != TCharFormat::FieldColour)
+    result.setForeground(QColor(QRgb(format.Fore)));
+  if (format.Back != TCharFormat::FieldColour)
+    result.setBackground(QColor(QRgb(format.Back)));
+  if (format.Bold)
+    result.setFontWeight(QFont::Bold);
+  if (format.Italic)
+    result.setFontItalic(true);
+  if (format.Underline)
+    result.setFontUnderline(true);
+  return result;
 }
 
 // Cuts text to at most room characters (room < 0: no limit), never between the CR and LF of
@@ -286,7 +304,7 @@ bool TEdit::IsCaretAtEnd() const
   return !cursor.hasSelection() && cursor.atEnd();
 }
 
-void TEdit::InsertMakingRoom(std::string_view text)
+void TEdit::InsertMakingRoom(std::string_view text, std::span<const TFormatRun> runs)
 {
   QPlainTextEdit* multi = Multi();
   if (!multi) {
@@ -297,6 +315,7 @@ void TEdit::InsertMakingRoom(std::string_view text)
   // and a field that stays as long as it was repaints no scroll bar.
   QTextCursor edit(multi->document());
   edit.beginEditBlock();
+  std::size_t dropped = 0;
   if (Capacity() >= 0 && IsCaretAtEnd()) {
     // Text going on from the field's last line that cannot stay whole with it drops the whole
     // field, and of its own lines those that come before the ones that fit: neither is laid out.
@@ -307,12 +326,13 @@ void TEdit::InsertMakingRoom(std::string_view text)
       all.select(QTextCursor::Document);
       all.removeSelectedText();
       text.remove_prefix(from);
+      dropped = from;
     }
   }
   MakeRoomFor(long(text.size()));
   {
     const QScopedValueRollback programEdit(ProgramEdit, true);
-    PutAtCaret(*multi, text);
+    PutAtCaret(*multi, text, runs, dropped);
   }
   edit.endEditBlock();
   multi->ensureCursorVisible();
@@ -323,8 +343,22 @@ void TEdit::SetText(std::string_view text)
   const QScopedValueRollback programEdit(ProgramEdit, true);
   if (QLineEdit* line = Line())
     line->setText(ToQString(CutTo(text, Capacity())));
-  else if (QPlainTextEdit* multi = Multi())
+  else if (QPlainTextEdit* multi = Multi()) {
+    // Setting the text keeps the format at the caret; a cleared document has none left.
+    if (std::exchange(Formatted, false))
+      multi->document()->clear();
     multi->setPlainText(ToEditorText(CutTo(text, Capacity())));
+  }
+}
+
+std::uint32_t TEdit::TextColour() const
+{
+  return GetWidget() ? GetWidget()->palette().color(QPalette::Text).rgb() & 0xFFFFFFu : 0x000000u;
+}
+
+std::uint32_t TEdit::BackgroundColour() const
+{
+  return GetWidget() ? GetWidget()->palette().color(QPalette::Base).rgb() & 0xFFFFFFu : 0xFFFFFFu;
 }
 
 void TEdit::Insert(std::string_view text)
@@ -340,7 +374,7 @@ void TEdit::Insert(std::string_view text)
   }
 }
 
-void TEdit::PutAtCaret(QPlainTextEdit& multi, std::string_view text)
+void TEdit::PutAtCaret(QPlainTextEdit& multi, std::string_view text, std::span<const TFormatRun> runs, std::size_t base)
 {
   // Through a copy of the caret: the field's own caret moves along behind the new text, and
   // setting it again would only lay out its line once more.
@@ -349,7 +383,25 @@ void TEdit::PutAtCaret(QPlainTextEdit& multi, std::string_view text)
     const long kept = long(GetTextLen()) - long(FromEditorText(cursor.selectedText()).size());
     text = CutTo(text, std::max(Capacity() - kept, 0L));
   }
-  cursor.insertText(ToEditorText(text));
+  if (runs.empty() && !Formatted) {
+    cursor.insertText(ToEditorText(text));
+    return;
+  }
+  // Run by run, the text between in the field's own format rather than in that of the
+  // character before it. Runs count from base characters before text.
+  std::size_t done = 0;
+  const auto put = [&](std::size_t to, const QTextCharFormat& format) {
+    if (to > done)
+      cursor.insertText(ToEditorText(text.substr(done, to - done)), format);
+    done = std::max(done, to);
+  };
+  for (const TFormatRun& run : runs) {
+    const auto at = [&](std::size_t i) { return std::clamp(i, base, base + text.size()) - base; };
+    put(at(run.Begin), QTextCharFormat());
+    put(at(run.Begin + run.Length), ToCharFormat(run.Format));
+  }
+  put(text.size(), QTextCharFormat());
+  Formatted = true;
 }
 
 void TEdit::SetReadOnly(bool readOnly)

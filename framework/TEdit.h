@@ -6,7 +6,9 @@
 #include "framework/TControl.h"
 #include "framework/TValidator.h"
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,22 @@ class QLineEdit;
 class QObject;
 class QPlainTextEdit;
 class QString;
+
+// How characters put into a multi-line field look: colours as 0xRRGGBB, or the field's own.
+struct TCharFormat {
+  static constexpr std::uint32_t FieldColour = 0xFFFFFFFFu;
+  std::uint32_t Fore = FieldColour;
+  std::uint32_t Back = FieldColour;
+  bool Bold = false, Italic = false, Underline = false;
+
+  bool operator==(const TCharFormat&) const = default;
+};
+// Characters Begin to Begin + Length of a text in one format (never between a CR and its LF).
+struct TFormatRun {
+  std::size_t Begin = 0;
+  std::size_t Length = 0;
+  TCharFormat Format;
+};
 
 class TEdit : public TControl {
 public:
@@ -41,7 +59,11 @@ public:
   // Multi-line: inserts text at the caret after MakeRoomFor, with the outcome of inserting it in
   // pieces, each after MakeRoomFor: text appended at the end that pushes out lines of its own
   // (and so the field's whole text) has only the lines that stay inserted.
-  void InsertMakingRoom(std::string_view text);
+  // Characters that no run covers take the field's own format.
+  void InsertMakingRoom(std::string_view text, std::span<const TFormatRun> runs = {});
+  // The field's own colours: its text and its background, as 0xRRGGBB.
+  std::uint32_t TextColour() const;
+  std::uint32_t BackgroundColour() const;
   // Whether the caret is behind the last character with nothing selected: text goes in there
   // as an append.
   bool IsCaretAtEnd() const;
@@ -96,8 +118,10 @@ private:
   QLineEdit* Line() const;
   QPlainTextEdit* Multi() const;
   void ApplyValidator();
-  // Puts text in place of the selection, cut to the limit; the caret stays behind it.
-  void PutAtCaret(QPlainTextEdit& multi, std::string_view text);
+  // Puts text in place of the selection, cut to the limit, in the formats of runs; the caret
+  // stays behind it. The runs count from base characters before text.
+  void PutAtCaret(QPlainTextEdit& multi, std::string_view text, std::span<const TFormatRun> runs = {},
+                  std::size_t base = 0);
   void DropBridge();
   // Most characters the field may hold; -1 for no limit.
   long Capacity() const { return TextLimit > 0 ? long(TextLimit) - 1 : -1; }
@@ -107,4 +131,7 @@ private:
   std::unique_ptr<QObject> FieldFilter;
   bool Reporting = false;
   bool ProgramEdit = false;   // the program, not the user, is changing the text
+  // Text in formats of its own has gone in since the text was last set: what follows it must
+  // not take on its format.
+  bool Formatted = false;
 };

@@ -123,6 +123,8 @@ int VirtualKeyOf(int key)
 {
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
     return VirtualKey::F1 + (key - Qt::Key_F1);
+  if (key >= Qt::Key_A && key <= Qt::Key_Z)
+    return VirtualKey::A + (key - Qt::Key_A);
   switch (key) {
   case Qt::Key_Backspace:
     return VirtualKey::Back;

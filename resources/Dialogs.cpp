@@ -164,6 +164,15 @@ constexpr TControlTemplate PlotControls[] = {
   {IDC_PLOT_NOTE, TControlKind::Static, "", 332, 200, 64, 26, 0, AtRight},
 };
 
+// The find window: what to find with Next and Previous, Match case, and which match is shown.
+constexpr TControlTemplate FindControls[] = {
+  {IDC_FIND_TEXT, TControlKind::Edit, "", 8, 7, 136, 12, Visible | Border | TabStop | ClientEdge},
+  {IDC_FIND_NEXT, TControlKind::PushButton, "&Next", 150, 6, 40, 14, Visible | TabStop | DefaultButton},
+  {IDC_FIND_PREVIOUS, TControlKind::PushButton, "&Previous", 194, 6, 40, 14, Visible | TabStop},
+  {IDC_FIND_CASE, TControlKind::CheckBox, "Match &case", 8, 25, 80, 12, Visible | TabStop},
+  {IDC_FIND_COUNT, TControlKind::Static, "", 96, 27, 138, 8, Label},
+};
+
 constexpr TDialogTemplate Dialogs[] = {
   {IDD_SETUP, "COM-Port Setting", "MS Sans Serif", 8, 266, 189, SetupControls, DialogStyle::CaptionOnly},
   {IDD_CLIENT, "Dialog Client", "MS Sans Serif", 8, 403, 158, ClientControls},
@@ -171,6 +180,7 @@ constexpr TDialogTemplate Dialogs[] = {
   {IDD_ABOUT, "About Kalvix", "MS Sans Serif", 8, 204, 134, AboutControls},
   {IDD_TRANSFER, "Transfer", "MS Sans Serif", 8, 220, 112, TransferControls,
    DialogStyle::SysMenu | DialogStyle::OwnWindow},
+  {IDD_FIND, "Find", "MS Sans Serif", 8, 242, 42, FindControls, DialogStyle::SysMenu | DialogStyle::OwnWindow},
   {IDD_TRIGGERS, "Triggers", "MS Sans Serif", 8, 300, 210, TriggerControls,
    DialogStyle::SysMenu | DialogStyle::OwnWindow},
   {IDD_PLOT, "Plot", "MS Sans Serif", 8, 400, 230, PlotControls, DialogStyle::SysMenu | DialogStyle::OwnWindow},

@@ -28,7 +28,10 @@ constexpr TMenuItemTemplate LineItems[] = {
   {Command, "&RTS", CM_RTS, {}},
   {Separator, "", 0, {}},
   {Command, "&Time Stamps", CM_TIMESTAMPS, {}},
+  {Command, "&Colours", CM_COLOURS, {}},
+  {Command, "Local &Echo", CM_LOCALECHO, {}},
   {Separator, "", 0, {}},
+  {Command, "&Find...\tCtrl+F", CM_FIND, {}},
   {Command, "Tr&iggers...", CM_TRIGGERS, {}},
   {Command, "&Plot...", CM_PLOT, {}},
 };
@@ -61,6 +64,7 @@ constexpr TAcceleratorEntry MainAccelerators[] = {
   {VirtualKey::Delete, AccelFlag::Shift, CM_CUT},   {VirtualKey::Insert, AccelFlag::Control, CM_COPY},
   {VirtualKey::Insert, AccelFlag::Shift, CM_PASTE}, {VirtualKey::Delete, AccelFlag::Control, CM_CLEARFIELD},
   {VirtualKey::Back, AccelFlag::Alt, CM_UNDO},      {VirtualKey::F1 + 2, 0, CM_FINDAGAIN},
+  {VirtualKey::A + 5, AccelFlag::Control, CM_FIND}, {VirtualKey::F1 + 2, AccelFlag::Shift, CM_FINDPREVIOUS},
 };
 
 constexpr TAcceleratorTable AcceleratorTables[] = {

@@ -7,6 +7,7 @@
 constexpr int IDD_SETUP = 1;
 constexpr int IDD_COMMANDLIST = 2;
 constexpr int IDD_TRANSFER = 3;
+constexpr int IDD_FIND = 4;
 constexpr int IDD_TRIGGERS = 6;
 constexpr int IDD_PLOT = 5;
 constexpr int IDD_CLIENT = 2000;
@@ -42,11 +43,16 @@ constexpr int CM_SENDBREAK = 51711;
 constexpr int CM_DTR = 51712;
 constexpr int CM_RTS = 51713;
 constexpr int CM_TIMESTAMPS = 51714;
+constexpr int CM_COLOURS = 51715;
+constexpr int CM_LOCALECHO = 51716;
+constexpr int CM_FIND = 51717;
+// Shift+F3: the match before; F3 (CM_FINDAGAIN) is the next one.
+constexpr int CM_FINDPREVIOUS = 51718;
 // The Line menu's Triggers... item.
 constexpr int CM_TRIGGERS = 51730;
 constexpr int CM_PLOT = 51720;
 
-// F3 in the accelerator table: nothing in this program takes it.
+// F3 in the accelerator table: the next match of a search, if there is one.
 constexpr int CM_FINDAGAIN = 24353;
 
 // Controls of the terminal window (dialog 2000)
@@ -88,6 +94,12 @@ constexpr int IDC_TRANSFER_PROGRESS = 104;
 constexpr int IDC_TRANSFER_RATE = 105;
 constexpr int IDC_TRANSFER_RETRIES = 106;
 
+// The find window (dialog 4)
+constexpr int IDC_FIND_TEXT = 101;
+constexpr int IDC_FIND_CASE = 102;
+constexpr int IDC_FIND_NEXT = 103;
+constexpr int IDC_FIND_PREVIOUS = 104;
+constexpr int IDC_FIND_COUNT = 105;
 // The triggers window (dialog 6)
 constexpr int IDC_TRIGGER_LIST = 101;
 constexpr int IDC_TRIGGER_ADD = 102;
@@ -155,4 +167,7 @@ constexpr unsigned IDS_PLOT_EXPORT_FAILED = 171;
 constexpr unsigned IDS_PLOT_PAUSE = 172;
 constexpr unsigned IDS_PLOT_RESUME = 173;
 constexpr unsigned IDS_PLOT_SPANS = 174;
+// The find window's count: "%d of %d" matches, or none.
+constexpr unsigned IDS_FIND_COUNT = 180;
+constexpr unsigned IDS_FIND_NONE = 181;
 // Menu hints have the ids of their commands; a pop-up's is its first item's id minus one.

@@ -234,3 +234,13 @@ bool SavePortSettings(const TComSetupXfer& xfer, std::int32_t& lineLength, std::
   reason = transaction.Error();
   return false;
 }
+
+bool LoadExtraNumber(const char* name, std::uint32_t& value)
+{
+  return ReadNumber(TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), name, value);
+}
+
+void StoreExtraNumber(const char* name, std::uint32_t value)
+{
+  WriteNumber(TRegKey(HKEY_LOCAL_MACHINE, SettingsKeyName), name, value);
+}

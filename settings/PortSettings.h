@@ -33,3 +33,8 @@ std::string RateNote(int port, int asked, std::uint32_t actual);
 // The value of a text of at most size bytes: optional sign, then decimal digits up to the
 // first other character; empty or without digits gives 0. Saturates instead of overflowing.
 std::int32_t TextValue(const char* text, std::size_t size);
+
+// A number stored beside the thirteen under a name of its own (older builds read only theirs):
+// false when it cannot be read. Storing it passes failures silently.
+bool LoadExtraNumber(const char* name, std::uint32_t& value);
+void StoreExtraNumber(const char* name, std::uint32_t value);

@@ -29,7 +29,7 @@ TKalvixDlgClient::TKalvixDlgClient(TWindow* parent, int resourceId)
     SendField(this, IDC_SENDTEXT, SendLimit),
     SendButton(this, IDC_SEND),
     StopButton(this, IDC_STOP),
-    Lines(Port, Lamps)
+    Lines(Port, Lamps, ReceiveView)
 {
   SendField.SetValidator(new TFilterValidator(BinaryFilter));
 }
@@ -58,9 +58,14 @@ const TResponseTable& TKalvixDlgClient::Responses() const
     OnCommand<&TKalvixDlgClient::CmCancelTransfer>(CM_CANCELTRANSFER),
     OnMessage<&TKalvixDlgClient::Wake>(WM_READABLE),
     OnCommand<&TKalvixDlgClient::CmSendBreak>(CM_SENDBREAK),
-    OnCommand<&TKalvixDlgClient::CmDtr>(CM_DTR),
-    OnCommand<&TKalvixDlgClient::CmRts>(CM_RTS),
-    OnCommand<&TKalvixDlgClient::CmTimeStamps>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmToggle<CM_DTR>>(CM_DTR),
+    OnCommand<&TKalvixDlgClient::CmToggle<CM_RTS>>(CM_RTS),
+    OnCommand<&TKalvixDlgClient::CmToggle<CM_TIMESTAMPS>>(CM_TIMESTAMPS),
+    OnCommand<&TKalvixDlgClient::CmToggle<CM_COLOURS>>(CM_COLOURS),
+    OnCommand<&TKalvixDlgClient::CmToggle<CM_LOCALECHO>>(CM_LOCALECHO),
+    OnCommand<&TKalvixDlgClient::CmFind>(CM_FIND),
+    OnCommand<&TKalvixDlgClient::CmFindAgain<true>>(CM_FINDAGAIN),
+    OnCommand<&TKalvixDlgClient::CmFindAgain<false>>(CM_FINDPREVIOUS),
     OnCommand<&TKalvixDlgClient::CmTriggers>(CM_TRIGGERS),
     OnCommand<&TKalvixDlgClient::CmPlot>(CM_PLOT),
     OnMessage<&TKalvixDlgClient::ShowLinesPosted>(ShowLinesMessage),
@@ -83,10 +88,8 @@ void TKalvixDlgClient::ShowCaption(bool switched, const std::string* label)
   std::string caption = !TextMode ? "Kalvix in binary mode" : switched ? "Kalvix in text mode" : "Kalvix in Text mode";
   if (label)
     caption = (caption + " - " + *label).substr(0, 40);
-  TWindow* frame = this;
-  while (frame->GetParent())
-    frame = frame->GetParent();
-  frame->SetCaption(caption.c_str());
+  if (TFrameWindow* frame = MainFrame())
+    frame->SetCaption(caption.c_str());
 }
 
 void TKalvixDlgClient::PrepareWindow()
@@ -101,8 +104,6 @@ void TKalvixDlgClient::PrepareWindow()
     StopButton.Show(SW_HIDE);
     return;
   }
-  ApplySettings();
-  SetTimer(PollTimer, PollInterval);
   ShowSendButton(true);
 }
 
@@ -111,9 +112,13 @@ bool TKalvixDlgClient::OpenPort()
   PortOpen = Port.Open(this, Setup.PortNumber(), QueueSize, QueueSize) >= 0;
   SendButton.EnableWindow(PortOpen);
   Lines.Show(PortOpen, MainFrame());
-  if (!PortOpen)
+  if (!PortOpen) {
     ReportPortUnavailable();
-  return PortOpen;
+    return false;
+  }
+  ApplySettings();
+  SetTimer(PollTimer, PollInterval);
+  return true;
 }
 
 void TKalvixDlgClient::ApplySettings()
@@ -141,8 +146,7 @@ LRESULT TKalvixDlgClient::TimerTick(WPARAM id, LPARAM)
   Lamps.ShowInputs(Port.GetModemStatus());
   Lines.Show(PortOpen, MainFrame());
   StepTriggers(false);
-  if (SendPath.Tick(Port))
-    ShowSendButton(true);
+  SendTick();
   if (Transfer.Step(TClock::now()))
     EndTransfer();
   else if (TransferWindow)
@@ -242,10 +246,7 @@ void TKalvixDlgClient::CmSetup()
   DrainAt = TTime::max();
   ArmWake();
   Port.Close();
-  if (!OpenPort())
-    return;
-  ApplySettings();
-  SetTimer(PollTimer, PollInterval);
+  OpenPort();
 }
 
 void TKalvixDlgClient::ShowSendButton(bool send)
@@ -279,7 +280,15 @@ void TKalvixDlgClient::StepTriggers(bool woken)
   SendPath.Start(reply, TextMode);
   ShowSendButton(false);
   if (woken && SendPath.State() == TSendPath::Ready)
-    SendPath.Tick(Port);
+    SendTick();
+}
+
+void TKalvixDlgClient::SendTick()
+{
+  if (SendPath.Tick(Port))
+    ShowSendButton(true);
+  const std::string_view echoed = ReceiveView.Echo(SendPath.Written(), TextMode, std::chrono::system_clock::now());
+  LogMenu.Log.Received(nullptr, 0, echoed.data(), echoed.size());
 }
 
 void TKalvixDlgClient::CmSelect()
@@ -321,13 +330,6 @@ void TKalvixDlgClient::EnableCommands(bool enable)
     for (const int id : {CM_SELECT, CM_SETUP, CM_SWITCHMODE, CM_SENDRAW, CM_SENDXMODEM, CM_SENDYMODEM, CM_RECEIVEXMODEM,
                          CM_RECEIVEYMODEM})
       frame->EnableMenuItem(id, enable);
-}
-
-void TKalvixDlgClient::CmTimeStamps()
-{
-  ReceiveView.TimeStamps = !ReceiveView.TimeStamps;
-  if (TFrameWindow* frame = MainFrame())
-    frame->CheckMenuItem(CM_TIMESTAMPS, ReceiveView.TimeStamps);
 }
 
 void TKalvixDlgClient::ShowStatus(const std::string& text)

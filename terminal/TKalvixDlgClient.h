@@ -3,8 +3,9 @@
 // it every 100 ms, and conducts its parts: it hands them what the line delivers, steps them on
 // the ticks and on the one wake-up between them, and shows what they report. They show what
 // arrives (TReceiveView), light the lamps (TModemLamps), send (TSendPath), log (TLogMenu), run
-// the Line menu (TLineState), transfer files (TTransferRun, shown in TTransferDlg) and answer
-// the line (TTriggerRun, edited in TTriggersDlg).
+// the Line menu (TLineState), find in the field (TFindDlg), transfer files (TTransferRun, shown
+// in TTransferDlg) and answer the line (TTriggerRun, edited in TTriggersDlg).
+#include "display/TFindDlg.h"
 #include "framework/ResourceLoader.h"
 #include "framework/TApplication.h"
 #include "framework/TButton.h"
@@ -61,8 +62,8 @@ protected:
   const TResponseTable& Responses() const override;
   void PrepareWindow() override;
 
-  // Opens the configured port and enables Send; a port that cannot be opened is reported and
-  // leaves Send disabled.
+  // Opens the configured port, applies the settings, polls it and enables Send; a port that
+  // cannot be opened is reported and leaves Send disabled.
   bool OpenPort();
   void ReportPortUnavailable() { MessageBox(LoadString(IDS_PORT_UNAVAILABLE).c_str(), "", MB_OK | MB_ICONEXCLAMATION); }
   // The status bar's message area.
@@ -108,9 +109,9 @@ protected:
     Lines.SendBreak(PortOpen, TClock::now());
     ArmWake();
   }
-  void CmDtr() { Lines.Toggle(true, MainFrame()); }
-  void CmRts() { Lines.Toggle(false, MainFrame()); }
-  void CmTimeStamps();
+  template <int Command> void CmToggle() { Lines.Toggle(Command, MainFrame()); }
+  void CmFind() { Find.Open(); }
+  template <bool Forward> void CmFindAgain() { Find.Step(Forward); }
   void CmTriggers() { TTriggersDlg::Open(TriggersWindow, this, Triggers); }
   void CmPlot() { Plot.Open(); }
   LRESULT ShowLinesPosted(WPARAM, LPARAM)
@@ -123,6 +124,8 @@ protected:
   // A trigger's reply that is due goes as Send's text would, while Send could be pressed; on the
   // wake-up (a delay that ran out between the ticks) its first bytes leave at once.
   void StepTriggers(bool woken);
+  // A step of the send path: what it puts on the line is echoed; Send is back once it is over.
+  void SendTick();
   void EnSendChange() { ShowCaption(false); }
   // Enter and Escape would end a dialog; in the terminal window they do nothing.
   void CmIgnore() {}
@@ -158,4 +161,5 @@ protected:
   TButton SendButton;
   TButton StopButton;
   TLineState Lines;
+  TFindDlg Find {this, ReceiveView.ReceiveField, TextMode};
 };

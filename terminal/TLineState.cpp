@@ -5,9 +5,31 @@
 #include "framework/TStatusBar.h"
 #include "resources/ResourceIds.h"
 #include "serial/TComPort.h"
+#include "settings/PortSettings.h"
 #include "terminal/TModemLamps.h"
+#include "terminal/TReceiveView.h"
 
 #include <cstdio>
+
+namespace {
+struct TOption {
+  int Command;
+  const char* Name;   // of its stored value
+  bool TReceiveView::*State;
+};
+constexpr TOption Options[] = {
+  {CM_TIMESTAMPS, "TimeStamps", &TReceiveView::TimeStamps},
+  {CM_COLOURS, "Colours", &TReceiveView::Colours},
+  {CM_LOCALECHO, "LocalEcho", &TReceiveView::LocalEcho},
+};
+}   // namespace
+
+TLineState::TLineState(TComPort& port, TModemLamps& lamps, TReceiveView& view) : Port(port), Lamps(lamps), View(view)
+{
+  for (const TOption& option : Options)
+    if (std::uint32_t stored = 0; LoadExtraNumber(option.Name, stored))
+      View.*option.State = stored != 0;
+}
 
 void TLineState::Show(bool open, TFrameWindow* frame)
 {
@@ -26,6 +48,8 @@ void TLineState::Show(bool open, TFrameWindow* frame)
   frame->CheckMenuItem(CM_RTS, open && rts);
   frame->SetMenuItemHint(CM_DTR, open && !free ? int(IDS_DTR_BY_HANDSHAKE) : CM_DTR);
   frame->SetMenuItemHint(CM_RTS, open && !free ? int(IDS_RTS_BY_HANDSHAKE) : CM_RTS);
+  for (const TOption& option : Options)
+    frame->CheckMenuItem(option.Command, View.*option.State);
   Shown = shown;
 }
 
@@ -36,12 +60,22 @@ void TLineState::SendBreak(bool open, TTime now)
     BreakEnds = now + BreakLength;
 }
 
-void TLineState::Toggle(bool dtr, TFrameWindow* frame)
+void TLineState::Toggle(int command, TFrameWindow* frame)
 {
+  for (const TOption& option : Options)
+    if (option.Command == command) {
+      bool& state = View.*option.State;
+      state = !state;
+      StoreExtraNumber(option.Name, state);
+      if (frame)
+        frame->CheckMenuItem(command, state);
+      return;
+    }
   // Only a line the menu offers.
   bool dtrUp = false, rtsUp = false;
   if (Shown < 0 || !(Shown & LinesFree) || !Port.GetOutputLines(dtrUp, rtsUp))
     return;
+  const bool dtr = command == CM_DTR;
   Port.SetOutputLines(dtr ? !dtrUp : dtrUp, dtr ? rtsUp : !rtsUp);
   Show(true, frame);
 }

@@ -2,21 +2,25 @@
 // What the user sees of the line beyond the input lamps: the Line menu, with a break of a
 // quarter of a second and DTR and RTS raised or lowered by hand while the handshake leaves them
 // to the user (the DTR and RTS lamps, check marks and items show the lines as they are, and the
-// items' hints say when the handshake drives them; none of it is stored), and the status bar's
-// word when the device goes away or comes back, and while a handshake line holds output.
+// items' hints say when the handshake drives them; none of it is stored), the receive field's
+// options (Time Stamps, Colours, Local Echo: check items kept in the store beside the port
+// settings, as values of their own that older builds do not read), and the status bar's word
+// when the device goes away or comes back, and while a handshake line holds output.
 #include <chrono>
 #include <string>
 
 class TComPort;
 class TFrameWindow;
 class TModemLamps;
+class TReceiveView;
 
 class TLineState {
 public:
   using TTime = std::chrono::steady_clock::time_point;
   static constexpr std::chrono::milliseconds BreakLength {250};
 
-  TLineState(TComPort& port, TModemLamps& lamps) : Port(port), Lamps(lamps) {}
+  // The receive field's options as stored; what cannot be read stays off.
+  TLineState(TComPort& port, TModemLamps& lamps, TReceiveView& view);
 
   // The handshake the port is configured with, by its name in the settings' list.
   const char* Handshake = "no";
@@ -33,8 +37,9 @@ public:
   // Send Break on an open port: the line in the break condition until the step that finds
   // BreakLength over.
   void SendBreak(bool open, TTime now);
-  // DTR or RTS the other way, when the menu offers it.
-  void Toggle(bool dtr, TFrameWindow* frame);
+  // The check item of command the other way: DTR or RTS (CM_DTR, CM_RTS) when the menu offers
+  // it; a receive field's option (CM_TIMESTAMPS, CM_COLOURS, CM_LOCALECHO), stored.
+  void Toggle(int command, TFrameWindow* frame);
   // When a break is to end (TTime::max(): none runs), and the step that ends it.
   TTime WakeAt() const { return BreakEnds; }
   void Step(TTime now);
@@ -51,6 +56,7 @@ private:
 
   TComPort& Port;
   TModemLamps& Lamps;
+  TReceiveView& View;
   int Shown = -1;   // what Show showed last; -1: nothing yet
   TTime BreakEnds = TTime::max();
   bool There = true;            // the open port's device as last seen: there, or waited for

@@ -29,18 +29,24 @@ void TSendPath::Stop()
 
 bool TSendPath::Tick(TComPort& port)
 {
+  LastWrite = {};
+  // A write the port refuses puts nothing on the line.
+  const auto write = [&](std::int32_t from, std::int32_t to) {
+    if (port.Write(SendBuf + from, std::uint32_t(to - from)) >= 0)
+      LastWrite = {SendBuf + from, std::size_t(to - from)};
+  };
   switch (SendState) {
   case Ready: {
     if (!Sending)
       return false;
     const std::int32_t next = DelayIndex < SendMax ? DelayPos[DelayIndex] : NoDelay;
     if (next == NoDelay) {
-      port.Write(SendBuf + SegStart, std::uint32_t(SendCount - SegStart));
+      write(SegStart, SendCount);
       PausePending = false;
     } else {
       // Delay points never lie before SegStart nor past SendCount.
       const std::int32_t p = std::clamp(next, SegStart, SendCount);
-      port.Write(SendBuf + SegStart, std::uint32_t(p - SegStart));
+      write(SegStart, p);
       SegStart = p;
       PausePending = true;
       ++DelayIndex;

@@ -8,6 +8,7 @@
 #include "terminal/SendNotation.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 class TSendPath {
@@ -28,6 +29,8 @@ public:
   bool Tick(TComPort& port);
 
   bool IsSending() const { return Sending; }
+  // The bytes the last step handed to the port; none when it wrote nothing.
+  std::span<const std::uint8_t> Written() const { return LastWrite; }
   TSendState State() const { return SendState; }
 
   // The pause at a delay point in ms (counted in 100 ms ticks), read when the pause starts;
@@ -49,4 +52,5 @@ private:
   // A Start while the step still waits on a stopped transmission's write: once that write is
   // done the new transmission starts from its first byte.
   bool Restart = false;
+  std::span<const std::uint8_t> LastWrite;
 };

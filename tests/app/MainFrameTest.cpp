@@ -84,9 +84,10 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileAMenuIsOpenAndClosingItBringsBackTheT
   // Alt alone enters the menu bar with the keyboard, Escape leaves it.
   QTest::mouseMove(FrameWidget().windowHandle(), QPoint(5, FrameWidget().height() / 2));
   QTest::keyClick(&FrameWidget(), Qt::Key_Alt);
-  for (const char* hint : {"Creates a new window", "Select a line of command file", "Clearing of receive field",
-                           "Setup of COM port 1", "Selection between text and binary mode",
-                           "Break, DTR and RTS on the line, and time stamps on received lines", "Access About"}) {
+  for (const char* hint :
+       {"Creates a new window", "Select a line of command file", "Clearing of receive field", "Setup of COM port 1",
+        "Selection between text and binary mode",
+        "Break, DTR and RTS on the line; time stamps, colours, echo and search in the receive field", "Access About"}) {
     EXPECT_EQ(Status(), hint);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
   }
