@@ -136,7 +136,8 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
   // Each row asked for the log's file, then for the transfer's.
   EXPECT_EQ(Presenter.FileRequests[1].Title, "Send with YMODEM");
   EXPECT_TRUE(Presenter.FileRequests[1].Data.Flags & OFN_FILEMUSTEXIST);
-  EXPECT_TRUE(Presenter.FileRequests[7].Save && (Presenter.FileRequests[7].Data.Flags & OFN_OVERWRITEPROMPT))
+  EXPECT_TRUE(Presenter.FileRequests[7].What == TOpenSaveDialog::TAsk::Save &&
+              (Presenter.FileRequests[7].Data.Flags & OFN_OVERWRITEPROMPT))
     << "an XMODEM file replaces one only after the question";
 }
 
