@@ -4,7 +4,6 @@
 #include "tests/support/Child.h"
 #include "tests/support/KalvixSession.h"
 
-#include <QApplication>
 #include <QMenu>
 #include <cstring>
 #include <filesystem>
@@ -26,13 +25,7 @@ protected:
         return item;
     return nullptr;
   }
-  static QWidget* TransferWindow()
-  {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible() && w->windowTitle() == "Transfer")
-        return w;
-    return nullptr;
-  }
+  static QWidget* TransferWindow() { return TopWindow("Transfer"); }
   // Whether Send, Select, Setup, Switch Mode and the transfer items can be chosen.
   std::vector<bool> Commands()
   {

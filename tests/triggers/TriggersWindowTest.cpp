@@ -1,7 +1,6 @@
 // The triggers in the running program, set up by keys as a user would: the window, the line
 // answered, the status bar, a runaway rule, the rules after a restart, and a real boot loader
 // (U-Boot in qemu's emulated ARM board) stopped before it boots.
-#include "framework/TStatusBar.h"
 #include "tests/support/Child.h"
 #include "tests/support/KalvixSession.h"
 #include "triggers/TriggerStore.h"
@@ -15,13 +14,7 @@ namespace {
 
 class TriggersWindowTest : public KalvixSession {
 protected:
-  static QWidget* Window()
-  {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->isVisible() && w->windowTitle() == "Triggers")
-        return w;
-    return nullptr;
-  }
+  static QWidget* Window() { return TopWindow("Triggers"); }
   void OpenTriggers()
   {
     Menu("&Line", "Tr&iggers...")->trigger();
@@ -44,7 +37,6 @@ protected:
     QTest::qWait(150);
   }
   static void Type(const char* text) { QTest::keyClicks(QApplication::focusWidget(), text); }
-  std::string Status() { return Frame().GetStatusBar()->GetText(); }
   TPty Pty;
 };
 
