@@ -113,27 +113,24 @@ protected:
   bool TextMode = true;
 };
 
-TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayBehindARunningSendInTheOrderTheyFiredUntilStop)
+TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayInPiecesBehindARunningSendInTheOrderTheyFiredUntilStop)
 {
   Matcher.Assign({Rule("login: ", "root,/0D"), Rule("Password: ", "pw/0D", 500)});
   Path.DelayTime = 200;   // two ticks more at the pause
   EXPECT_EQ(Ticks(12, {{1, "login: "}, {2, "Password: "}}), "1:root [1 sent root,/0D] 6:\r 8:pw\r [2 sent pw/0D] ");
   Matcher.Assign({Rule("a", "1"), Rule("b", "2")});
   EXPECT_EQ(Ticks(10, {{1, "ba"}}, {{0, "AB,CD"}}), "0:AB 5:CD 7:2 [2 sent 2] 9:1 [1 sent 1] ");
-  // Behind a repeating send the replies wait, until Stop drops them; Stop ends a reply under way too.
-  TextMode = false;
-  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
-  EXPECT_EQ(Ticks(9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A ");
-  EXPECT_EQ(Ticks(9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
-}
-
-TEST_F(ReplyTest, ALongReplyGoesInPiecesTheSendPathTakesWhole)
-{
+  // A long reply goes in pieces the send path takes whole.
   const std::string x(79, 'x'), y(77, 'y'), z(23, 'y');
   Matcher.Assign({Rule("go", x + "/0D" + y + z)});
   EXPECT_EQ(Ticks(6, {{0, "go"}}),
             "0:" + x + " [1 sent " + x + "] 2:\r" + y + " [1 sent /0D" + y + "] 4:" + z + " [1 sent " + z + "] ");
   EXPECT_EQ(TTriggerRun::PieceLength(std::string(50, '1') + ":" + std::string(50, '2'), false, SendMax), 51u);
+  // Behind a repeating send the replies wait, until Stop drops them; Stop ends a reply under way too.
+  TextMode = false;
+  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
+  EXPECT_EQ(Ticks(9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A ");
+  EXPECT_EQ(Ticks(9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
 }
 
 TEST_F(ReplyTest, ADelayedReplyAsksForTheWakeUpAtItsTimeButNotWhileItWaitsForTheSendPath)
