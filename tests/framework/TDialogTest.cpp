@@ -1,12 +1,10 @@
-// Binding controls to a dialog's template, a child dialog and its fields, a disabled field at closing.
+// Binding controls to a dialog's template, and a child dialog and its fields.
 #include "framework/ResourceLoader.h"
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
-#include "framework/TRangeValidator.h"
-#include "tests/support/RecordingPresenter.h"
 
 #include <QApplication>
 #include <QTest>
@@ -67,18 +65,4 @@ TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent
   QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
   EXPECT_FALSE(client.IsCreated() || send.IsCreated());
   EXPECT_TRUE(frame.IsCreated());
-}
-
-TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)
-{
-  TRecordingPresenter presenter;
-  TDialog dialog(nullptr, IDD_FORM);
-  TEdit field(&dialog, IDC_FIELD, 3);
-  field.SetValidator(new TRangeValidator(1, 80));
-  ASSERT_TRUE(dialog.Create());
-  field.SetText("0");
-  EXPECT_FALSE(dialog.CanClose());
-  field.EnableWindow(false);
-  EXPECT_TRUE(dialog.CanClose());
-  EXPECT_EQ(presenter.Boxes.size(), 1u);
 }

@@ -37,7 +37,6 @@ struct SetupDialogTest : ::testing::Test {
   int Run(const std::function<void(QWidget&)>& script)
   {
     TComSetup dialog(nullptr, Xfer);
-    Shown = &dialog;
     int result = 0;
     PlayModal([&] { result = dialog.Execute(); },
               [&](QDialog& d) {
@@ -63,7 +62,6 @@ struct SetupDialogTest : ::testing::Test {
   TRecordingPresenter Presenter;
   TComSetupXfer Xfer;
   std::int32_t LineLength = 0, DelayTime = 0, DelayChar = 0;
-  TComSetup* Shown = nullptr;   // the dialog Run shows
 };
 
 TEST_F(SetupDialogTest, TheRecordComesInAndOutAndTheHandshakeArrangesTheFourBoxes)

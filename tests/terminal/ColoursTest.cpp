@@ -5,7 +5,6 @@
 #include "tests/support/KalvixSession.h"
 #include "triggers/TriggerStore.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>

@@ -4,7 +4,6 @@
 #include "settings/PortSettings.h"
 #include "tests/support/KalvixSession.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QPlainTextEdit>
 #include <atomic>

@@ -7,7 +7,6 @@
 
 #include <QAbstractButton>
 #include <QLabel>
-#include <QListWidget>
 #include <unistd.h>
 
 namespace {
