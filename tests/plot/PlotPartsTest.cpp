@@ -70,7 +70,7 @@ TEST(PlotParserTest, LinesGiveTheirNumbersToTheSeriesOfTheirPositionOrName)
   EXPECT_TRUE(store.LeftOut());
 }
 
-TEST(PointStoreTest, ASeriesKeepsItsNewestMillionAndAnEnvelopeOfThemOthersKeepTheirOwn)
+TEST(PointStoreTest, ASeriesKeepsItsNewestMillionOthersKeepTheirOwn)
 {
   TPointStore store;
   const std::size_t total = TPointStore::Capacity + 100;
@@ -86,17 +86,6 @@ TEST(PointStoreTest, ASeriesKeepsItsNewestMillionAndAnEnvelopeOfThemOthersKeepTh
   EXPECT_EQ(a[a.Size() - 1].Value, double(total - 1));
   EXPECT_EQ(store.Series()[1].Points.Size(), 10u);
   EXPECT_EQ(store.Oldest(), 0);
-  // The envelopes: each block's lowest and highest point, the oldest blocks gone with the points;
-  // b, with fewer points than a block, has none.
-  for (std::size_t level = 0; level < TPointStore::Levels; ++level) {
-    const std::size_t block = TPointStore::Blocks[level];
-    const TPointStore::TRing& envelope = store.Series()[0].Envelopes[level].Points;
-    ASSERT_EQ(envelope.Size(), 2 * TPointStore::Capacity / block);
-    const std::size_t firstBlock = total / block - TPointStore::Capacity / block;
-    EXPECT_EQ(envelope[0].Value, double(firstBlock * block));
-    EXPECT_EQ(envelope[1].Value, double(firstBlock * block + block - 1));
-  }
-  EXPECT_EQ(store.Series()[1].Envelopes[0].Points.Size(), 0u);
   EXPECT_EQ(a.LowerBound(100500), 1u);
   // Lines of the same time are told apart by a nanosecond; Clear keeps the clock going.
   store.Clear();
