@@ -1,5 +1,6 @@
 // The real application object offscreen: every dialog bound to its template; the main frame's
-// menu, icon, hints, edit keys and close; the about box on the version block of the running file.
+// menu, icon, lamps, hints, edit keys and close; the about box on the version block of the
+// running file.
 #include "app/TKalvixAboutDlg.h"
 #include "framework/ResourceLoader.h"
 #include "settings/TComSetup.h"
@@ -50,6 +51,30 @@ TEST_F(MainFrameFixture, AnUncheckedItemShowsNoBoxOnlyDtrAndRtsStartCheckedAndTh
   EXPECT_TRUE(Frame().IsMenuItemChecked(CM_SWITCHMODE));
   Menu("Switch &Mode")->trigger();
   EXPECT_FALSE(Menu("Switch &Mode")->isCheckable());
+}
+
+// Each lamp shows its state's bitmap centred in its button: '.' light grey, D dark grey, W white,
+// a and b the body's two colours. The hardware handshake raises DTR, and the loopback plug wires
+// it to DSR; nothing rings.
+TEST_F(MainFrameFixture, EachLampShowsItsStatesBitmapCentred)
+{
+  const char* const art[] = {"....DDDDD....", "..DDababaDD..", ".DbababababD.", ".DabWWWbabaD.", "DabWWWbababaD",
+                             "DbaWWbabababD", "DabWbabababaD", "DbabababababD", "DabababababaD", ".DababababaD.",
+                             ".DbababababD.", "..DDababaDD..", "....DDDDDD..."};
+  const std::tuple<int, int, QRgb, QRgb> lamps[] = {{IDC_LED_DTR, TLed::LedRed, 0x800000, 0xFF0000},
+                                                    {IDC_LED_DSR, TLed::LedGreen, 0x008000, 0x00FF00},
+                                                    {IDC_LED_RI, TLed::LedOff, 0x808080, 0xC0C0C0}};
+  for (const auto& [id, state, a, b] : lamps) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(id) == state; }, 2000)) << id;
+    const QImage image = Widget(id)->grab().toImage();
+    const int left = (image.width() - 13) / 2, top = (image.height() - 13) / 2;
+    const QRgb colours[] = {0xC0C0C0, 0x808080, 0xFFFFFF, a, b};   // . D W a b
+    int wrong = 0;
+    for (int y = 0; y < 13; ++y)
+      for (int x = 0; x < 13; ++x)
+        wrong += (image.pixel(left + x, top + y) & 0xFFFFFF) != colours[std::string_view(".DWab").find(art[y][x])];
+    EXPECT_EQ(wrong, 0) << id;
+  }
 }
 
 TEST_F(MainFrameFixture, HintsShowOnlyWhileTheMenuIsEnteredAndLeavingItBringsBackTheText)
