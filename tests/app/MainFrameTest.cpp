@@ -1,19 +1,12 @@
-// The real application object offscreen: every dialog bound to its template; the main frame's
-// menu, icon, lamps, hints, edit keys and close; the about box on the version block of the
-// running file.
-#include "app/TKalvixAboutDlg.h"
-#include "framework/ResourceLoader.h"
-#include "settings/TComSetup.h"
-#include "terminal/TCommandList.h"
+// The real application object offscreen: the main frame's menu, icon, lamps, hints, edit keys
+// and close; the about box on the version block of the running file.
 #include "tests/support/KalvixSession.h"
-#include "transfer/TTransferDlg.h"
 
 #include <QLabel>
 #include <QClipboard>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
-#include <set>
 
 namespace {
 struct MainFrameFixture : KalvixSession {
@@ -25,7 +18,6 @@ struct MainFrameFixture : KalvixSession {
   QMainWindow& FrameWidget() { return *static_cast<QMainWindow*>(Frame().GetWidget()); }
   QMenuBar& Bar() { return *Frame().GetMenuBar(); }
 };
-using DialogBinding = MainFrameFixture;
 using AboutBox = MainFrameFixture;
 }
 
@@ -149,34 +141,6 @@ TEST_F(MainFrameFixture, TheWindowsOwnCloseIsRefusedWhileTheSendFieldHoldsABadCh
   EXPECT_FALSE(Frame().IsCreated());
   ASSERT_EQ(Presenter.Boxes.size(), 1u);
   EXPECT_EQ(Presenter.Boxes[0].Caption + "|" + Presenter.Boxes[0].Text, "Kalvix|Invalid character in input");
-}
-
-// Each control object is bound to the template control of its id (or the dialog is refused),
-// and every template control the program refers to has its object: a control left without its
-// widget would be dead.
-TEST_F(DialogBinding, EveryControlOfEveryDialogIsBoundToItsTemplateControl)
-{
-  TComSetupXfer settings;
-  TCommandListXfer commands;
-  TKalvixDlgClient client(nullptr);
-  TComSetup setup(nullptr, settings);
-  TCommandList list(nullptr, &commands);
-  TKalvixAboutDlg about(nullptr);
-  TTransferDlg transfer(nullptr);
-  for (TDialog* dialog : std::initializer_list<TDialog*> {&client, &setup, &list, &about, &transfer}) {
-    SCOPED_TRACE(dialog->GetResourceId());
-    ASSERT_TRUE(dialog->Create());
-    std::set<int> bound;
-    for (TWindow* control : dialog->GetChildren())
-      EXPECT_TRUE(bound.insert(control->GetId()).second) << "bound twice: " << control->GetId();
-    // OK and Cancel are the dialog's own; labels and frames have no id.
-    std::set<int> referred;
-    for (const TControlTemplate& item : FindDialogTemplate(dialog->GetResourceId())->Controls)
-      if (item.Id != IDC_NONE && item.Id != IDOK && item.Id != IDCANCEL)
-        referred.insert(item.Id);
-    EXPECT_EQ(bound, referred);
-    dialog->Destroy();
-  }
 }
 
 TEST_F(AboutBox, TheAboutCommandShowsVersionAndNoticeFromTheVersionBlockEachTimeItOpens)
