@@ -310,17 +310,15 @@ public:
     ++Boxes;
     return IDOK;
   }
-  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
+  bool FileName(QWidget*, const std::string& title, TOpenSaveDialog::TAsk what, TOpenSaveDialog::TData& data) override
   {
-    OpenTitle = title;
+    if (what == TOpenSaveDialog::TAsk::Folder)
+      return false;
+    if (what == TOpenSaveDialog::TAsk::Open)
+      OpenTitle = title;
+    else
+      data.FilterIndex = Filter;
     data.FileName = File;
-    return true;
-  }
-  bool FolderName(QWidget*, const std::string&, TOpenSaveDialog::TData&) override { return false; }
-  bool SaveFileName(QWidget*, const std::string&, TOpenSaveDialog::TData& data) override
-  {
-    data.FileName = File;
-    data.FilterIndex = Filter;
     return true;
   }
 
@@ -635,7 +633,6 @@ int Transfer(const char* protocol, const char* device, const char* file, const c
 }
 }   // namespace
 
-
 // The plot window the client window has open, else null.
 TPlotDlg* PlotWindow(TWindow* client)
 {
@@ -748,7 +745,8 @@ int PlotFeed(long linesPerSecond, int values, long seconds)
     const std::string last = PlotLine(sent - 1, values);
     const std::string field = session.Field->GetText();
     const std::string shown = last.substr(0, last.size() - 1) + "\r\n";
-    const bool fieldExact = field.size() >= shown.size() && field.compare(field.size() - shown.size(), shown.size(), shown) == 0;
+    const bool fieldExact =
+      field.size() >= shown.size() && field.compare(field.size() - shown.size(), shown.size(), shown) == 0;
     long rows = 0;
     bool exportExact = true;
     if (open) {
@@ -761,11 +759,12 @@ int PlotFeed(long linesPerSecond, int values, long seconds)
       QTest::qWait(100);
     }
     holding = false;
-    std::printf("plot=%s lines_s=%ld values=%d seconds=%.1f cpu_s=%.2f cpu_core_pct=%.1f redraws_s=%.1f "
-                "latency_max_ms=%.1f latency_p99_ms=%.1f lost_bytes=%zu field_last_line=%s export_rows=%ld export_exact=%s\n",
-                open ? "open" : "closed", linesPerSecond, values, elapsed, cpu, 100 * cpu / elapsed,
-                double(redrawn) / elapsed, latencyMax, latency99, dropped.load(), fieldExact ? "yes" : "no", rows,
-                open ? (exportExact ? "yes" : "no") : "-");
+    std::printf(
+      "plot=%s lines_s=%ld values=%d seconds=%.1f cpu_s=%.2f cpu_core_pct=%.1f redraws_s=%.1f "
+      "latency_max_ms=%.1f latency_p99_ms=%.1f lost_bytes=%zu field_last_line=%s export_rows=%ld export_exact=%s\n",
+      open ? "open" : "closed", linesPerSecond, values, elapsed, cpu, 100 * cpu / elapsed, double(redrawn) / elapsed,
+      latencyMax, latency99, dropped.load(), fieldExact ? "yes" : "no", rows,
+      open ? (exportExact ? "yes" : "no") : "-");
     std::fflush(stdout);
     probe.Reset();
     status |= !fieldExact || !exportExact || dropped > 0;
@@ -819,8 +818,8 @@ int PlotFull()
   int shown = 0;
   for (int i = 0; i < plot->PlotWidget()->graphCount(); ++i)
     shown += plot->PlotWidget()->graph(i)->visible();
-  std::printf("plotfull shown=%d series=%zu points=%zu fill_s=%.1f rss_growth_mb=%.0f\n", shown, plot->Store().Series().size(), points,
-              fillSeconds, PeakRssMb() - rssBefore);
+  std::printf("plotfull shown=%d series=%zu points=%zu fill_s=%.1f rss_growth_mb=%.0f\n", shown,
+              plot->Store().Series().size(), points, fillSeconds, PeakRssMb() - rssBefore);
   auto* spans = static_cast<QComboBox*>(plot->GetWidget()->findChild<QComboBox*>());
   for (int i = 0; i < spans->count(); ++i) {
     spans->setCurrentIndex(i);

@@ -11,12 +11,8 @@ TOpenSaveDialog::TOpenSaveDialog(TWindow* parent, TData& data, const char* title
 int TOpenSaveDialog::Ask(TAsk what)
 {
   TData answer = Data;
-  TPresenter& presenter = TPresenter::Current();
   QWidget* owner = Parent ? Parent->GetWidget() : nullptr;
-  const bool chosen = what == TAsk::Save     ? presenter.SaveFileName(owner, Title, answer)
-                      : what == TAsk::Folder ? presenter.FolderName(owner, Title, answer)
-                                             : presenter.OpenFileName(owner, Title, answer);
-  if (!chosen)
+  if (!TPresenter::Current().FileName(owner, Title, what, answer))
     return IDCANCEL;
   Data = answer;
   return IDOK;

@@ -21,18 +21,12 @@ public:
     return IDOK;
   }
 
-  bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
+  bool FileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TAsk what,
+                TOpenSaveDialog::TData& data) override
   {
-    return AskFileName(owner, title, data, QFileDialog::AcceptOpen);
-  }
-
-  bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
-  {
-    return AskFileName(owner, title, data, QFileDialog::AcceptSave);
-  }
-
-  bool FolderName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) override
-  {
+    if (what != TOpenSaveDialog::TAsk::Folder)
+      return AskFileName(owner, title, data,
+                         what == TOpenSaveDialog::TAsk::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     const QString folder =
       QFileDialog::getExistingDirectory(owner, ToQString(title), QFile::decodeName(data.InitialDir.c_str()));
     if (folder.isEmpty())

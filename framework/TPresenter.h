@@ -14,13 +14,10 @@ public:
   // Shows text under caption, with the buttons and icon of type (MB_ flags), owned by owner
   // (null: none); returns the id of the button that closed it.
   virtual int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) = 0;
-  // Asks for a file to open as data describes; true with data.FileName set when one was chosen.
-  virtual bool OpenFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
-  // Asks for a file to write, which need not exist; true with data.FileName and
-  // data.FilterIndex set when one was chosen.
-  virtual bool SaveFileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
-  // Asks for an existing folder; true with data.FileName set to it when one was chosen.
-  virtual bool FolderName(QWidget* owner, const std::string& title, TOpenSaveDialog::TData& data) = 0;
+  // Asks for a file to open, a file to write (which need not exist) or an existing folder, as
+  // what says; true with data.FileName (and for a file data.FilterIndex) set when one was chosen.
+  virtual bool FileName(QWidget* owner, const std::string& title, TOpenSaveDialog::TAsk what,
+                        TOpenSaveDialog::TData& data) = 0;
 
   // The presenter in use: the installed one, else the one that shows real Qt dialogs.
   static TPresenter& Current();

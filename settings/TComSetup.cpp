@@ -94,17 +94,17 @@ bool TComSetup::CanClose()
   const bool fieldsValid = rate && TDialog::CanClose();
 
   // No data bits selected counts as none of the four.
-  const int byteSize = DataBits.GetSelIndex() + LeastByteSize;
-  const int stopBits = StopBits.GetSelIndex();
-  UINT refusal = 0;
-  if (byteSize == 5 && stopBits == TWOSTOPBITS)
-    refusal = IDS_5DATA_2STOP;
-  else if (stopBits == ONE5STOPBITS && byteSize > 5 && byteSize <= 8)
-    refusal = IDS_6DATA_15STOP + UINT(byteSize - 6);
-  if (refusal) {
-    char text[80];
-    LoadString(refusal, text, sizeof text);
-    MessageBox(text, "", MB_OK | MB_ICONEXCLAMATION);
-  }
+  const UINT refusal = FramingRefusal(DataBits.GetSelIndex() + LeastByteSize, StopBits.GetSelIndex());
+  if (refusal)
+    MessageBox(LoadString(refusal).c_str(), "", MB_OK | MB_ICONEXCLAMATION);
   return fieldsValid && refusal == 0;
+}
+
+UINT TComSetup::FramingRefusal(int byteSize, int stopBits)
+{
+  if (byteSize == 5 && stopBits == TWOSTOPBITS)
+    return IDS_5DATA_2STOP;
+  if (stopBits == ONE5STOPBITS && byteSize > 5 && byteSize <= 8)
+    return IDS_6DATA_15STOP + UINT(byteSize - 6);
+  return 0;
 }

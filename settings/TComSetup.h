@@ -24,6 +24,10 @@ public:
   // box.
   bool CanClose() override;
 
+  // The message that refuses byteSize data bits (5 to 8; any other: none chosen) with stop bits
+  // stopBits (ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS), or 0 when they go together.
+  static UINT FramingRefusal(int byteSize, int stopBits);
+
 protected:
   const TResponseTable& Responses() const override;
   void PrepareWindow() override;

@@ -1,6 +1,6 @@
 // Without a window: the command line (its tokens, the unregister option, the toolkit given none
-// of it), and the version block read from a file and from the running image after its file was
-// removed (the about box shows the program's own).
+// of it), and the version block read from the running image after its file was removed (the
+// about box shows the program's own).
 #include "app/TKalvixApp.h"
 #include "app/TProjectRCVersion.h"
 #include "framework/TCmdLine.h"
@@ -63,19 +63,6 @@ TEST(TProjectRCVersionTest, TheRunningProgramReadsItsOwnBlockAfterItsFileWasRemo
   close(said);
   EXPECT_EQ(FileText(out), "9.9");
   EXPECT_FALSE(std::filesystem::exists(copy)) << "the file was not removed while it ran";
-}
-
-TEST(TProjectRCVersionTest, AMissingValueOrBlockGivesNoDataAndLeavesThePointerAlone)
-{
-  const char* text = "untouched";
-  TProjectRCVersion fixture(VERSION_FIXTURE);
-  EXPECT_FALSE(fixture.ReadProductName(text));                   // a version, no name
-  for (const char* file : {"/nonexistent/kalvix", GTEST_SELF})   // no file, no block
-    EXPECT_FALSE(TProjectRCVersion(file).ReadProductVersion(text) || TProjectRCVersion(file).ReadLegalNotice(text))
-      << file;
-  EXPECT_STREQ(text, "untouched");
-  ASSERT_TRUE(fixture.ReadProductVersion(text));   // points into the reader's block, alive here
-  EXPECT_STREQ(text, "9.9");
 }
 
 }   // namespace

@@ -1,23 +1,19 @@
-// Binding controls to a dialog's template, a child dialog and its fields, a disabled field at closing.
+// Binding controls to a dialog's template, on a dialog of the test's own.
 #include "framework/ResourceLoader.h"
 #include "framework/TButton.h"
 #include "framework/TCheckBox.h"
 #include "framework/TComboBox.h"
 #include "framework/TDialog.h"
 #include "framework/TEdit.h"
-#include "framework/TRangeValidator.h"
-#include "tests/support/RecordingPresenter.h"
 
 #include <QApplication>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
 // The test's own dialog, handed to the framework as a program hands its resources over.
-enum { IDD_FORM = 1, IDC_FIELD = 101, IDC_LINES, IDC_ON, IDC_LIST };
+enum { IDD_FORM = 1, IDC_FIELD = 101, IDC_ON, IDC_LIST };
 constexpr TControlTemplate FormControls[] = {
   {IDC_FIELD, TControlKind::Edit, "", 4, 4, 80, 12, ControlStyle::Visible},
-  {IDC_LINES, TControlKind::Edit, "", 4, 20, 80, 40, ControlStyle::Visible | ControlStyle::MultiLine},
   {IDC_ON, TControlKind::CheckBox, "On", 90, 4, 40, 12, ControlStyle::Visible},
   {IDC_LIST, TControlKind::ComboBox, "", 90, 20, 40, 60, ControlStyle::Visible},
 };
@@ -50,35 +46,4 @@ TEST(Dialog, AControlMissingFromTheTemplateOrOfAnotherKindIsRefusedAndSoIsTheDia
     EXPECT_FALSE(dialog.Create()) << id;
     EXPECT_FALSE(control->IsCreated()) << id;
   }
-}
-
-TEST(Dialog, AChildDialogEndedByOkTakesItsControlsWindowsAlongAndLeavesItsParent)
-{
-  TWindow frame(nullptr, "Frame");
-  TDialog client(&frame, IDD_FORM);
-  TEdit send(&client, IDC_FIELD);
-  TEdit receive(&client, IDC_LINES, 11);   // ten characters, a line break counting two
-  ASSERT_TRUE(frame.Create());
-  frame.Show(SW_SHOW);
-  SendMessage(&client, WM_COMMAND, MakeWParam(IDOK, EN_CHANGE), 0);   // a notification is no command
-  ASSERT_TRUE(client.IsCreated() && !client.GetWidget()->isWindow());
-  receive.Insert("123456789\r\n");   // the break does not fit whole and is left out
-  EXPECT_EQ(receive.GetText(), "123456789");
-  QTest::keyClick(send.GetWidget(), Qt::Key_Return);   // the framework's own IDOK
-  EXPECT_FALSE(client.IsCreated() || send.IsCreated());
-  EXPECT_TRUE(frame.IsCreated());
-}
-
-TEST(RangeValidator, ADisabledFieldDoesNotStopTheDialogFromClosing)
-{
-  TRecordingPresenter presenter;
-  TDialog dialog(nullptr, IDD_FORM);
-  TEdit field(&dialog, IDC_FIELD, 3);
-  field.SetValidator(new TRangeValidator(1, 80));
-  ASSERT_TRUE(dialog.Create());
-  field.SetText("0");
-  EXPECT_FALSE(dialog.CanClose());
-  field.EnableWindow(false);
-  EXPECT_TRUE(dialog.CanClose());
-  EXPECT_EQ(presenter.Boxes.size(), 1u);
 }

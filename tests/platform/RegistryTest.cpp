@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndATransactionStoresAllItsWritesOrNoneAndSaysWhy)
@@ -42,7 +41,7 @@ TEST(RegistryTest, AKeyGoesOnlyWithoutSubkeysAndATransactionStoresAllItsWritesOr
   EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, "Kalvix.Application", &k), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(RegistryTest, ADefaultValueGoesUnderItsSubkeyAndBadArgumentsOrShortBuffersGetTheirOwnCodes)
+TEST(RegistryTest, ADefaultValueGoesUnderItsSubkeyAndAShortBufferIsToldTheSizeItNeeds)
 {
   TScratchStore store;
   HKEY k = nullptr;
@@ -57,18 +56,6 @@ TEST(RegistryTest, ADefaultValueGoesUnderItsSubkeyAndBadArgumentsOrShortBuffersG
   EXPECT_EQ(RegSetValueEx(k, "n", REG_DWORD, four, 4), ERROR_SUCCESS);
   EXPECT_EQ(RegQueryValueEx(k, "n", nullptr, four, &little), ERROR_MORE_DATA);
   EXPECT_EQ(little, 4u);
-  const LONG codes[] = {RegQueryValueEx(k, "n", nullptr, four, nullptr),
-                        RegQueryValueEx(k, "none", nullptr, nullptr, &size),
-                        RegSetValueEx(k, "n", REG_DWORD, nullptr, 4),
-                        RegSetValue(k, "", REG_DWORD, "x", 0),
-                        RegDeleteKey(k, ""),
-                        RegCloseKey(nullptr),
-                        RegOpenKeyEx(nullptr, "x", &k),
-                        RegDeleteKey(HKEY_CLASSES_ROOT, "y")};
-  EXPECT_EQ(
-    std::vector<LONG>(std::begin(codes), std::end(codes)),
-    (std::vector<LONG> {ERROR_INVALID_PARAMETER, ERROR_FILE_NOT_FOUND, ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER,
-                        ERROR_INVALID_PARAMETER, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, ERROR_FILE_NOT_FOUND}));
   RegCloseKey(k);
 }
 

@@ -70,7 +70,7 @@ TEST(PlotParserTest, LinesGiveTheirNumbersToTheSeriesOfTheirPositionOrName)
   EXPECT_TRUE(store.LeftOut());
 }
 
-TEST(PointStoreTest, ASeriesKeepsItsNewestMillionAndAnEnvelopeOfThemOthersKeepTheirOwn)
+TEST(PointStoreTest, ASeriesKeepsItsNewestMillionOthersKeepTheirOwn)
 {
   TPointStore store;
   const std::size_t total = TPointStore::Capacity + 100;
@@ -86,17 +86,6 @@ TEST(PointStoreTest, ASeriesKeepsItsNewestMillionAndAnEnvelopeOfThemOthersKeepTh
   EXPECT_EQ(a[a.Size() - 1].Value, double(total - 1));
   EXPECT_EQ(store.Series()[1].Points.Size(), 10u);
   EXPECT_EQ(store.Oldest(), 0);
-  // The envelopes: each block's lowest and highest point, the oldest blocks gone with the points;
-  // b, with fewer points than a block, has none.
-  for (std::size_t level = 0; level < TPointStore::Levels; ++level) {
-    const std::size_t block = TPointStore::Blocks[level];
-    const TPointStore::TRing& envelope = store.Series()[0].Envelopes[level].Points;
-    ASSERT_EQ(envelope.Size(), 2 * TPointStore::Capacity / block);
-    const std::size_t firstBlock = total / block - TPointStore::Capacity / block;
-    EXPECT_EQ(envelope[0].Value, double(firstBlock * block));
-    EXPECT_EQ(envelope[1].Value, double(firstBlock * block + block - 1));
-  }
-  EXPECT_EQ(store.Series()[1].Envelopes[0].Points.Size(), 0u);
   EXPECT_EQ(a.LowerBound(100500), 1u);
   // Lines of the same time are told apart by a nanosecond; Clear keeps the clock going.
   store.Clear();
@@ -106,33 +95,20 @@ TEST(PointStoreTest, ASeriesKeepsItsNewestMillionAndAnEnvelopeOfThemOthersKeepTh
   EXPECT_EQ(store.Series().size(), 1u);
 }
 
-class CsvTest : public ::testing::Test {
-protected:
-  void SetUp() override
-  {
-    std::filesystem::create_directory(Root);
-    Feed(Store, {"temp:1.5,hum:40\n", "temp:-2e-7\n", "hum:0.30000000000000004 7\n", "1.7976931348623157e308\n",
-                 "say\"x\":5e-324\n"});
-  }
-  std::vector<std::string> Entries() const
-  {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(Root))
-      names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  TPointStore Store;
-  TScratchStore Scratch;
-  const std::string Root = Scratch.Root() + "/csv";
-};
-
-TEST_F(CsvTest, EveryKeptPointIsWrittenOneRowALineAndReadsBackToTheSameValues)
+// Every kept point is written, one row a line, read back to the same values; an export that
+// cannot be written leaves no file and what was there as it was.
+TEST(PointStoreTest, TheCsvHoldsEveryKeptPointExactlyOrNothingIsWritten)
 {
-  const std::string path = Root + "/plot.csv";
+  TScratchStore scratch;
+  const std::string root = scratch.Root() + "/csv", path = root + "/plot.csv";
+  std::filesystem::create_directories(root + "/folder");
+  std::ofstream(root + "/folder/inside") << "x";
+  TPointStore store;
+  Feed(store, {"temp:1.5,hum:40\n", "temp:-2e-7\n", "hum:0.30000000000000004 7\n", "1.7976931348623157e308\n",
+               "say\"x\":5e-324\n"});
   std::ofstream(path) << "older";
   const mode_t mask = umask(027);
-  ASSERT_EQ(Store.WriteCsv(path), 0);
+  ASSERT_EQ(store.WriteCsv(path), 0);
   umask(mask);
   const std::string expected = "time,temp,hum,1,\"say\"\"x\"\"\"\n"
                                "0.000000001,1.5,40,,\n"
@@ -146,21 +122,14 @@ TEST_F(CsvTest, EveryKeptPointIsWrittenOneRowALineAndReadsBackToTheSameValues)
   EXPECT_EQ(std::strtod("5e-324", nullptr), std::numeric_limits<double>::denorm_min());
   // Made as any new file is, under the process's mask.
   EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
-  EXPECT_EQ(Entries(), std::vector<std::string> {"plot.csv"});
-}
 
-TEST_F(CsvTest, AnExportThatCannotBeWrittenLeavesNoFileAndWhatWasThereAsItWas)
-{
-  std::filesystem::create_directory(Root + "/folder");
-  std::ofstream(Root + "/folder/inside") << "x";
-  EXPECT_EQ(Store.WriteCsv(Root + "/folder"), EISDIR);
-  EXPECT_EQ(Store.WriteCsv(Root + "/missing/plot.csv"), ENOENT);
+  EXPECT_EQ(store.WriteCsv(root + "/folder"), EISDIR);
+  EXPECT_EQ(store.WriteCsv(root + "/missing/plot.csv"), ENOENT);
   // A disk that fills: the size limit of this process makes the write fail as a full disk does,
   // part-way through the file (the signal it raises is ignored, as a full disk raises none).
-  std::ofstream(Root + "/old.csv") << "what was there";
   for (int i = 0; i < 2000; ++i) {
     const TPlotParser::TField fields[] = {{"v", 0, i * 1.25}};
-    Store.Add(i, fields);
+    store.Add(i, fields);
   }
   rlimit saved {};
   getrlimit(RLIMIT_FSIZE, &saved);
@@ -168,12 +137,16 @@ TEST_F(CsvTest, AnExportThatCannotBeWrittenLeavesNoFileAndWhatWasThereAsItWas)
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int error = Store.WriteCsv(Root + "/old.csv");
+  const int error = store.WriteCsv(path);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(error, EFBIG);
-  EXPECT_EQ(FileText(Root + "/old.csv"), "what was there");
-  EXPECT_EQ(Entries(), (std::vector<std::string> {"folder", "old.csv"}));
+  EXPECT_EQ(FileText(path), expected);
+  std::vector<std::string> names;   // and no file of its own left beside
+  for (const auto& entry : std::filesystem::directory_iterator(root))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string> {"folder", "plot.csv"}));
 }
 
 }   // namespace

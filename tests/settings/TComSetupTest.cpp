@@ -3,6 +3,7 @@
 // the handshake boxes, the range checks and their messages, the keys, the number fields' filters.
 #include "settings/TComSetup.h"
 
+#include "framework/ResourceLoader.h"
 #include "settings/PortSettings.h"
 #include "tests/support/ModalDialog.h"
 #include "tests/support/RecordingPresenter.h"
@@ -36,7 +37,6 @@ struct SetupDialogTest : ::testing::Test {
   int Run(const std::function<void(QWidget&)>& script)
   {
     TComSetup dialog(nullptr, Xfer);
-    Shown = &dialog;
     int result = 0;
     PlayModal([&] { result = dialog.Execute(); },
               [&](QDialog& d) {
@@ -62,7 +62,6 @@ struct SetupDialogTest : ::testing::Test {
   TRecordingPresenter Presenter;
   TComSetupXfer Xfer;
   std::int32_t LineLength = 0, DelayTime = 0, DelayChar = 0;
-  TComSetup* Shown = nullptr;   // the dialog Run shows
 };
 
 TEST_F(SetupDialogTest, TheRecordComesInAndOutAndTheHandshakeArrangesTheFourBoxes)
@@ -105,29 +104,16 @@ TEST_F(SetupDialogTest, TheRecordComesInAndOutAndTheHandshakeArrangesTheFourBoxe
             (std::vector<unsigned> {1, 0, 1, 1}));   // disabled boxes are taken out too
 }
 
-TEST_F(SetupDialogTest, DataBitsAndStopBitsThatDoNotGoTogetherAreRefusedAndATextMatchingNoEntrySelectsNone)
+TEST(SetupFraming, DataBitsThatDoNotGoWithTheStopBitsAreRefusedEachWithItsMessage)
 {
-  Xfer.PortData.SelectString("COM1");            // stored texts that match no entry: nothing selected,
-  Xfer.HandshakeData.SelectString("hardware");   // and the boxes left as the record has them
-  std::vector<std::string> said;                 // data bits 5..8 against stop bits 1, 1.5, 2
-  Run([&](QWidget& d) {
-    EXPECT_EQ(List(d, IDC_PORT)->currentIndex(), -1);
-    EXPECT_TRUE(DialogItem(d, IDC_USECTS)->isEnabled() && DialogItem(d, IDC_SETDTR)->isEnabled());
-    for (const char* data : {"5 Bit", "6 Bit", "7 Bit", "8 Bit"})
-      for (const char* stop : {"1 Bit", "1.5 Bit", "2 Bit"}) {
-        Choose(d, IDC_DATABITS, data);
-        Choose(d, IDC_STOPBITS, stop);
-        Presenter.Boxes.clear();
-        const bool closes = Shown->CanClose();
-        EXPECT_EQ(closes, Presenter.Boxes.empty());
-        said.push_back(Texts().empty() ? "" : Texts()[0]);
-      }
-    Click(d, IDCANCEL);
-  });
-  const std::string five = "|5 Data Bits with 2 Stop Bits is not allowed!",
-                    half = " Data Bits with 1,5 Stop Bits is not allowed!";
-  EXPECT_EQ(said,
-            (std::vector<std::string> {"", "", five, "", "|6" + half, "", "", "|7" + half, "", "", "|8" + half, ""}));
+  // Data bits 4 (none chosen) to 8 against stop bits 1, 1.5 and 2: the message, if any.
+  std::vector<std::string> said;
+  for (int data = 4; data <= 8; ++data)
+    for (const int stop : {ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS})
+      said.push_back(LoadString(TComSetup::FramingRefusal(data, stop)));
+  const std::string half = " Data Bits with 1,5 Stop Bits is not allowed!";
+  EXPECT_EQ(said, (std::vector<std::string> {"", "", "", "", "", "5 Data Bits with 2 Stop Bits is not allowed!", "",
+                                             "6" + half, "", "", "7" + half, "", "", "8" + half, ""}));
 }
 
 TEST_F(SetupDialogTest, NumberFieldsFilterTypingTakePasteAsItIsAndAreRefusedOutOfRangeWithTheFocus)
@@ -155,7 +141,7 @@ TEST_F(SetupDialogTest, NumberFieldsFilterTypingTakePasteAsItIsAndAreRefusedOutO
         QTest::keyClick(Field(d, id), Qt::Key_V, Qt::ControlModifier);
       EXPECT_EQ(Field(d, id)->text(), QString::fromUtf8(shown));
       QTest::keyClick(Field(d, id), Qt::Key_Enter, Qt::KeypadModifier);   // Enter in a field is OK
-      if (d.isVisible()) {   // refused: the focus stays
+      if (d.isVisible()) {                                                // refused: the focus stays
         EXPECT_EQ(QApplication::focusWidget(), Field(d, id));
         Click(d, IDCANCEL);
       }
@@ -168,7 +154,11 @@ TEST_F(SetupDialogTest, NumberFieldsFilterTypingTakePasteAsItIsAndAreRefusedOutO
 
 TEST_F(SetupDialogTest, AnInvalidFieldKeepsTheFocusAndEachOkReportsTheFirstInCreationOrderAndTheFormatBesides)
 {
+  Xfer.PortData.SelectString("COM1");            // stored texts that match no entry: nothing selected,
+  Xfer.HandshakeData.SelectString("hardware");   // and the boxes left as the record has them
   const int result = Run([this](QWidget& d) {
+    EXPECT_EQ(List(d, IDC_PORT)->currentIndex(), -1);
+    EXPECT_TRUE(DialogItem(d, IDC_USECTS)->isEnabled() && DialogItem(d, IDC_SETDTR)->isEnabled());
     Type(d, IDC_LINELENGTH, "0");
     QTest::keyClick(Field(d, IDC_LINELENGTH), Qt::Key_Tab);
     ASSERT_EQ(Texts(), std::vector<std::string> {RangeLine});

@@ -10,6 +10,7 @@
 #include "tests/support/NullModem.h"
 #include "tests/support/RecordingPresenter.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -61,6 +62,13 @@ protected:
   }
 
   QAction* Menu(const char* top, const char* item = nullptr) { return MenuItem(*Frame().GetMenuBar(), top, item); }
+  // The one window of this title shown, else null.
+  static QWidget* TopWindow(const QString& title)
+  {
+    QWidgetList shown = QApplication::topLevelWidgets();
+    shown.removeIf([&](QWidget* w) { return !w->isVisible() || w->windowTitle() != title; });
+    return shown.size() == 1 ? shown[0] : nullptr;
+  }
 
   // Types text into the emptied send field and clicks Send.
   void Send(const char* text)

@@ -17,9 +17,10 @@ int TRecordingPresenter::MessageBox(QWidget* owner, const std::string& text, con
   return IDOK;
 }
 
-bool TRecordingPresenter::AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save)
+bool TRecordingPresenter::FileName(QWidget*, const std::string& title, TOpenSaveDialog::TAsk what,
+                                   TOpenSaveDialog::TData& data)
 {
-  FileRequests.push_back({title, data, save});
+  FileRequests.push_back({title, data, what});
   if (FileAnswer.empty())
     return false;
   data.FileName = FileAnswer;

@@ -13,18 +13,7 @@ public:
   ~TRecordingPresenter() override;
 
   int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, UINT type) override;
-  bool OpenFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
-  {
-    return AnswerFile(title, data, false);
-  }
-  bool SaveFileName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
-  {
-    return AnswerFile(title, data, true);
-  }
-  bool FolderName(QWidget*, const std::string& title, TOpenSaveDialog::TData& data) override
-  {
-    return AnswerFile(title, data, false);
-  }
+  bool FileName(QWidget*, const std::string& title, TOpenSaveDialog::TAsk what, TOpenSaveDialog::TData& data) override;
 
   struct TBox {
     QWidget* Owner;
@@ -39,13 +28,12 @@ public:
   struct TFileRequest {
     std::string Title;
     TOpenSaveDialog::TData Data;
-    bool Save;
+    TOpenSaveDialog::TAsk What;
   };
   std::vector<TFileRequest> FileRequests;
   std::string FileAnswer;
   int FilterAnswer = 0;
 
 private:
-  bool AnswerFile(const std::string& title, TOpenSaveDialog::TData& data, bool save);
   TPresenter* Previous;
 };

@@ -5,15 +5,12 @@
 #include "tests/support/KalvixSession.h"
 #include "triggers/TriggerStore.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <cmath>
-#include <set>
 
 namespace {
 
@@ -52,17 +49,6 @@ struct ReceiveView : ::testing::Test {
   QPlainTextEdit& Edit = *static_cast<QPlainTextEdit*>(Client.Create() ? View.ReceiveField.GetWidget() : nullptr);
 };
 
-// WCAG 2 luminance (plus 0.05) of a colour, worked out here: contrast is the ratio of two.
-double Luminance(int rgb)
-{
-  double sum = 0.05;
-  for (const auto& [shift, weight] : {std::pair {16, 0.2126}, {8, 0.7152}, {0, 0.0722}}) {
-    const double c = ((rgb >> shift) & 0xFF) / 255.0;
-    sum += weight * (c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-  }
-  return sum;
-}
-
 TEST_F(ReceiveView, TextModeShowsTheColoursAFullFieldKeepsThemAndBinaryModeAndColoursOffShowEveryByte)
 {
   const std::string idf = "\x1b[0;32mI (312) boot: ok\x1b[0m\r\n\x1b[1;31mE (9) x\x1b[0m\r";
@@ -76,6 +62,10 @@ TEST_F(ReceiveView, TextModeShowsTheColoursAFullFieldKeepsThemAndBinaryModeAndCo
   Receive("\x1b[33m", false);
   EXPECT_EQ(Render(Edit), "[f1a7f37:I (312) boot: ok]\n/0A[fc01c28:E (9) x]\n[f1f4fb4:abcd]\n[f1f4fb4:efg]\n"
                           "1B,5B,33,33,\n6D,");
+  Edit.selectAll();   // copy gives the text alone
+  Edit.copy();
+  EXPECT_EQ(QApplication::clipboard()->mimeData()->formats(), QStringList {"text/plain"});
+  EXPECT_EQ(QApplication::clipboard()->text(), "I (312) boot: ok\n/0AE (9) x\nabcd\nefg\n1B,5B,33,33,\n6D,");
   // A stamp keeps the field's colours; a sequence open when colours go off is shown.
   View.Clear();
   View.LineLength = 80;
@@ -85,25 +75,8 @@ TEST_F(ReceiveView, TextModeShowsTheColoursAFullFieldKeepsThemAndBinaryModeAndCo
   Receive("1mx");
   EXPECT_EQ(Render(Edit).substr(12), " [f1a7f37:ok]\n/1B[31mx") << "after the stamp, HH:MM:SS.mmm";
 
-  // Each of the 16 colours, 30-37 and 90-97, white too, stands out from the field's ground.
-  View.Clear();
-  View.Colours = true;
-  for (int c = 0; c < 16; ++c)
-    Receive("\x1b[" + std::to_string(c < 8 ? 30 + c : 82 + c) + "m" + char('a' + c));
-  std::set<int> colours {0};   // black, the field's own, is set for none
-  const std::string styled = Render(Edit);
-  for (std::size_t at = styled.find("[f"); at != std::string::npos; at = styled.find("[f", at + 1))
-    colours.insert(std::stoi(styled.substr(at + 2, 6), nullptr, 16));
-  EXPECT_EQ(colours.size(), 16u);
-  for (const int fore : colours)
-    EXPECT_GE(Luminance(int(Edit.palette().color(QPalette::Base).rgb() & 0xFFFFFF)) / Luminance(fore), 3.0) << fore;
-  // Copy gives the text alone.
-  Edit.selectAll();
-  Edit.copy();
-  EXPECT_EQ(QApplication::clipboard()->mimeData()->formats(), QStringList {"text/plain"});
-  EXPECT_EQ(QApplication::clipboard()->text(), "abcdefghijklmnop");
-
   // 2000 lines of 73 characters with the break, red and green by turns: the last 897 fit.
+  View.Colours = true;
   std::string lines;
   for (int i = 0; i < 2000; ++i)
     lines += "\x1b[3" + std::to_string(1 + i % 2) + "m" + std::to_string(1000 + i) + std::string(67, '.') + "\x1b[m\r";

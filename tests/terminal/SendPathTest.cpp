@@ -12,24 +12,45 @@ namespace {
 
 class SendPathTest : public ::testing::Test {
 protected:
+  using TTime = TTriggerMatcher::TTime;
+  using TChunks = std::vector<std::pair<int, std::string>>;   // what comes on which tick
   void SetUp() override
   {
     Store.LinkPort(1, Pty.SlavePath());
     ASSERT_EQ(Port.Open(nullptr, 1, 1024, 1024), 1);
     ASSERT_EQ(Port.Configure(9600, 8, ONESTOPBIT, EVENPARITY, int(THandshake::Hardware), 0, 0, 0, 0), 0);
   }
-  // Ticks first to last as the window does, the port's poll then one step: "tick:bytes " for
-  // every tick whose write reached the far end, "tick:end " for the one that ended the transmission.
-  std::string Ticks(int first, int last)
+  static TTriggerRule Rule(std::string text, std::string reply, int delay = 0)
+  {
+    return {.On = true, .Text = text, .Regex = false, .Reply = reply, .Delay = delay, .Once = false};
+  }
+  // Ticks first to last, 100 ms apart, as the terminal window runs them: what arrives on the
+  // line, the user's Send or Stop, the port's poll, the replies' step, the send step. "tick:bytes "
+  // for what reached the far end, "tick:end " for the tick that ended the transmission,
+  // "[status]" for what the status bar is to say.
+  std::string Ticks(int first, int last, const TChunks& line = {}, const TChunks& user = {})
   {
     std::string out;
     for (int t = first; t <= last; ++t) {
+      const TTime now = TTime() + t * std::chrono::milliseconds(100);
+      for (const auto& [tick, bytes] : line)
+        if (tick == t)
+          Matcher.Received(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
+      for (const auto& [tick, send] : user)
+        if (tick == t && send == "Stop")
+          Path.Stop(), Run.Clear();
+        else if (tick == t)
+          Path.Start(send, TextMode);
       const bool inFlight = !Port.IsWriteIdle(), ready = Path.State() == TSendPath::Ready;
       Port.Poll();
+      std::string said;
+      if (const std::string piece = Run.Step(now, TextMode, !Path.IsSending(), said); !piece.empty())
+        Path.Start(piece, TextMode);
       const bool ended = Path.Tick(Port);
       // What a write put on the line reaches the master within moments; wait that long.
       const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
       out += got.empty() && !ended ? "" : std::to_string(t) + ":" + got + (ended ? "end " : " ");
+      out += said.empty() ? "" : "[" + said + "] ";
     }
     return out;
   }
@@ -38,6 +59,11 @@ protected:
   TPty Pty;
   TComPort Port;
   TSendPath Path;
+  TTriggerRun Run {SendMax, [](unsigned id, char* text, int size) {
+                     return std::snprintf(text, std::size_t(size), "%s", id == IDS_TRIGGER_SENT ? "%u sent %s" : "?");
+                   }};
+  TTriggerMatcher& Matcher = Run.Matcher();
+  bool TextMode = true;
 };
 
 TEST_F(SendPathTest, SegmentsGoOutPausedByDelayTimeAndTheTransmissionEndsOnTheTickAfterTheLast)
@@ -70,70 +96,28 @@ TEST_F(SendPathTest, StopDuringAPauseLetsItRunOutAndAStartMeanwhileWaitsForIt)
   EXPECT_EQ(Ticks(7, 18), "14:C 15:end ") << "B never goes; C goes when the pause has run out, as B would have";
 }
 
-// Replies through the send path and a port on a pseudo-terminal, tick by tick as the terminal
-// window runs them: what arrives, the user's Send or Stop, the poll, the queue's step, the send step.
-class ReplyTest : public SendPathTest {
-protected:
-  using TTime = TTriggerMatcher::TTime;
-  using TChunks = std::vector<std::pair<int, std::string>>;   // what comes on which tick
-  static TTriggerRule Rule(std::string text, std::string reply, int delay = 0)
-  {
-    return {.On = true, .Text = text, .Regex = false, .Reply = reply, .Delay = delay, .Once = false};
-  }
-  // "tick:bytes " for what reached the far end, "[status]" for what the status bar is to say.
-  std::string Ticks(int last, TChunks line, TChunks user = {})
-  {
-    std::string out;
-    for (int t = 0; t <= last; ++t) {
-      const TTime now = TTime() + t * std::chrono::milliseconds(100);
-      for (const auto& [tick, bytes] : line)
-        if (tick == t)
-          Matcher.Received(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), now);
-      for (const auto& [tick, send] : user)
-        if (tick == t && send == "Stop")
-          Path.Stop(), Run.Clear();
-        else if (tick == t)
-          Path.Start(send, TextMode);
-      const bool inFlight = !Port.IsWriteIdle(), ready = Path.State() == TSendPath::Ready;
-      Port.Poll();
-      std::string said;
-      if (const std::string piece = Run.Step(now, TextMode, !Path.IsSending(), said); !piece.empty())
-        Path.Start(piece, TextMode);
-      Path.Tick(Port);
-      const std::string got = Pty.Receive(4096, inFlight || (ready && Path.State() == TSendPath::Writing) ? 15 : 0);
-      out += (got.empty() ? "" : std::to_string(t) + ":" + got + " ") + (said.empty() ? "" : "[" + said + "] ");
-    }
-    return out;
-  }
+using ReplyTest = SendPathTest;
 
-  TTriggerRun Run {SendMax, [](unsigned id, char* text, int size) {
-                     return std::snprintf(text, std::size_t(size), "%s", id == IDS_TRIGGER_SENT ? "%u sent %s" : "?");
-                   }};
-  TTriggerMatcher& Matcher = Run.Matcher();
-  bool TextMode = true;
-};
-
-TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayBehindARunningSendInTheOrderTheyFiredUntilStop)
+TEST_F(ReplyTest, RepliesGoPacedAfterTheirDelayInPiecesBehindARunningSendInTheOrderTheyFiredUntilStop)
 {
   Matcher.Assign({Rule("login: ", "root,/0D"), Rule("Password: ", "pw/0D", 500)});
   Path.DelayTime = 200;   // two ticks more at the pause
-  EXPECT_EQ(Ticks(12, {{1, "login: "}, {2, "Password: "}}), "1:root [1 sent root,/0D] 6:\r 8:pw\r [2 sent pw/0D] ");
+  EXPECT_EQ(Ticks(0, 12, {{1, "login: "}, {2, "Password: "}}),
+            "1:root [1 sent root,/0D] 6:\r 7:end 8:pw\r [2 sent pw/0D] 9:end ");
   Matcher.Assign({Rule("a", "1"), Rule("b", "2")});
-  EXPECT_EQ(Ticks(10, {{1, "ba"}}, {{0, "AB,CD"}}), "0:AB 5:CD 7:2 [2 sent 2] 9:1 [1 sent 1] ");
-  // Behind a repeating send the replies wait, until Stop drops them; Stop ends a reply under way too.
-  TextMode = false;
-  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
-  EXPECT_EQ(Ticks(9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A ");
-  EXPECT_EQ(Ticks(9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
-}
-
-TEST_F(ReplyTest, ALongReplyGoesInPiecesTheSendPathTakesWhole)
-{
+  EXPECT_EQ(Ticks(0, 10, {{1, "ba"}}, {{0, "AB,CD"}}), "0:AB 5:CD 6:end 7:2 [2 sent 2] 8:end 9:1 [1 sent 1] 10:end ");
+  // A long reply goes in pieces the send path takes whole.
   const std::string x(79, 'x'), y(77, 'y'), z(23, 'y');
   Matcher.Assign({Rule("go", x + "/0D" + y + z)});
-  EXPECT_EQ(Ticks(6, {{0, "go"}}),
-            "0:" + x + " [1 sent " + x + "] 2:\r" + y + " [1 sent /0D" + y + "] 4:" + z + " [1 sent " + z + "] ");
+  EXPECT_EQ(Ticks(0, 6, {{0, "go"}}), "0:" + x + " [1 sent " + x + "] 1:end 2:\r" + y + " [1 sent /0D" + y +
+                                        "] 3:end 4:" + z + " [1 sent " + z + "] 5:end ");
   EXPECT_EQ(TTriggerRun::PieceLength(std::string(50, '1') + ":" + std::string(50, '2'), false, SendMax), 51u);
+  // Behind a repeating send the replies wait, until Stop drops them (the stopped send ends once its
+  // write is done); Stop ends a reply under way too.
+  TextMode = false;
+  Matcher.Assign({Rule("a", "31"), Rule("b", "32;33")});
+  EXPECT_EQ(Ticks(0, 9, {{1, "ab"}}, {{0, "41:"}, {7, "Stop"}}), "0:A 2:A 4:A 6:A 7:end ");
+  EXPECT_EQ(Ticks(0, 9, {{1, "ba"}}, {{2, "Stop"}}), "1:2 [2 sent 32;33] ");
 }
 
 TEST_F(ReplyTest, ADelayedReplyAsksForTheWakeUpAtItsTimeButNotWhileItWaitsForTheSendPath)

@@ -86,7 +86,9 @@ TEST(TriggerMatcher, AMatchSplitAtAnyByteFiresOnceWhenItsLastByteArrives)
   }
 }
 
-TEST(TriggerMatcher, EditsAreBounded)
+// At most 64 rules, texts and replies of 256 bytes, a delay of a minute: in an edit and in the
+// stored list.
+TEST(TriggerStore, EditsAreBoundedTheListKeepsEveryFieldAndDamagedBytesGiveNoRules)
 {
   TTriggerMatcher matcher;
   while (matcher.Insert(matcher.Count(), {}))
@@ -94,11 +96,7 @@ TEST(TriggerMatcher, EditsAreBounded)
   matcher.Set(0, Rule(std::string(300, 'x'), std::string(300, 'y'), false, 70000));
   EXPECT_EQ(
     std::tuple(matcher.Count(), matcher.Rule(0).Text.size(), matcher.Rule(0).Reply.size(), matcher.Rule(0).Delay),
-    std::tuple(TTriggerMatcher::MaxRules, std::size_t(256), std::size_t(256), 60000));
-}
-
-TEST(TriggerStore, TheListKeepsEveryFieldAndDamagedBytesGiveNoRules)
-{
+    std::tuple(std::size_t(64), std::size_t(256), std::size_t(256), 60000));
   const std::vector<TTriggerRule> rules = {
     Rule("login: ", "root/0D"),
     {.On = false, .Text = std::string(256, '\xff'), .Regex = true, .Reply = "", .Delay = 60000, .Once = true}};
