@@ -2,6 +2,7 @@
 
 // Kernel termios only: <termios.h> cannot be mixed with it.
 #include <asm/termbits.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 // The state of one cable, shared by the test, ioctl and read under Guard.
 struct TNullModemCable {
@@ -24,6 +26,7 @@ struct TNullModemCable {
   long BreakMs = -1;   // the last break's length; -1 while one lasts
   int FailReads = 0;   // the program's next reads that fail, and with which error
   int ReadError = 0;
+  std::size_t LongestWrite = 0;
 };
 
 namespace {
@@ -32,6 +35,8 @@ std::mutex Guard;
 TNullModemCable Cables[4];
 // Whether any cable has reads to fail: the others go on without a look.
 std::atomic<int> ReadsToFail {0};
+// Whether any cable is attached: writes elsewhere go on without a look.
+std::atomic<int> Attached {0};
 
 // The cable attached to the device fd is open on, or null. Called under Guard.
 TNullModemCable* CableOf(int fd)
@@ -110,6 +115,20 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count)
   return next(fd, buffer, count);
 }
 
+extern "C" ssize_t write(int fd, const void* buffer, size_t count)
+{
+  static const auto next = reinterpret_cast<ssize_t (*)(int, const void*, size_t)>(dlsym(RTLD_NEXT, "write"));
+  const ssize_t n = next(fd, buffer, count);
+  if (n > 0 && Attached > 0) {
+    const int error = errno;
+    const std::lock_guard<std::mutex> lock(Guard);
+    if (TNullModemCable* w = CableOf(fd))
+      w->LongestWrite = std::max(w->LongestWrite, std::size_t(n));
+    errno = error;
+  }
+  return n;
+}
+
 TNullModem::TNullModem(const TPty& pty)
 {
   struct stat st {};
@@ -119,6 +138,7 @@ TNullModem::TNullModem(const TPty& pty)
   while (Wires < Cables + 3 && Wires->Device != 0)
     ++Wires;
   *Wires = TNullModemCable {.Device = st.st_rdev};
+  ++Attached;
 }
 
 TNullModem::~TNullModem()
@@ -127,6 +147,7 @@ TNullModem::~TNullModem()
   ReadsToFail -= Wires->FailReads;
   Wires->FailReads = 0;
   Wires->Device = 0;
+  --Attached;
 }
 
 // One line each: every accessor takes the cable's lock for one field.
@@ -145,4 +166,5 @@ void TNullModem::SetClock(std::uint32_t clock) { const std::lock_guard<std::mute
 void TNullModem::FailReads(int count, int error) { const std::lock_guard<std::mutex> lock(Guard); ReadsToFail += count - Wires->FailReads; Wires->FailReads = count; Wires->ReadError = error; }
 int TNullModem::Breaks() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->Breaks; }
 long TNullModem::BreakMs() const { const std::lock_guard<std::mutex> lock(Guard); return Wires->BreakMs; }
+std::size_t TNullModem::LongestWrite() { const std::lock_guard<std::mutex> lock(Guard); return std::exchange(Wires->LongestWrite, 0); }
 // clang-format on

@@ -4,7 +4,8 @@
 // (linked in, not preloaded, so that a sanitizer runtime stays first) and answers the
 // modem-line requests on the slave of a pseudo-terminal with a cable attached. Everything
 // else, and every other descriptor, goes on to the real ioctl, so the program's own device
-// code runs unchanged above it. It defines read as well, to fail reads on the cable when asked.
+// code runs unchanged above it. It defines read as well, to fail reads on the cable when asked,
+// and write, to measure the program's writes on it.
 #include "tests/support/ScratchStore.h"
 
 #include <cstdint>
@@ -38,6 +39,8 @@ public:
   // The breaks the program began, and how long the last one lasted (-1 while it lasts).
   int Breaks() const;
   long BreakMs() const;
+  // The most bytes the program wrote on the cable in one call since the last time asked.
+  std::size_t LongestWrite();
 
 private:
   TNullModemCable* Wires;

@@ -54,10 +54,11 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     std::string Answer;              // the file or the folder the dialog is answered with
     std::vector<std::pair<std::string, std::string>> Sent, Received;   // path, bytes
     std::string Status;                                                // up to the seconds
+    std::size_t LongestWrite = 0;   // the most bytes written on the line at once, if checked
   } rows[] = {
     // clang-format off
     {"Send with &YMODEM...", {"rb", "-q"}, Near + "/image.bin", {{Near + "/image.bin", image}},
-     {{Far + "/image.bin", image}}, "Send with YMODEM: image.bin, 100000 bytes in "},
+     {{Far + "/image.bin", image}}, "Send with YMODEM: image.bin, 100000 bytes in ", 3 + 1024 + 2},   // a frame at once
     {"Send with &XMODEM...", {"rx", "-c", "-q", "x.bin"}, Near + "/x.bin", {{Near + "/x.bin", small}},
      {{Far + "/x.bin", padded(small)}}, "Send with XMODEM: x.bin, 1000 bytes in "},
     {"Send &Raw File...", {}, Near + "/raw.bin", {{Near + "/raw.bin", big}}, {{"", big}},
@@ -91,6 +92,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
       peer.emplace(row.Peer, Pty.Master(), Pty.Master(), TChild::Discard, Far,
                    std::vector<std::string> {"LD_PRELOAD=" KALVIX_PEER_LINE});
     cable.SetRts(!row.Peer.empty());   // a raw send waits for CTS under the hardware handshake
+    cable.LongestWrite();
     Item(row.Item)->trigger();
     ASSERT_TRUE(TransferWindow());
     EXPECT_EQ(Commands(), std::vector<bool>(6, false));
@@ -103,6 +105,7 @@ TEST_F(TransferTest, LrzszTakesAndGivesFilesByteExactWhileTheOtherCommandsWait)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !TransferWindow(); }, 5000));
     EXPECT_EQ(Commands(), std::vector<bool>(6, true));
     EXPECT_EQ(Status().substr(0, row.Status.size()), row.Status);
+    EXPECT_EQ(row.LongestWrite ? cable.LongestWrite() : 0, row.LongestWrite);
     for (const auto& [path, bytes] : row.Received) {
       struct stat file {};
       EXPECT_TRUE((path.empty() ? raw : FileText(path)) == bytes) << path;
