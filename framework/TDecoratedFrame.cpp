@@ -76,17 +76,19 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
 {
   if (!TrackMenuSelection)
     return;
+  MenuHooks = std::make_unique<QObject>();
+  QObject* const hooks = MenuHooks.get();
   const auto select = [this](QAction* action) { MenuSelect(action ? HintIdOf(*action) : -1); };
   // Whether the menu is still open is clear only once Qt has finished switching pop-ups.
-  const auto checkLater = [this] { QTimer::singleShot(0, Receiver(), [this] { CheckMenuClosed(); }); };
+  const auto checkLater = [this, hooks] { QTimer::singleShot(0, hooks, [this] { CheckMenuClosed(); }); };
 
   // The menu bar highlights what the mouse passes over even while no menu is open; that is no
   // menu selection.
-  QObject::connect(&menuBar, &QMenuBar::hovered, Receiver(), [this, select](QAction* action) {
+  QObject::connect(&menuBar, &QMenuBar::hovered, hooks, [this, select](QAction* action) {
     if (IsMenuOpen())
       select(action);
   });
-  QObject::connect(&menuBar, &QMenuBar::triggered, Receiver(), [this] { MenuClosed(); });
+  QObject::connect(&menuBar, &QMenuBar::triggered, hooks, [this] { MenuClosed(); });
   menuBar.installEventFilter(new TEventHook(
     [this, &menuBar, select, checkLater](QObject*, QEvent* event) {
       // The keyboard enters the bar: Qt highlights the first item before the bar has the focus.
@@ -97,7 +99,7 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
                (event->type() == QEvent::Paint || event->type() == QEvent::Leave || event->type() == QEvent::FocusOut))
         checkLater();
     },
-    Receiver()));
+    hooks));
 
   // The keyboard skips separators, but the mouse can rest on one: that empties the hint.
   auto* separatorHook = new TEventHook(
@@ -109,10 +111,10 @@ void TDecoratedFrame::MenuBuilt(QMenuBar& menuBar)
           action && action->isSeparator())
         MenuSelect(-1);
     },
-    Receiver());
+    hooks);
   for (QMenu* menu : menuBar.findChildren<QMenu*>()) {
-    QObject::connect(menu, &QMenu::hovered, Receiver(), select);
-    QObject::connect(menu, &QMenu::aboutToHide, Receiver(), checkLater);
+    QObject::connect(menu, &QMenu::hovered, hooks, select);
+    QObject::connect(menu, &QMenu::aboutToHide, hooks, checkLater);
     menu->installEventFilter(separatorHook);
   }
 }

@@ -3,6 +3,8 @@
 // is open, hints on the highlighted menu item in the status bar's message area.
 #include "framework/TFrameWindow.h"
 
+#include <QObject>
+#include <memory>
 #include <string>
 
 class TStatusBar;
@@ -39,6 +41,9 @@ private:
 
   bool TrackMenuSelection;
   std::unique_ptr<TStatusBar> StatusBar;
+  // Context of the menu's hooks and connections: they end with this frame's own part, not
+  // with the window's, which still gets events while its widgets are taken down.
+  std::unique_ptr<QObject> MenuHooks;
   bool InMenu = false;
   std::string TextBeforeMenu;
 };
