@@ -210,7 +210,7 @@ TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeaves
   EXPECT_TRUE(QTest::qWaitFor([&] { return inputs() == std::vector {Green, Green, Off}; }, 1000));
 
   // Time Stamps, a check item: each line begins with the time (the stamps themselves:
-  // ReceiveStamps).
+  // ReceiveView.EveryLineBeginsWithTheTime...).
   Menu("&Clear")->trigger();
   item("&Time Stamps")->trigger();
   Deliver("A");
