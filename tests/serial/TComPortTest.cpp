@@ -77,8 +77,7 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
     {2, 1, 0, 1, 1, false, true, false, "CD"},
     {2, 1, 1, 0, 1, false, true, true, "D"},
     {2, 1, 1, 1, 0, false, true, true, "C"},
-    {2, 0, 1, 1, 0, false, false, true, "C"},
-    {3, 1, 0, 0, 1, false, false, true, "C"},   // another kind: all as the row before left it
+    {3, 0, 0, 0, 1, false, true, true, "C"},   // another kind: all as the row before left it
   };
   const std::string first = Bytes(1024, 0);
   for (const auto& r : rows) {
