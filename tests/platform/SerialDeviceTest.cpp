@@ -50,6 +50,7 @@ protected:
   TScratchStore Store;
   TPty Pty;
   const std::string PtyName = Pty.SlavePath().substr(Pty.SlavePath().rfind('/') + 1);
+  const std::string LockFile = Store.LockDir() + "/LCK.." + PtyName;
 };
 
 TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnlessItIsAConsoleAndOpenOnce)
@@ -78,38 +79,37 @@ TEST_F(SerialDeviceTest, ComNamesResolveThroughTheirLinksOrToTheirTtySDeviceUnle
 
 TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBeRead)
 {
-  const std::string file = Store.LockDir() + "/LCK.." + PtyName;
   // Every form another program may leave (nullptr: the old binary int), naming pid 1, which
   // always lives, or one above any pid. Ours, while we hold the port, is the first.
   for (const char* form : {"%10d\n", "%d\n", "%4d", "%3d\n", "%10d cu root\n", (const char*)nullptr, "no pid\n", ""})
     for (const int pid : {1, INT_MAX}) {
       const std::string bytes = form ? PidText(pid, form) : std::string(reinterpret_cast<const char*>(&pid), 4);
       SCOPED_TRACE(::testing::PrintToString(bytes));
-      std::ofstream(file, std::ios::binary) << bytes;
+      std::ofstream(LockFile, std::ios::binary) << bytes;
       const bool held = pid == 1 && (!form || std::strchr(form, '%'));
       EXPECT_EQ(TUucpLock::Holder(Pty.SlavePath()), held ? 1 : 0);
       auto dev = OpenComDevice("COM1");
       EXPECT_EQ(dev == nullptr, held);
-      EXPECT_EQ(FileText(file), held ? bytes : PidText(getpid()));   // a stale one is replaced by ours
+      EXPECT_EQ(FileText(LockFile), held ? bytes : PidText(getpid()));   // a stale one is replaced by ours
       dev.reset();
-      EXPECT_EQ(FileText(file), held ? bytes : "") << "ours outlived the port";
-      unlink(file.c_str());
+      EXPECT_EQ(FileText(LockFile), held ? bytes : "") << "ours outlived the port";
+      unlink(LockFile.c_str());
     }
   // Not a plain file, planted by anyone who may write the lock directory: never waited for (a
   // FIFO), followed or removed, and the port stays untouched. Checked in a child given 5 s.
   for (const char* plant : {"FIFO", "directory", "link"}) {
-    ASSERT_EQ(*plant == 'F'   ? mkfifo(file.c_str(), 0644)
-              : *plant == 'd' ? mkdir(file.c_str(), 0755)
-                              : symlink("/nonexistent", file.c_str()),
+    ASSERT_EQ(*plant == 'F'   ? mkfifo(LockFile.c_str(), 0644)
+              : *plant == 'd' ? mkdir(LockFile.c_str(), 0755)
+                              : symlink("/nonexistent", LockFile.c_str()),
               0);
-    const auto type = std::filesystem::symlink_status(file).type();
+    const auto type = std::filesystem::symlink_status(LockFile).type();
     EXPECT_EQ(TChild([&] {
                 return TUucpLock::Holder(Pty.SlavePath()) == TUucpLock::Unreadable && !OpenComDevice("COM1") ? 0 : 1;
               }).Wait(5000),
               "exit 0")
       << plant;
-    EXPECT_EQ(std::filesystem::symlink_status(file).type(), type) << plant;
-    std::filesystem::remove(file);
+    EXPECT_EQ(std::filesystem::symlink_status(LockFile).type(), type) << plant;
+    std::filesystem::remove(LockFile);
   }
 }
 
@@ -118,13 +118,12 @@ TEST_F(SerialDeviceTest, ALockFileHoldsThePortWhileItNamesALiveProcessOrCannotBe
 // for a stale lock and remove.
 TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTakeAStaleOneAwayStays)
 {
-  const std::string file = Store.LockDir() + "/LCK.." + PtyName;
   std::atomic<bool> done = false;
   int seen = 0;
   std::vector<std::string> partial;
   std::thread reader([&] {
     while (!done)
-      if (std::ifstream lock {file}; lock) {
+      if (std::ifstream lock {LockFile}; lock) {
         ++seen;
         if (const std::string text(std::istreambuf_iterator<char>(lock), {}); text != PidText(getpid()))
           partial.push_back(text);
@@ -133,7 +132,7 @@ TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTa
   int made = 0;
   for (int i = 0; i < 2000; ++i) {
     TUucpLock lock;
-    made += lock.Acquire(Pty.SlavePath()) && access(file.c_str(), F_OK) == 0;
+    made += lock.Acquire(Pty.SlavePath()) && access(LockFile.c_str(), F_OK) == 0;
   }
   done = true;
   reader.join();
@@ -146,13 +145,13 @@ TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTa
   // port. Without that moment, a stale lock is replaced by ours.
   const std::string fresh = Store.Root() + "/fresh";
   for (const bool meanwhile : {true, false}) {
-    std::ofstream(file) << PidText(INT_MAX);   // above any pid: no live process
+    std::ofstream(LockFile) << PidText(INT_MAX);   // above any pid: no live process
     std::ofstream(fresh) << PidText(1);
-    Competitor.Lock = meanwhile ? file.c_str() : nullptr;
+    Competitor.Lock = meanwhile ? LockFile.c_str() : nullptr;
     Competitor.Fresh = fresh.c_str();
     TUucpLock lock;
     EXPECT_EQ(lock.Acquire(Pty.SlavePath()), !meanwhile);
-    EXPECT_EQ(FileText(file), PidText(meanwhile ? 1 : getpid()));
+    EXPECT_EQ(FileText(LockFile), PidText(meanwhile ? 1 : getpid()));
     Competitor = {};
   }
 }
@@ -161,10 +160,9 @@ TEST_F(SerialDeviceTest, OurLockFileIsOnlyEverSeenWholeAndAFreshOneMadeWhileWeTa
 // same. (Ways out of the process that skip the port's closing: KalvixSignals.)
 TEST_F(SerialDeviceTest, OurLockFileGoesAtAReleaseWithoutDescriptors)
 {
-  const std::string file = Store.LockDir() + "/LCK.." + PtyName;
   EXPECT_EQ(TChild([&] {
               auto lock = std::make_unique<TUucpLock>();
-              if (!lock->Acquire(Pty.SlavePath()) || access(file.c_str(), F_OK) != 0)
+              if (!lock->Acquire(Pty.SlavePath()) || access(LockFile.c_str(), F_OK) != 0)
                 return 1;
               const rlimit none {0, 0};
               setrlimit(RLIMIT_NOFILE, &none);
@@ -172,7 +170,7 @@ TEST_F(SerialDeviceTest, OurLockFileGoesAtAReleaseWithoutDescriptors)
               return 0;
             }).Wait(5000),
             "exit 0");
-  EXPECT_NE(access(file.c_str(), F_OK), 0) << "the lock file was left";
+  EXPECT_NE(access(LockFile.c_str(), F_OK), 0) << "the lock file was left";
 }
 
 }   // namespace

@@ -117,9 +117,6 @@ TEST(PointStoreTest, TheCsvHoldsEveryKeptPointExactlyOrNothingIsWritten)
                                "0.000000004,,,1.7976931348623157e+308,\n"
                                "0.000000005,,,,5e-324\n";
   EXPECT_EQ(FileText(path), expected);
-  EXPECT_EQ(std::strtod("0.30000000000000004", nullptr), 0.1 + 0.2);
-  EXPECT_EQ(std::strtod("1.7976931348623157e+308", nullptr), std::numeric_limits<double>::max());
-  EXPECT_EQ(std::strtod("5e-324", nullptr), std::numeric_limits<double>::denorm_min());
   // Made as any new file is, under the process's mask.
   EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
 

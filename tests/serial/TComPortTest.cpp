@@ -70,17 +70,14 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
     {0, 0, 0, 1, 1, false, false, false, ""},   // none: the set flags drive the lines
     {0, 1, 0, 0, 0, false, true, false, ""},
     {0, 0, 1, 0, 0, false, false, true, ""},
-    {0, 1, 1, 1, 1, false, true, true, ""},
     {1, 0, 0, 0, 0, true, true, true, "CD"},   // hardware: the flags count for nothing
-    {1, 1, 1, 1, 1, true, true, true, "CD"},
     // XOn / XOff: lines as set, held as the use flags say; each pair of flags in all four states.
     {2, 0, 0, 0, 0, false, false, false, ""},
     {2, 0, 1, 1, 1, false, false, true, "CD"},
     {2, 1, 0, 1, 1, false, true, false, "CD"},
     {2, 1, 1, 0, 1, false, true, true, "D"},
     {2, 1, 1, 1, 0, false, true, true, "C"},
-    {2, 0, 1, 1, 0, false, false, true, "C"},
-    {3, 1, 0, 0, 1, false, false, true, "C"},   // another kind: all as the row before left it
+    {3, 0, 0, 0, 1, false, true, true, "C"},   // another kind: all as the row before left it
   };
   const std::string first = Bytes(1024, 0);
   for (const auto& r : rows) {
@@ -116,7 +113,7 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
   EXPECT_EQ(Pty.Receive(1, 100), "") << "a purged write went out";
   // A line that vanishes ends the held write: writing is not blocked for good, it fails. A
   // pseudo-terminal that turns up under the unchanged link may be anyone's (their numbers are
-  // reused): it is left alone. Under a link made anew, it is taken up.
+  // reused): it is left alone. (Under a link made anew it is taken up: KalvixFaults.AnAdapter...)
   Modem.SetRts(false);
   ASSERT_EQ(Port.Write("x", 1), 0);
   Pty.CloseMaster();
@@ -127,10 +124,6 @@ TEST_F(TComPortTest, EveryHandshakeRowHoldsWritesAsConfiguredAndAVanishedLineCom
   std::filesystem::create_symlink(next.SlavePath(), Via);
   Port.Poll();
   EXPECT_EQ(Port.Write("x", 1), -1);
-  Store.LinkPort(1, next.SlavePath());
-  Port.Poll();
-  ASSERT_EQ(Port.Write("y", 1), 0);
-  EXPECT_EQ(next.Receive(1, 1000), "y");
 }
 
 TEST_F(TComPortTest, AReadErrorOnALineStillThereCostsOneReadAndOnlyFiveInARowEndIt)

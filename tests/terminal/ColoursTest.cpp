@@ -1,6 +1,7 @@
 // Today's boards: the receive view in colour (stamps, the mode, colours turned off, a field that
-// trims, copy), the find window over a filling field, and in the running program local echo
-// (of Send and of a trigger's reply) with both logs, Ctrl+F and the options kept across a restart.
+// trims, copy), its time stamps, the find window over a filling field, and in the running
+// program local echo (of Send and of a trigger's reply) with both logs, Ctrl+F and the options
+// kept across a restart.
 #include "display/TFindDlg.h"
 #include "tests/support/KalvixSession.h"
 #include "triggers/TriggerStore.h"
@@ -91,6 +92,44 @@ TEST_F(ReceiveView, TextModeShowsTheColoursAFullFieldKeepsThemAndBinaryModeAndCo
     EXPECT_EQ(shown.substr(0, 14) + shown.substr(shown.size() - 82, 14), "[f1a7f37:2103.[f1a7f37:2999.") << polled;
     EXPECT_NE(shown.find("[fc01c28:2104."), std::string::npos);
   }
+}
+
+TEST_F(ReceiveView, EveryLineBeginsWithTheTimeItsFirstByteWasReadAndEachBurstOfValuesWithALine)
+{
+  std::tm local {};
+  strptime("2026-12-07 10:11:12", "%Y-%m-%d %H:%M:%S", &local);
+  local.tm_isdst = -1;
+  const auto t0 = std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::milliseconds(345);
+  // Shows chunks (ms after 10:11:12.345 local time, bytes) in a cleared field; their text as a
+  // log gets it, and the field's.
+  const auto show = [&](bool textMode, int lineLength, const std::vector<std::pair<int, std::string>>& chunks) {
+    View.Clear();
+    View.LineLength = lineLength;
+    std::string logged;
+    for (const auto& [ms, bytes] : chunks)
+      logged += View.Receive(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), textMode,
+                             t0 + std::chrono::milliseconds(ms));
+    return std::pair(logged, View.ReceiveField.GetText());
+  };
+  View.TimeStamps = true;
+  // Mode, line length, chunks, the field. A stamp is no part of a line's length; a line break
+  // alone gets none; in binary mode 200 ms without a byte start a line.
+  const std::tuple<bool, int, std::vector<std::pair<int, std::string>>, std::string> rows[] = {
+    {true, 80, {{0, "ab\rcd"}, {50, "e\r"}, {900, "f"}}, "10:11:12.345 ab\r\n10:11:12.345 cde\r\n10:11:13.245 f"},
+    {true, 3, {{0, "abcdefg"}}, "10:11:12.345 abc\r\n10:11:12.345 def\r\n10:11:12.345 g"},
+    {true, 80, {{0, "\r\r"}, {10, "x"}, {400, "y"}}, "\r\n\r\n10:11:12.355 xy"},
+    {false, 80, {{0, "A"}, {199, "B"}, {399, "C"}, {410, "\r"}}, "10:11:12.345 41,42,\r\n10:11:12.744 43,0D,"},
+    {false, 2, {{0, "\x01\x02\x03"}, {1000, "\x04"}}, "10:11:12.345 01,02,\r\n10:11:12.345 03,\r\n10:11:13.345 04,"},
+  };
+  for (const auto& [text, lineLength, chunks, field] : rows)
+    EXPECT_EQ(show(text, lineLength, chunks).second, field) << field;
+  // A log takes the lines without their stamps; a burst's line it takes as the field shows it.
+  EXPECT_EQ(show(false, 80, {{0, "A"}, {300, "B"}}).first, "41,\r\n42,");
+  // Turned on in the middle of a line, stamps begin with the next; turned off, they stay.
+  View.Clear();
+  for (const auto& [on, bytes] : {std::pair {false, "ab"}, {true, "c\rd"}, {false, "\re"}})
+    View.TimeStamps = on, View.Receive(reinterpret_cast<const std::uint8_t*>(bytes), std::strlen(bytes), true, t0);
+  EXPECT_EQ(View.ReceiveField.GetText(), "abc\r\n10:11:12.345 d\r\ne");
 }
 
 TEST_F(ReceiveView, FindShowsMatchesByScrollingTheCaretStaysAndTheyFollowTheField)

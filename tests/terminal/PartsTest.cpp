@@ -1,15 +1,11 @@
 // The terminal window's parts on their own: the send notations, the receive formatting and the
-// command-file reader.
+// command-file reader. (The receive view's time stamps: ReceiveView in ColoursTest.)
 #include "terminal/SendNotation.h"
 #include "terminal/TCommandListXfer.h"
-#include "framework/TDialog.h"
-#include "resources/ResourceIds.h"
 #include "terminal/TReceiveView.h"
 #include "tests/support/ScratchStore.h"
 
 #include <QByteArray>
-#include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -80,47 +76,6 @@ TEST(ReceiveFormat, EveryWorkedExampleOfBothModesAndTheColumnCarriedOn)
                                                     text, lineLength, column, out);
     EXPECT_EQ(std::pair(std::string(out, n + 1), column), std::pair(shown + '\0', after)) << bytes;
   }
-}
-
-TEST(ReceiveStamps, EveryLineBeginsWithTheTimeItsFirstByteWasReadAndEachBurstOfValuesWithALine)
-{
-  TDialog client(nullptr, IDD_CLIENT);
-  TReceiveView view(&client);
-  ASSERT_TRUE(client.Create());
-  std::tm local {};
-  strptime("2026-12-07 10:11:12", "%Y-%m-%d %H:%M:%S", &local);
-  local.tm_isdst = -1;
-  const auto t0 = std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::milliseconds(345);
-  // Shows chunks (ms after 10:11:12.345 local time, bytes) in a cleared field; their text as a
-  // log gets it, and the field's.
-  const auto show = [&](bool textMode, int lineLength, const std::vector<std::pair<int, std::string>>& chunks) {
-    view.Clear();
-    view.LineLength = lineLength;
-    std::string logged;
-    for (const auto& [ms, bytes] : chunks)
-      logged += view.Receive(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), textMode,
-                             t0 + std::chrono::milliseconds(ms));
-    return std::pair(logged, view.ReceiveField.GetText());
-  };
-  view.TimeStamps = true;
-  // Mode, line length, chunks, the field. A stamp is no part of a line's length; a line break
-  // alone gets none; in binary mode 200 ms without a byte start a line.
-  const std::tuple<bool, int, std::vector<std::pair<int, std::string>>, std::string> rows[] = {
-    {true, 80, {{0, "ab\rcd"}, {50, "e\r"}, {900, "f"}}, "10:11:12.345 ab\r\n10:11:12.345 cde\r\n10:11:13.245 f"},
-    {true, 3, {{0, "abcdefg"}}, "10:11:12.345 abc\r\n10:11:12.345 def\r\n10:11:12.345 g"},
-    {true, 80, {{0, "\r\r"}, {10, "x"}, {400, "y"}}, "\r\n\r\n10:11:12.355 xy"},
-    {false, 80, {{0, "A"}, {199, "B"}, {399, "C"}, {410, "\r"}}, "10:11:12.345 41,42,\r\n10:11:12.744 43,0D,"},
-    {false, 2, {{0, "\x01\x02\x03"}, {1000, "\x04"}}, "10:11:12.345 01,02,\r\n10:11:12.345 03,\r\n10:11:13.345 04,"},
-  };
-  for (const auto& [text, lineLength, chunks, field] : rows)
-    EXPECT_EQ(show(text, lineLength, chunks).second, field) << field;
-  // A log takes the lines without their stamps; a burst's line it takes as the field shows it.
-  EXPECT_EQ(show(false, 80, {{0, "A"}, {300, "B"}}).first, "41,\r\n42,");
-  // Turned on in the middle of a line, stamps begin with the next; turned off, they stay.
-  view.Clear();
-  for (const auto& [on, bytes] : {std::pair {false, "ab"}, {true, "c\rd"}, {false, "\re"}})
-    view.TimeStamps = on, view.Receive(reinterpret_cast<const std::uint8_t*>(bytes), std::strlen(bytes), true, t0);
-  EXPECT_EQ(view.ReceiveField.GetText(), "abc\r\n10:11:12.345 d\r\ne");
 }
 
 using Entries = std::vector<std::string>;

@@ -53,7 +53,7 @@ std::string Name(const std::string& name, const std::string& fields = "", bool c
 
 // One exchange with the peer: after Ms of the clock, what the peer says (or what the test does)
 // and what the engine answers; Times over.
-enum class TDo { Say, Grow, Cancel, Lose };
+enum class TDo { Say, Grow };
 struct TStep {
   int Ms;
   std::string In, Out;
@@ -102,7 +102,6 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
      S::Failed, F::Retries, 10, 0, 0},
     {P::XModem, true, "z", {{59'999, "", ""}, {1, "", Abort}}, S::Failed, F::NoStart, 0, 0, 0},
     {P::XModem, true, x, {{0, "C", Block(1, x1)}, {0, Ack, Abort, 1, TDo::Grow}}, S::Failed, F::FileChanged, 0, 128, 0},
-    {P::XModem, true, x, {{0, "C", Block(1, x1)}, {0, "", Abort, 1, TDo::Cancel}}, S::Failed, F::Cancelled, 0, 0, 0},
     {P::YModem, true, x, {{0, "C", Name("f", "2000 1234567")}, {9'999, "", ""}, {1, "", Name("f", "2000 1234567")},
      {0, Ack, ""}, {0, "C", Block(1, x.substr(0, 1024))}, {0, Ack, Block(2, x.substr(1024))}, {0, "\x18\x18", ""}},
      S::Failed, F::FarCancel, 1, 1024, 0},
@@ -129,7 +128,6 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
      S::Failed, F::Retries, 9, 0, 0, {{"x", "old"}}},
     {P::XModem, false, "", Asked + TSteps {{0, Block(1, x1), Ack}, {0, Block(3, x1), Abort}}, S::Failed, F::Sequence, 0, 128, 0},
     {P::XModem, false, "", Asked + TSteps {{0, "\x18\x18", ""}}, S::Failed, F::FarCancel, 0, 0, 0},
-    {P::XModem, false, "", Asked + TSteps {{0, Block(1, x1), "", 1, TDo::Lose}}, S::Failed, F::LineLost, 0, 128, 0},
     // Receiving YMODEM: names kept inside the folder, cut on a character, never hidden nor
     // replacing; sizes held to. The file that could not be named is the one in hand.
     {P::YModem, false, "", Asked + YFile("../up\x01.txt", "3", y) + YFile("/etc/taken", "", y) + YFile("old.tar.gz", "", "o")
@@ -175,7 +173,6 @@ TEST(FileTransferTest, ScriptedPeersMeetEveryAnswerTimeLimitAndFault)
           std::ofstream(file, std::ios::app) << 'g';
         t.Received(reinterpret_cast<const std::uint8_t*>(s.In.data()), s.In.size(), now);
         t.Tick(now, false);
-        s.Do == TDo::Cancel ? t.Cancel() : s.Do == TDo::Lose ? t.Lost() : void();
         const std::string out(t.Output());
         t.Taken(out.size(), now);
         EXPECT_TRUE(out == s.Out) << "step " << &s - c.Steps.data() << "." << n << ": " << out.size() << " bytes";
