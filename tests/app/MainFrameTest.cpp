@@ -83,7 +83,8 @@ TEST_F(MainFrameFixture, HintsShowOnlyWhileTheMenuIsEnteredAndLeavingItBringsBac
   for (const char* hint :
        {"Creates a new window", "Select a line of command file", "Clearing of receive field", "Setup of COM port 1",
         "Selection between text and binary mode",
-        "Break, DTR and RTS on the line; time stamps, colours, echo and search in the receive field", "Access About"}) {
+        "Break, DTR and RTS on the line; time stamps, colours, echo and search in the receive field; triggers and plot",
+        "Access About"}) {
     EXPECT_EQ(Status(), hint);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
   }
