@@ -86,6 +86,12 @@ TEST(PointStoreTest, ASeriesKeepsItsNewestMillionOthersKeepTheirOwn)
   EXPECT_EQ(a[a.Size() - 1].Value, double(total - 1));
   EXPECT_EQ(store.Series()[1].Points.Size(), 10u);
   EXPECT_EQ(store.Oldest(), 0);
+  // The envelope a zoomed-out view is drawn from: the lowest and highest point of each of the
+  // newest complete blocks, as many blocks as the points fill.
+  const std::size_t block = TPointStore::Blocks[0], first = (total / block - TPointStore::Capacity / block) * block;
+  const TPointStore::TRing& envelope = store.Series()[0].Envelopes[0].Points;
+  EXPECT_EQ(std::tuple(envelope.Size(), envelope[0].Value, envelope[1].Value),
+            std::tuple(2 * TPointStore::Capacity / block, double(first), double(first + block - 1)));
   EXPECT_EQ(a.LowerBound(100500), 1u);
   // Lines of the same time are told apart by a nanosecond; Clear keeps the clock going.
   store.Clear();
