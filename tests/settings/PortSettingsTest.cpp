@@ -33,22 +33,6 @@ std::string Number(std::uint32_t v)
   return std::string {'D', char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 
-// The names of the settings' values in the order of their last writes: SQLite gives a row it
-// inserts or replaces the next rowid.
-std::string WriteOrder(const TScratchStore& store)
-{
-  sqlite3* db = nullptr;
-  sqlite3_stmt* s = nullptr;
-  sqlite3_open(store.DatabasePath().c_str(), &db);
-  sqlite3_prepare_v2(db, "SELECT name FROM registry_values ORDER BY rowid", -1, &s, nullptr);
-  std::string names;
-  while (sqlite3_step(s) == SQLITE_ROW)
-    names.append(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))).append(" ");
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return names;
-}
-
 TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesAndReadBackWithinTheirLimits)
 {
   TScratchStore store;
@@ -69,9 +53,6 @@ TEST(PortSettingsTest, TheThirteenValuesAreStoredWithTheirExactBytesAndReadBackW
     {"Linelength", Number(80)}, {"Delaytime", Number(0)}, {"Delaychar", Number(44)}, {"BaudrateBps", Number(9600)}};
   // clang-format on
   EXPECT_EQ(store.Stored(), stored);
-  // Written baud rate first, the rate beside them last.
-  EXPECT_EQ(WriteOrder(store), "Baudrate COM-Port DataBits Handshake Parity StopBits SetDTR SetRTS UseCTS UseDSR "
-                               "Linelength Delaytime Delaychar BaudrateBps ");
 
   // One value as someone else stored it, and what a load and a save keep of it.
   const std::tuple<const char*, std::string, std::string> rows[] = {

@@ -72,8 +72,6 @@ TEST_F(SetupDialogTest, TheRecordComesInAndOutAndTheHandshakeArrangesTheFourBoxe
     EXPECT_EQ(d.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint), 0) << "no close box";
     EXPECT_EQ(QApplication::focusWidget(), DialogItem(d, IDCANCEL)) << "the first tab stop has the focus";
     EXPECT_EQ(DialogItem<QAbstractButton>(d, IDCANCEL)->text(), "Abbruch");
-    // For the template's 8-point face as it resolves here (DejaVu Sans).
-    EXPECT_EQ(DialogItem(d, IDC_DELAYCHAR)->geometry(), QRect(387, 156, 35, 18));
     EXPECT_EQ(List(d, IDC_BAUDRATE)->currentText() + " " + List(d, IDC_PORT)->currentText(), "9600 COM 1");
     EXPECT_EQ(Field(d, IDC_LINELENGTH)->text() + "," + Field(d, IDC_DELAYTIME)->text(), "80,0");
     EXPECT_EQ(Field(d, IDC_DELAYCHAR)->text(), "44");
