@@ -55,7 +55,11 @@ TEST_F(MainFrameFixture, EachLampShowsItsStatesBitmapCentred)
                              ".DbababababD.", "..DDababaDD..", "....DDDDDD..."};
   const std::tuple<int, int, QRgb, QRgb> lamps[] = {{IDC_LED_DTR, TLed::LedRed, 0x800000, 0xFF0000},
                                                     {IDC_LED_DSR, TLed::LedGreen, 0x008000, 0x00FF00},
-                                                    {IDC_LED_RI, TLed::LedOff, 0x808080, 0xC0C0C0}};
+                                                    {IDC_LED_RI, TLed::LedOff, 0x808080, 0xC0C0C0},
+                                                    {900, 3, 0x808080, 0xC0C0C0}};   // a state outside the three
+  TLed own(&Client(), 900, "", 0, 0, 20, 18);   // a lamp of its own, not from the template
+  ASSERT_TRUE(own.Create());
+  own.SetState(3);
   for (const auto& [id, state, a, b] : lamps) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(id) == state; }, 2000)) << id;
     const QImage image = Widget(id)->grab().toImage();

@@ -198,14 +198,6 @@ TEST_F(TerminalWindowTest, TheLineMenuBreaksAndTogglesTheLinesTheHandshakeLeaves
   EXPECT_EQ(std::pair(cable.Breaks(), cable.BreakMs()), std::pair(1, -1L));
   EXPECT_TRUE(QTest::qWaitFor([&] { return cable.BreakMs() >= 0; }, 2000));
   EXPECT_TRUE(cable.BreakMs() >= 200 && cable.BreakMs() < 1000) << cable.BreakMs();
-
-  // Time Stamps, a check item: each line begins with the time (the stamps themselves:
-  // ReceiveView.EveryLineBeginsWithTheTime...).
-  Menu("&Clear")->trigger();
-  item("&Time Stamps")->trigger();
-  Deliver("A");
-  EXPECT_TRUE(item("&Time Stamps")->isChecked());
-  EXPECT_TRUE(Received().size() == 16 && Received()[2] == ':' && Received().ends_with(" 41,")) << Received();
 }
 
 TEST_F(TerminalWindowTest, AFloodIsLoggedWholeInBothFormsAndModesAfterWhatTheFileHeld)
